@@ -1,0 +1,212 @@
+#include "check/charset.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace quorvex {
+
+namespace {
+
+// iconv names the program's character sets differently from the Windows names users know.
+std::string iconv_name(std::string_view name) {
+  std::string upper(name);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  if (upper == "GB2312" || upper == "CP936" || upper == "X-GBK" || upper == "936") return "CP936";
+  if (upper == "GBK") return "CP936";
+  if (upper == "UNICODE" || upper == "UTF-16") return "UTF-16LE";
+  return upper;
+}
+
+class Iconv {
+ public:
+  Iconv(const std::string& to, const std::string& from)
+      : cd_(iconv_open(to.c_str(), from.c_str())) {}
+  ~Iconv() {
+    if (ok()) iconv_close(cd_);
+  }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+// Runs one iconv pass. On an undecodable unit, `on_bad` appends a replacement and says how many
+// input bytes to skip.
+template <class OnBad>
+bool run_iconv(iconv_t cd, std::string_view in, std::string& out, OnBad&& on_bad) {
+  char* inp = const_cast<char*>(in.data());
+  std::size_t inleft = in.size();
+  char buf[16384];
+  while (inleft > 0) {
+    char* outp = buf;
+    std::size_t outleft = sizeof buf;
+    const std::size_t r = iconv(cd, &inp, &inleft, &outp, &outleft);
+    out.append(buf, static_cast<std::size_t>(outp - buf));
+    if (r == static_cast<std::size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      if (errno == EILSEQ || errno == EINVAL) {
+        const std::size_t skip = std::min(on_bad(out), inleft);
+        inp += skip;
+        inleft -= skip;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        continue;
+      }
+      return false;
+    }
+  }
+  char* outp = buf;
+  std::size_t outleft = sizeof buf;
+  iconv(cd, nullptr, nullptr, &outp, &outleft);
+  out.append(buf, static_cast<std::size_t>(outp - buf));
+  return true;
+}
+
+// Decodes to UTF-32LE, replacing each undecodable byte by U+FFFD.
+bool decode_to_utf32(std::string_view bytes, const std::string& from, std::string& out) {
+  Iconv cd("UTF-32LE", from);
+  if (!cd.ok()) return false;
+  out.reserve(bytes.size() * 4);
+  return run_iconv(cd.get(), bytes, out, [](std::string& o) {
+    o.append("\xFD\xFF\x00\x00", 4);
+    return std::size_t{1};
+  });
+}
+
+// Encodes UTF-32LE, replacing each character the target cannot hold by "?".
+bool encode_from_utf32(std::string_view utf32, const std::string& to, std::string& out) {
+  Iconv cd(to, "UTF-32LE");
+  if (!cd.ok()) return false;
+  std::string question;
+  {
+    Iconv q(to, "UTF-32LE");
+    run_iconv(q.get(), std::string_view("?\0\0\0", 4), question,
+              [](std::string&) { return std::size_t{4}; });
+  }
+  out.reserve(utf32.size() / 2);
+  return run_iconv(cd.get(), utf32, out, [&](std::string& o) {
+    o.append(question);
+    return std::size_t{4};
+  });
+}
+
+std::string convert(std::string_view bytes, const std::string& from, const std::string& to) {
+  std::string utf32;
+  if (!decode_to_utf32(bytes, from, utf32)) return {};
+  // A UTF-8 byte-order mark belongs to the encoding, not to the text.
+  if (from == "UTF-8" && utf32.size() >= 4 && std::memcmp(utf32.data(), "\xFF\xFE\x00\x00", 4) == 0)
+    utf32.erase(0, 4);
+  std::string out;
+  if (!encode_from_utf32(utf32, to, out)) return {};
+  return out;
+}
+
+std::string code_page_name(int code_page) {
+  switch (code_page) {
+    case 65001:
+      return "UTF-8";
+    case 1200:
+      return "UTF-16LE";
+    case 0:
+    case 936:
+      return "CP936";
+    default:
+      return "CP" + std::to_string(code_page);
+  }
+}
+
+}  // namespace
+
+std::string convert_charset(std::string_view bytes, std::optional<std::string_view> from_charset,
+                            std::optional<std::string_view> to_charset,
+                            std::optional<long long> start_position) {
+  const std::string from =
+      iconv_name(from_charset && !from_charset->empty() ? *from_charset : "UTF-8");
+  const std::string to = iconv_name(to_charset && !to_charset->empty() ? *to_charset : "GBK");
+  if (bytes.empty()) return {};
+  std::string out = convert(bytes, from, to);
+  if (start_position) {
+    if (*start_position < 0 || static_cast<unsigned long long>(*start_position) >= out.size())
+      return {};
+    out.erase(0, static_cast<std::size_t>(*start_position));
+  }
+  return out;
+}
+
+std::string code_page_to_wide(std::string_view text, int code_page) {
+  const auto nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  std::string wide =
+      text.empty() ? std::string() : convert(text, code_page_name(code_page), "UTF-16LE");
+  wide.append(2, '\0');
+  return wide;
+}
+
+std::string wide_to_code_page(std::string_view wide, int code_page) {
+  std::size_t units = 0;
+  while (units * 2 + 1 < wide.size() && (wide[units * 2] != '\0' || wide[units * 2 + 1] != '\0'))
+    ++units;
+  if (units == 0) return {};
+  return convert(wide.substr(0, units * 2), "UTF-16LE", code_page_name(code_page));
+}
+
+std::string gbk_to_utf8(std::string_view text) {
+  return wide_to_code_page(code_page_to_wide(text, 936), 65001);
+}
+
+std::string utf8_to_gbk(std::string_view text) {
+  if (text.empty()) return {};
+  return convert(text, "UTF-8", "CP936");
+}
+
+bool is_valid_utf8(std::string_view s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto* end = p + s.size();
+  while (p < end) {
+    // Skip ASCII eight bytes at a time; most text is mostly ASCII.
+    while (end - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      if (w & 0x8080808080808080ULL) break;
+      p += 8;
+    }
+    if (p >= end) break;
+    const unsigned char c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int len;
+    std::uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p < len) return false;
+    for (int k = 1; k < len; ++k) {
+      if ((p[k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return false;
+    p += len;
+  }
+  return true;
+}
+
+}  // namespace quorvex

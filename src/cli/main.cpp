@@ -1,0 +1,16 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_main.h"
+#include "core/worker_threads.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const int rc = quorvex::cli::run(args, stdin, stdout, stderr);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // Probe threads are never joined; leave without running destructors under them.
+  if (quorvex::live_workers() > 0) std::_Exit(rc);
+  return rc;
+}

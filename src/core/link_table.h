@@ -1,0 +1,77 @@
+// The list's rows, shared by the loader, the check run and both front ends. Every row has five
+// GBK text cells; a missing row or column reads as the empty text. Safe to use from any thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvex {
+
+inline constexpr int kColumnCount = 5;
+
+// One row kept as a single buffer with cell boundaries: a million rows then cost one allocation
+// each instead of five.
+class LinkRow {
+ public:
+  LinkRow() = default;
+  LinkRow(std::string_view name, std::string_view link, std::string_view code);
+  std::string_view cell(int column) const;
+  void set_cell(int column, std::string_view text);
+
+ private:
+  std::string data_;
+  std::array<std::uint32_t, kColumnCount> end_{};
+};
+
+class LinkTable {
+ public:
+  // Removes every row; starts a new generation.
+  void clear();
+  // Replaces all rows at once; starts a new generation. Readers see the old rows or the new ones,
+  // never a mix.
+  void replace_rows(std::vector<LinkRow> rows);
+  void append_row(LinkRow row = {});
+
+  int row_count() const;
+  std::string cell(int row, int column) const;
+  // Writes a cell of an existing row; false when the row or column does not exist.
+  bool set_cell(int row, int column, std::string_view text);
+  // As set_cell, but only while the table still holds the rows of `generation`.
+  bool set_cell_if(std::uint64_t generation, int row, int column, std::string_view text);
+
+  // Counts clear/replace operations, so that writers of an older list can be told apart.
+  std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
+
+  // For views: the rows whose cells changed since the last call (each row once, ascending), and
+  // whether the whole table was replaced meanwhile.
+  struct Changes {
+    bool reset = false;
+    std::vector<int> rows;
+  };
+  Changes take_changes();
+
+  // Calls fn(row_index, row) for each row under one read lock.
+  template <class Fn>
+  void for_each_row(Fn&& fn) const {
+    std::shared_lock lock(mutex_);
+    for (std::size_t i = 0; i < rows_.size(); ++i) fn(static_cast<int>(i), rows_[i]);
+  }
+
+ private:
+  bool set_cell_locked(int row, int column, std::string_view text);
+
+  mutable std::shared_mutex mutex_;
+  std::vector<LinkRow> rows_;
+  std::atomic<std::uint64_t> generation_{0};
+  std::mutex changes_mutex_;
+  bool reset_pending_ = false;
+  std::vector<int> changed_rows_;
+};
+
+}  // namespace quorvex

@@ -1,0 +1,115 @@
+#include "text/file_input.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "check/charset.h"
+
+namespace quorvex {
+
+namespace {
+
+bool starts_with(const std::string& s, std::string_view prefix) {
+  return s.size() >= prefix.size() && std::memcmp(s.data(), prefix.data(), prefix.size()) == 0;
+}
+
+bool has_high_byte(const std::string& s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return true;
+  return false;
+}
+
+void cut_at_nul(std::string& s) {
+  const auto nul = s.find('\0');
+  if (nul != std::string::npos) s.resize(nul);
+}
+
+}  // namespace
+
+std::string decode_input_bytes(std::string bytes) {
+  std::string text;
+  if (starts_with(bytes, "\xEF\xBB\xBF")) {
+    text = convert_charset(std::string_view(bytes).substr(3), "UTF-8", "GBK");
+  } else if (starts_with(bytes, "\xFF\xFE")) {
+    text = convert_charset(std::string_view(bytes).substr(2), "UTF-16LE", "GBK");
+  } else if (starts_with(bytes, "\xFE\xFF")) {
+    text = convert_charset(std::string_view(bytes).substr(2), "UTF-16BE", "GBK");
+  } else {
+    // The UTF-8 check only runs up to the first NUL: what lies beyond it is dropped anyway.
+    cut_at_nul(bytes);
+    if (has_high_byte(bytes) && is_valid_utf8(bytes)) {
+      text = convert_charset(bytes, "UTF-8", "GBK");
+    } else {
+      return bytes;
+    }
+  }
+  cut_at_nul(text);
+  return text;
+}
+
+InputFile read_input_stream(std::FILE* stream, std::size_t limit) {
+  InputFile result;
+  std::string bytes;
+  char buf[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, stream)) > 0) {
+    if (bytes.size() + got > limit) {
+      result.status = InputFile::Status::too_large;
+      return result;
+    }
+    bytes.append(buf, got);
+  }
+  if (std::ferror(stream)) {
+    result.status = InputFile::Status::unreadable;
+    result.reason = std::strerror(errno);
+    return result;
+  }
+  result.text = decode_input_bytes(std::move(bytes));
+  return result;
+}
+
+InputFile read_input_file(const std::string& path, std::size_t limit) {
+  if (path == "-") return read_input_stream(stdin, limit);
+  InputFile result;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    result.status = errno == ENOENT ? InputFile::Status::missing : InputFile::Status::unreadable;
+    result.reason = std::strerror(errno);
+    return result;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    result.status = InputFile::Status::not_a_file;
+    result.reason = std::strerror(EISDIR);
+    return result;
+  }
+  if (S_ISREG(st.st_mode) && static_cast<unsigned long long>(st.st_size) > limit) {
+    result.status = InputFile::Status::too_large;
+    return result;
+  }
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) {
+    result.status = InputFile::Status::unreadable;
+    result.reason = std::strerror(errno);
+    return result;
+  }
+  if (S_ISREG(st.st_mode)) {
+    // One read of the known size avoids growing the buffer step by step on large files.
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    if (got != bytes.size() && std::ferror(file.get())) {
+      result.status = InputFile::Status::unreadable;
+      result.reason = std::strerror(errno);
+      return result;
+    }
+    bytes.resize(got);
+    result.text = decode_input_bytes(std::move(bytes));
+    return result;
+  }
+  return read_input_stream(file.get(), limit);
+}
+
+}  // namespace quorvex

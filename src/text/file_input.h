@@ -1,0 +1,30 @@
+// Reading a dropped or named text file into the program's GBK source text.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace quorvex {
+
+// Files above this size are refused: the list of a larger file would not fit the memory a desktop
+// tool may take, and no real collection of share links comes near it.
+inline constexpr std::size_t kMaxInputBytes = std::size_t{512} << 20;
+
+// Turns file bytes into GBK text: a UTF-8 or UTF-16 byte-order mark, or valid UTF-8 holding
+// non-ASCII bytes, is converted (characters GBK cannot hold become "?"); anything else is taken as
+// GBK as it stands. The text ends before the first NUL byte.
+std::string decode_input_bytes(std::string bytes);
+
+struct InputFile {
+  enum class Status { ok, missing, not_a_file, unreadable, too_large };
+  Status status = Status::ok;
+  std::string text;    // decoded GBK text when ok
+  std::string reason;  // the system's words for the failure, for messages
+};
+
+// Reads and decodes a whole file; "-" reads standard input.
+InputFile read_input_file(const std::string& path, std::size_t limit = kMaxInputBytes);
+InputFile read_input_stream(std::FILE* stream, std::size_t limit = kMaxInputBytes);
+
+}  // namespace quorvex

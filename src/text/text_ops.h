@@ -1,0 +1,90 @@
+// Byte-level text operations on GBK texts. Positions are byte offsets; unless a function says
+// otherwise, a search steps over a double-byte character (a byte of 0x80 or above and the byte
+// after it) as one unit, so a match never starts on a trail byte.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quorvex {
+
+// "https://" followed by "pan": the start of every share address the program builds.
+inline constexpr std::string_view share_link_prefix = "https://pan";
+
+// Width of the character starting with byte c: 2 for a lead byte (0x80 or above), else 1.
+constexpr std::size_t char_width(unsigned char c) { return c >= 0x80 ? 2 : 1; }
+
+// First character-aligned occurrence of needle at or after `from` (which must be a character
+// start), or npos. An empty needle never matches.
+std::size_t find_aligned(std::string_view text, std::string_view needle, std::size_t from = 0);
+
+// As find_aligned, but ASCII letters compare without regard to case.
+std::size_t find_aligned_nocase(std::string_view text, std::string_view needle,
+                                std::size_t from = 0);
+
+// Plain byte-substring search, not aligned to characters; an empty text or needle never matches.
+bool contains_bytes(std::string_view text, std::string_view needle);
+
+// Whether needle occurs anywhere in text, ASCII letters compared without regard to case
+// (unaligned, for header keys).
+bool contains_nocase(std::string_view text, std::string_view needle);
+
+// Pieces between the occurrences of delim, empty pieces dropped, order kept. An empty delimiter
+// means ",". The views point into text.
+std::vector<std::string_view> split_nonempty_views(std::string_view text, std::string_view delim);
+std::vector<std::string> split_nonempty(std::string_view text, std::string_view delim);
+
+// Calls fn(piece) for every non-empty piece, without building a vector.
+template <class Fn>
+void for_each_nonempty_piece(std::string_view text, std::string_view delim, Fn&& fn) {
+  if (delim.empty()) delim = ",";
+  std::size_t start = 0;
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  const char d0 = delim[0];
+  while (i < n) {
+    if (text[i] == d0 && text.compare(i, delim.size(), delim) == 0) {
+      if (i > start) fn(text.substr(start, i - start));
+      i += delim.size();
+      start = i;
+    } else {
+      i += char_width(static_cast<unsigned char>(text[i]));
+    }
+  }
+  if (n > start) fn(text.substr(start));
+}
+
+// The rest of text after the last aligned occurrence of needle that does not end on the text's
+// last byte; empty when there is none.
+std::string_view text_after_last(std::string_view text, std::string_view needle);
+
+// The text before the first occurrence of sep (case-sensitive); empty when sep does not occur.
+std::string_view text_before(std::string_view text, std::string_view sep);
+
+// The text between the first left delimiter and the first right delimiter after it; empty when
+// either is missing. "#引号" in a delimiter stands for a double quote.
+std::string text_between(std::string_view text, std::string left, std::string right);
+
+// Removes the half-width blank 0x20 and the full-width blank 0xA1 0xA1 at both ends.
+std::string_view trim_spaces(std::string_view text);
+
+// Removes the blanks 0x20 (only those) at both ends.
+std::string_view trim_blanks(std::string_view text);
+
+// Replaces, pair by pair, every aligned non-overlapping occurrence of the find text; the result of
+// one pair is the input of the next. An empty find leaves the text unchanged.
+std::string replace_in_order(
+    std::string text, const std::vector<std::pair<std::string_view, std::string_view>>& pairs);
+void replace_all_aligned(std::string& text, std::string_view find, std::string_view repl);
+
+// Splits at every occurrence of sep, keeping empty pieces between adjacent separators but giving
+// no empty last piece after a trailing separator; an empty text gives no piece.
+std::vector<std::string_view> split_keep_empty(std::string_view text, std::string_view sep);
+
+// Integer value of a text: leading blanks skipped, optional sign, then decimal digits up to the
+// first other character; 0 when there are none. Saturates at the 32-bit range.
+int parse_leading_int(std::string_view text);
+
+}  // namespace quorvex
