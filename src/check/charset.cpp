@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace quorvex {
 
@@ -21,21 +22,40 @@ std::string iconv_name(std::string_view name) {
   return upper;
 }
 
-class Iconv {
+// Opening a converter costs far more than converting a cell's text, so each thread keeps the
+// converters it has opened until it ends.
+class ConverterCache {
  public:
-  Iconv(const std::string& to, const std::string& from)
-      : cd_(iconv_open(to.c_str(), from.c_str())) {}
-  ~Iconv() {
-    if (ok()) iconv_close(cd_);
+  ~ConverterCache() {
+    for (auto& entry : entries_) iconv_close(entry.cd);
   }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
+  iconv_t get(const std::string& to, const std::string& from) {
+    for (auto& entry : entries_) {
+      if (entry.to == to && entry.from == from) {
+        iconv(entry.cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+        return entry.cd;
+      }
+    }
+    const iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
+    entries_.push_back({to, from, cd});
+    return cd;
+  }
 
  private:
-  iconv_t cd_;
+  struct Entry {
+    std::string to, from;
+    iconv_t cd;
+  };
+  std::vector<Entry> entries_;
 };
+
+iconv_t converter(const std::string& to, const std::string& from) {
+  thread_local ConverterCache cache;
+  return cache.get(to, from);
+}
+
+iconv_t no_converter() { return reinterpret_cast<iconv_t>(-1); }
 
 // Runs one iconv pass. On an undecodable unit, `on_bad` appends a replacement and says how many
 // input bytes to skip.
@@ -70,10 +90,10 @@ bool run_iconv(iconv_t cd, std::string_view in, std::string& out, OnBad&& on_bad
 
 // Decodes to UTF-32LE, replacing each undecodable byte by U+FFFD.
 bool decode_to_utf32(std::string_view bytes, const std::string& from, std::string& out) {
-  Iconv cd("UTF-32LE", from);
-  if (!cd.ok()) return false;
+  const iconv_t cd = converter("UTF-32LE", from);
+  if (cd == no_converter()) return false;
   out.reserve(bytes.size() * 4);
-  return run_iconv(cd.get(), bytes, out, [](std::string& o) {
+  return run_iconv(cd, bytes, out, [](std::string& o) {
     o.append("\xFD\xFF\x00\x00", 4);
     return std::size_t{1};
   });
@@ -81,22 +101,32 @@ bool decode_to_utf32(std::string_view bytes, const std::string& from, std::strin
 
 // Encodes UTF-32LE, replacing each character the target cannot hold by "?".
 bool encode_from_utf32(std::string_view utf32, const std::string& to, std::string& out) {
-  Iconv cd(to, "UTF-32LE");
-  if (!cd.ok()) return false;
+  const iconv_t cd = converter(to, "UTF-32LE");
+  if (cd == no_converter()) return false;
   std::string question;
-  {
-    Iconv q(to, "UTF-32LE");
-    run_iconv(q.get(), std::string_view("?\0\0\0", 4), question,
-              [](std::string&) { return std::size_t{4}; });
-  }
+  run_iconv(cd, std::string_view("?\0\0\0", 4), question,
+            [](std::string&) { return std::size_t{4}; });
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   out.reserve(utf32.size() / 2);
-  return run_iconv(cd.get(), utf32, out, [&](std::string& o) {
+  return run_iconv(cd, utf32, out, [&](std::string& o) {
     o.append(question);
     return std::size_t{4};
   });
 }
 
+bool ascii_compatible(const std::string& name) {
+  return name == "UTF-8" || name == "CP936" || name == "GB18030" || name == "ASCII";
+}
+
+bool all_ascii(std::string_view bytes) {
+  for (const char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 std::string convert(std::string_view bytes, const std::string& from, const std::string& to) {
+  // Most texts of the program are plain ASCII, which these character sets share.
+  if (ascii_compatible(from) && ascii_compatible(to) && all_ascii(bytes)) return std::string(bytes);
   std::string utf32;
   if (!decode_to_utf32(bytes, from, utf32)) return {};
   // A UTF-8 byte-order mark belongs to the encoding, not to the text.

@@ -1,0 +1,193 @@
+#include "test_https_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace quorvex::test {
+
+namespace {
+
+SSL_CTX* make_context() {
+  SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+  EVP_PKEY* key = EVP_EC_gen("P-256");
+  X509* cert = X509_new();
+  ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+  X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+  X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
+  X509_set_pubkey(cert, key);
+  X509_NAME* name = X509_get_subject_name(cert);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                             reinterpret_cast<const unsigned char*>("pan.localhost"), -1, -1, 0);
+  X509_set_issuer_name(cert, name);
+  X509_sign(cert, key, EVP_sha256());
+  SSL_CTX_use_certificate(ctx, cert);
+  SSL_CTX_use_PrivateKey(ctx, key);
+  X509_free(cert);
+  EVP_PKEY_free(key);
+  return ctx;
+}
+
+const char* reason_of(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+  }
+}
+
+bool write_all(SSL* ssl, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const int n = SSL_write(ssl, data.data() + done, static_cast<int>(std::min<std::size_t>(data.size() - done, 1 << 20)));
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+TestHttpsServer::TestHttpsServer(Handler handler) : handler_(std::move(handler)) {
+  ssl_ctx_ = make_context();
+  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int one = 1;
+  ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listen_fd_, 512) != 0)
+    throw std::runtime_error("test server cannot listen");
+  socklen_t len = sizeof addr;
+  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+  port_ = ntohs(addr.sin_port);
+  acceptor_ = std::thread([this] { accept_loop(); });
+}
+
+TestHttpsServer::~TestHttpsServer() {
+  stopping_ = true;
+  stopped_.notify_all();
+  acceptor_.join();
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard lock(mutex_);
+    workers.swap(workers_);
+  }
+  for (auto& t : workers) t.join();
+  ::close(listen_fd_);
+  SSL_CTX_free(static_cast<SSL_CTX*>(ssl_ctx_));
+}
+
+std::string TestHttpsServer::base_url() const {
+  return "https://pan.localhost:" + std::to_string(port_);
+}
+
+std::vector<RecordedRequest> TestHttpsServer::requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void TestHttpsServer::accept_loop() {
+  while (!stopping_) {
+    pollfd p{listen_fd_, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    std::lock_guard lock(mutex_);
+    workers_.emplace_back([this, fd] { serve(fd); });
+  }
+}
+
+void TestHttpsServer::serve(int fd) {
+  SSL* ssl = SSL_new(static_cast<SSL_CTX*>(ssl_ctx_));
+  SSL_set_fd(ssl, fd);
+  timeval tv{5, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  if (SSL_accept(ssl) <= 0) {
+    SSL_free(ssl);
+    ::close(fd);
+    return;
+  }
+  RecordedRequest req;
+  char buf[16384];
+  std::size_t header_end = std::string::npos;
+  std::size_t content_length = 0;
+  while (true) {
+    if (header_end == std::string::npos) {
+      header_end = req.raw.find("\r\n\r\n");
+      if (header_end != std::string::npos) {
+        const std::string head = req.raw.substr(0, header_end);
+        std::size_t line_end = head.find("\r\n");
+        const std::string request_line = head.substr(0, line_end);
+        const auto sp1 = request_line.find(' ');
+        const auto sp2 = request_line.rfind(' ');
+        req.method = request_line.substr(0, sp1);
+        req.target = request_line.substr(sp1 + 1, sp2 - sp1 - 1);
+        std::size_t pos = line_end == std::string::npos ? head.size() : line_end + 2;
+        while (pos < head.size()) {
+          std::size_t next = head.find("\r\n", pos);
+          if (next == std::string::npos) next = head.size();
+          const std::string line = head.substr(pos, next - pos);
+          const auto colon = line.find(':');
+          std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
+          if (!value.empty() && value[0] == ' ') value.erase(0, 1);
+          const std::string name = line.substr(0, colon);
+          if (strcasecmp(name.c_str(), "Content-Length") == 0) content_length = std::stoul(value);
+          req.headers.emplace_back(name, value);
+          pos = next + 2;
+        }
+      }
+    }
+    if (header_end != std::string::npos && req.raw.size() >= header_end + 4 + content_length) break;
+    const int n = SSL_read(ssl, buf, sizeof buf);
+    if (n <= 0) break;
+    req.raw.append(buf, static_cast<std::size_t>(n));
+  }
+  if (header_end != std::string::npos) {
+    req.body = req.raw.substr(header_end + 4);
+    const int now = ++active_;
+    int peak = peak_.load();
+    while (now > peak && !peak_.compare_exchange_weak(peak, now)) {
+    }
+    {
+      std::lock_guard lock(mutex_);
+      requests_.push_back(req);
+    }
+    const ScriptedResponse resp = handler_(req);
+    std::unique_lock lock(mutex_);
+    if (resp.never_answer) {
+      stopped_.wait(lock, [&] { return stopping_.load(); });
+    } else if (resp.delay_ms > 0) {
+      stopped_.wait_for(lock, std::chrono::milliseconds(resp.delay_ms), [&] { return stopping_.load(); });
+    }
+    lock.unlock();
+    --active_;
+    if (!resp.never_answer) {
+      std::string out = "HTTP/1.1 " + std::to_string(resp.status) + " " + reason_of(resp.status) + "\r\n";
+      for (const auto& [k, v] : resp.headers) out += k + ": " + v + "\r\n";
+      out += "Content-Length: " + std::to_string(resp.body.size() * resp.repeat_body) + "\r\n";
+      out += "Connection: close\r\n\r\n";
+      if (write_all(ssl, out))
+        for (std::size_t i = 0; i < resp.repeat_body && !stopping_; ++i)
+          if (!write_all(ssl, resp.body)) break;
+    }
+  }
+  SSL_shutdown(ssl);
+  SSL_free(ssl);
+  ::close(fd);
+}
+
+}  // namespace quorvex::test

@@ -1,0 +1,67 @@
+// A small HTTPS server on 127.0.0.1 for tests: a self-signed certificate made at start, every
+// request recorded byte for byte (header order included), and answers scripted per request,
+// slow, silent or oversized ones included.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace quorvex::test {
+
+struct RecordedRequest {
+  std::string raw;  // everything the client sent, headers and body
+  std::string method;
+  std::string target;
+  std::vector<std::pair<std::string, std::string>> headers;  // in the order sent
+  std::string body;
+};
+
+struct ScriptedResponse {
+  int status = 200;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  int delay_ms = 0;            // wait before answering
+  bool never_answer = false;   // keep the connection open and silent until the server stops
+  std::size_t repeat_body = 1; // send the body this many times (for huge bodies)
+};
+
+class TestHttpsServer {
+ public:
+  using Handler = std::function<ScriptedResponse(const RecordedRequest&)>;
+  explicit TestHttpsServer(Handler handler);
+  ~TestHttpsServer();
+  TestHttpsServer(const TestHttpsServer&) = delete;
+  TestHttpsServer& operator=(const TestHttpsServer&) = delete;
+
+  int port() const { return port_; }
+  // "https://pan.localhost:PORT": a host name that starts with "pan" and reaches this server.
+  std::string base_url() const;
+  std::vector<RecordedRequest> requests() const;
+  // The largest number of requests that were being answered at the same moment.
+  int peak_concurrency() const { return peak_.load(); }
+
+ private:
+  void accept_loop();
+  void serve(int fd);
+
+  Handler handler_;
+  int listen_fd_ = -1;
+  int port_ = 0;
+  void* ssl_ctx_ = nullptr;
+  std::atomic<bool> stopping_{false};
+  std::thread acceptor_;
+  mutable std::mutex mutex_;
+  std::condition_variable stopped_;
+  std::vector<RecordedRequest> requests_;
+  std::vector<std::thread> workers_;
+  std::atomic<int> active_{0};
+  std::atomic<int> peak_{0};
+};
+
+}  // namespace quorvex::test

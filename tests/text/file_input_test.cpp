@@ -1,0 +1,74 @@
+#include "text/file_input.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "support/gbk.h"
+
+namespace quorvex {
+namespace {
+
+using test::G;
+
+TEST(DecodeInput, GbkBytesStayAsTheyAre) {
+  const std::string gbk = G("链接：https://pan.baidu.com/s/1a 提取码：ab12");
+  EXPECT_EQ(decode_input_bytes(gbk), gbk);
+  // Invalid GBK and stray bytes are kept too; nothing is lost by guessing.
+  EXPECT_EQ(decode_input_bytes("\xFF\x81\r\n\x80"), "\xFF\x81\r\n\x80");
+}
+
+TEST(DecodeInput, Utf8AndUtf16AreConvertedToGbk) {
+  EXPECT_EQ(decode_input_bytes("\xE9\x93\xBE\xE6\x8E\xA5 pan"), G("链接 pan"));          // plain UTF-8
+  EXPECT_EQ(decode_input_bytes("\xEF\xBB\xBF\xE9\x93\xBE\xE6\x8E\xA5"), G("链接"));      // with BOM
+  EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE\xFE\x94\xA5\x63", 6)), G("链接"));  // UTF-16LE
+  EXPECT_EQ(decode_input_bytes(std::string("\xFE\xFF\x94\xFE\x63\xA5", 6)), G("链接"));  // UTF-16BE
+  // A character GBK cannot hold becomes "?".
+  EXPECT_EQ(decode_input_bytes("a\xF0\x9F\x98\x80" "b"), "a?b");
+  EXPECT_EQ(decode_input_bytes("plain ascii"), "plain ascii");
+}
+
+TEST(DecodeInput, StopsAtTheFirstNul) {
+  EXPECT_EQ(decode_input_bytes(std::string("ab\0cd", 5)), "ab");
+  EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE" "a\0\0\0b\0", 8)), "a");
+}
+
+class InputFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quorvex-input-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string write(const std::string& name, const std::string& bytes) {
+    const auto path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(InputFileTest, ReadsAndReportsFailures) {
+  const InputFile ok = read_input_file(write("a.txt", "x y\r\n"));
+  EXPECT_EQ(ok.status, InputFile::Status::ok);
+  EXPECT_EQ(ok.text, "x y\r\n");
+  EXPECT_EQ(read_input_file(write("empty.txt", "")).text, "");
+  EXPECT_EQ(read_input_file((dir_ / "missing.txt").string()).status, InputFile::Status::missing);
+  EXPECT_EQ(read_input_file(dir_.string()).status, InputFile::Status::not_a_file);
+  EXPECT_EQ(read_input_file(write("big.txt", std::string(100, 'a')), 99).status,
+            InputFile::Status::too_large);
+}
+
+TEST_F(InputFileTest, LargeSparseFileIsRefusedWithoutReadingIt) {
+  const auto path = dir_ / "huge.txt";
+  std::filesystem::resize_file(write("huge.txt", ""), std::uintmax_t{2} << 30);
+  EXPECT_EQ(read_input_file(path.string()).status, InputFile::Status::too_large);
+}
+
+}  // namespace
+}  // namespace quorvex
