@@ -1,0 +1,147 @@
+// web_request over the real request object, against a local HTTPS server.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "check/check_run.h"
+#include "http/web_request.h"
+#include "support/test_https_server.h"
+
+namespace quorvex {
+namespace {
+
+using test::RecordedRequest;
+using test::ScriptedResponse;
+using test::TestHttpsServer;
+using Clock = std::chrono::steady_clock;
+
+TEST(CurlRequest, SendsTheProbesRequestExactly) {
+  TestHttpsServer server([](const RecordedRequest&) { return ScriptedResponse{200, {}, "page"}; });
+  const std::string url = server.base_url() + "/s/1abc?x=1";
+  std::string headers = "User-Agent: " + std::string(kProbeUserAgent);
+  WebRequest r;
+  r.url = url;
+  r.method = 0;
+  r.extra_headers = &headers;
+  EXPECT_EQ(web_request(r), "page");
+  const auto reqs = server.requests();
+  ASSERT_EQ(reqs.size(), 1u);
+  const std::string host = "pan.localhost:" + std::to_string(server.port());
+  EXPECT_EQ(reqs[0].raw, "GET /s/1abc?x=1 HTTP/1.1\r\n"
+                         "Host: " + host + "\r\n"
+                         "User-Agent: " + std::string(kProbeUserAgent) + "\r\n"
+                         "Accept: */*\r\n"
+                         "Referer: " + url + "\r\n"
+                         "Accept-Language: zh-cn\r\n"
+                         "\r\n");
+}
+
+TEST(CurlRequest, ReturnsHeadersStatusAndCookies) {
+  TestHttpsServer server([](const RecordedRequest& req) {
+    EXPECT_EQ(req.method, "POST");
+    EXPECT_EQ(req.body, std::string("\x01\x00\x02", 3));
+    return ScriptedResponse{404, {{"Set-Cookie", "sid=9; path=/"}, {"X-T", "v"}}, "missing"};
+  });
+  std::string submit = "a=1", returned, headers_out;
+  int status = -1;
+  WebRequest r;
+  r.url = server.base_url() + "/p";
+  r.method = 1;
+  r.post_bytes = std::string("\x01\x00\x02", 3);
+  r.submit_cookies = &submit;
+  r.returned_cookies = &returned;
+  r.returned_headers = &headers_out;
+  r.status_code = &status;
+  EXPECT_EQ(web_request(r), "missing");
+  EXPECT_EQ(status, 404);
+  EXPECT_EQ(headers_out, "Set-Cookie: sid=9; path=/\r\nX-T: v\r\nContent-Length: 7\r\nConnection: close");
+  EXPECT_EQ(returned, "sid=9; a=1");
+  const auto sent = server.requests().at(0).headers;
+  // The caller's headers, then the body's length; curl adds no Expect or Content-Type of its own.
+  std::vector<std::string> names;
+  for (const auto& [name, value] : sent) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Host", "Cookie", "Accept", "Referer", "Accept-Language",
+                                             "User-Agent", "Content-Type", "Content-Length"}));
+}
+
+TEST(CurlRequest, FollowsRedirectsUnlessForbidden) {
+  TestHttpsServer server([](const RecordedRequest& req) {
+    if (req.target == "/old") return ScriptedResponse{302, {{"Location", "/new"}}, "moved"};
+    return ScriptedResponse{200, {}, "new page"};
+  });
+  WebRequest r;
+  r.url = server.base_url() + "/old";
+  int status = 0;
+  r.status_code = &status;
+  EXPECT_EQ(web_request(r), "new page");
+  EXPECT_EQ(status, 200);
+  r.forbid_redirects = true;
+  EXPECT_EQ(web_request(r), "moved");
+  EXPECT_EQ(status, 302);
+}
+
+TEST(CurlRequest, FailuresGiveAnEmptyAnswer) {
+  // A closed port.
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(fd);
+  std::string headers_out = "old";
+  int status = -1;
+  WebRequest r;
+  r.url = "https://pan.localhost:" + std::to_string(ntohs(addr.sin_port)) + "/s/1";
+  r.returned_headers = &headers_out;
+  r.status_code = &status;
+  EXPECT_EQ(web_request(r), "");
+  EXPECT_EQ(headers_out, "");
+  EXPECT_EQ(status, 0);
+  // The bare prefix names a host that does not resolve.
+  r.url = "https://pan";
+  r.timeout_seconds = 2;
+  EXPECT_EQ(web_request(r), "");
+}
+
+TEST(CurlRequest, AServerThatNeverAnswersEndsWithinTheTimeout) {
+  TestHttpsServer server([](const RecordedRequest&) {
+    ScriptedResponse s;
+    s.never_answer = true;
+    return s;
+  });
+  WebRequest r;
+  r.url = server.base_url() + "/slow";
+  r.timeout_seconds = 1;
+  int status = -1;
+  r.status_code = &status;
+  const auto start = Clock::now();
+  EXPECT_EQ(web_request(r), "");
+  EXPECT_EQ(status, 0);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+}
+
+TEST(CurlRequest, LargeBodiesUpToTheCapArriveWholeBeyondItFail) {
+  const std::string chunk(1 << 20, 'z');
+  TestHttpsServer server([&](const RecordedRequest& req) {
+    ScriptedResponse s;
+    s.body = chunk;
+    s.repeat_body = req.target == "/big" ? 8 : 80;
+    return s;
+  });
+  WebRequest r;
+  r.url = server.base_url() + "/big";
+  EXPECT_EQ(web_request(r).size(), 8u << 20);
+  r.url = server.base_url() + "/endless";
+  int status = -1;
+  r.status_code = &status;
+  EXPECT_EQ(web_request(r), "");
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace quorvex
