@@ -1,0 +1,29 @@
+// The main list: a report view that takes files dropped from the desktop (files only) and reports
+// left-button double-clicks anywhere on it.
+#pragma once
+
+#include <QStringList>
+#include <QTreeView>
+
+namespace quorvex {
+
+class LinkListView : public QTreeView {
+  Q_OBJECT
+
+ public:
+  explicit LinkListView(QWidget* parent = nullptr);
+  // The first selected row, or -1.
+  int first_selected_row() const;
+
+ signals:
+  void files_dropped(const QStringList& paths);
+  void left_double_clicked();
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+}  // namespace quorvex
