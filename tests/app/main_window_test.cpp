@@ -319,7 +319,7 @@ class MainWindowTest : public QObject {
     wait_for_rows(*w, 2);
     QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(w->model()->data(w->model()->index(1, 4), Qt::DisplayRole).toString(),
-                              u("完成"), 20000);
+                              u("完成"), 60000);
     QCOMPARE(w->model()->data(w->model()->index(0, 3), Qt::DisplayRole).toString(), u("x"));
     QTRY_COMPARE(w->windowTitle(), u("Quorvex2.0  100%"));
   }

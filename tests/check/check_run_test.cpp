@@ -26,13 +26,17 @@ using test::TestHttpsServer;
 // a live page late, anything else is a dead page.
 ScriptedResponse share_service(const RecordedRequest& req) {
   ScriptedResponse r;
-  if (req.target.rfind("/live", 0) == 0) r.body = "<p>\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81</p>";
-  else if (req.target.rfind("/expiry", 0) == 0) r.body = "\xE5\xA4\xB1\xE6\x95\x88\xE6\x97\xB6\xE9\x97\xB4: 7 days";
+  if (req.target.rfind("/live", 0) == 0)
+    r.body = "<p>\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81</p>";
+  else if (req.target.rfind("/expiry", 0) == 0)
+    r.body = "\xE5\xA4\xB1\xE6\x95\x88\xE6\x97\xB6\xE9\x97\xB4: 7 days";
   else if (req.target.rfind("/slow", 0) == 0) {
     r.delay_ms = 300;
     r.body = "\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81";
-  } else if (req.target.rfind("/empty", 0) == 0) r.body = "";
-  else r.body = "<p>share gone</p>";
+  } else if (req.target.rfind("/empty", 0) == 0)
+    r.body = "";
+  else
+    r.body = "<p>share gone</p>";
   return r;
 }
 
@@ -60,7 +64,8 @@ struct FakeWindow : std::enable_shared_from_this<FakeWindow> {
   }
 };
 
-std::shared_ptr<Session> loaded_session(const std::shared_ptr<FakeWindow>& window, const std::string& text) {
+std::shared_ptr<Session> loaded_session(const std::shared_ptr<FakeWindow>& window,
+                                        const std::string& text) {
   auto session = std::make_shared<Session>(window->hooks());
   session->set_source_text(text);
   session->reset_run_state();
@@ -68,7 +73,7 @@ std::shared_ptr<Session> loaded_session(const std::shared_ptr<FakeWindow>& windo
   return session;
 }
 
-bool wait_for_run(const std::shared_ptr<RunCounters>& c, std::chrono::milliseconds limit = 20s) {
+bool wait_for_run(const std::shared_ptr<RunCounters>& c, std::chrono::milliseconds limit = 60s) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
     if (!c->scheduler_active && c->running_count == 0) return true;
@@ -80,7 +85,8 @@ bool wait_for_run(const std::shared_ptr<RunCounters>& c, std::chrono::millisecon
 std::string rows_for(const TestHttpsServer& server, std::initializer_list<std::string> paths) {
   std::string text;
   int i = 0;
-  for (const auto& p : paths) text += "row" + std::to_string(i++) + " " + server.base_url() + p + "\r\n";
+  for (const auto& p : paths)
+    text += "row" + std::to_string(i++) + " " + server.base_url() + p + "\r\n";
   return text;
 }
 
@@ -111,7 +117,7 @@ TEST(CheckRun, TitlesShowTheShareOfStartedRows) {
   start_check_run(session);
   ASSERT_TRUE(wait_for_run(session->counters()));
   EXPECT_EQ(window->titles, (std::vector<std::string>{"Quorvex2.0  25%", "Quorvex2.0  50%",
-                                                     "Quorvex2.0  75%", "Quorvex2.0  100%"}));
+                                                      "Quorvex2.0  75%", "Quorvex2.0  100%"}));
   // A second click after every row was started changes nothing.
   start_check_run(session);
   ASSERT_TRUE(wait_for_run(session->counters()));
@@ -135,8 +141,8 @@ TEST(CheckRun, RaisingTheLimitMidRunTakesEffect) {
   auto window = std::make_shared<FakeWindow>();
   window->set_limit("2");
   auto session = loaded_session(
-      window, rows_for(server, {"/slow1", "/slow2", "/slow3", "/slow4", "/slow5", "/slow6", "/slow7",
-                                "/slow8", "/slow9", "/slow10", "/slow11", "/slow12"}));
+      window, rows_for(server, {"/slow1", "/slow2", "/slow3", "/slow4", "/slow5", "/slow6",
+                                "/slow7", "/slow8", "/slow9", "/slow10", "/slow11", "/slow12"}));
   start_check_run(session);
   std::this_thread::sleep_for(250ms);
   EXPECT_LE(server.peak_concurrency(), 2);

@@ -1,0 +1,89 @@
+#include "app/shell/export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "support/gbk.h"
+
+namespace quorvex {
+namespace {
+
+using test::G;
+
+std::tm at(int y, int mo, int d, int h, int mi, int s) {
+  std::tm t{};
+  t.tm_year = y - 1900;
+  t.tm_mon = mo - 1;
+  t.tm_mday = d;
+  t.tm_hour = h;
+  t.tm_min = mi;
+  t.tm_sec = s;
+  return t;
+}
+
+TEST(Summary, ThreeLines) {
+  EXPECT_EQ(summary_text(12, 9), G("共计检测:12条网址\r\n有效网址:9\r\n失效网址:3"));
+  EXPECT_EQ(summary_text(5, 5), G("共计检测:5条网址\r\n有效网址:5\r\n失效网址:0"));
+  EXPECT_EQ(summary_text(0, 0), G("共计检测:0条网址\r\n有效网址:0\r\n失效网址:0"));
+}
+
+TEST(DateTimeText, ShortensAsTheClockAllows) {
+  EXPECT_EQ(date_time_text(at(2020, 2, 7, 9, 5, 0)), G("2020年2月7日9时5分"));
+  EXPECT_EQ(date_time_text(at(2020, 2, 7, 0, 0, 0)), G("2020年2月7日"));
+  EXPECT_EQ(date_time_text(at(2020, 2, 7, 10, 0, 0)), G("2020年2月7日10时"));
+  EXPECT_EQ(date_time_text(at(2026, 12, 31, 0, 0, 1)), G("2026年12月31日0时0分1秒"));
+}
+
+TEST(ExportText, ValidRowsOnlyInListOrder) {
+  LinkTable table;
+  std::vector<LinkRow> rows;
+  rows.emplace_back("full", "https://pan.baidu.com/s/1a", "ab12");
+  rows.emplace_back("nolink", "", "zz");
+  rows.emplace_back("nocode", "https://pan.baidu.com/s/1c", "");
+  rows.emplace_back("invalid", "https://pan.baidu.com/s/1d", "x");
+  rows.emplace_back("unchecked", "https://pan.baidu.com/s/1e", "y");
+  for (int i : {0, 1, 2}) rows[i].set_cell(3, G("√"));
+  rows[3].set_cell(3, "x");
+  table.replace_rows(std::move(rows));
+  EXPECT_EQ(export_text(table, at(2020, 2, 7, 9, 5, 0)),
+            G(" full   链接：https://pan.baidu.com/s/1a   密码：ab12   \r\n"
+              " nolink   \r\n"
+              " nocode   链接：https://pan.baidu.com/s/1c   \r\n"
+              "\r\n\r\nQuorvexByOrvane   2020年2月7日9时5分"));
+  LinkTable empty;
+  EXPECT_EQ(export_text(empty, at(2020, 2, 7, 0, 0, 0)),
+            G("\r\n\r\nQuorvexByOrvane   2020年2月7日"));
+}
+
+TEST(ExportFile, NeverOverwritesAnEarlierExport) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("quorvex-export-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  // The same seed draws the same names: the second and third exports must find free ones.
+  std::set<std::string> paths;
+  for (int i = 0; i < 3; ++i) {
+    std::mt19937 rng(42);
+    const ExportResult r = write_export_file(dir.string(), "text" + std::to_string(i), rng);
+    ASSERT_TRUE(r.ok) << r.error;
+    paths.insert(r.path);
+    std::ifstream in(r.path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "text" + std::to_string(i));
+    EXPECT_EQ(std::filesystem::path(r.path).filename().string().rfind(
+                  "\xE6\x9C\x89\xE6\x95\x88\xE9\x93\xBE\xE6\x8E\xA5", 0),
+              0u);
+  }
+  EXPECT_EQ(paths.size(), 3u);
+  std::mt19937 rng(1);
+  const ExportResult missing = write_export_file((dir / "absent").string(), "t", rng);
+  EXPECT_FALSE(missing.ok);
+  EXPECT_FALSE(missing.error.empty());
+  EXPECT_NE(missing.path.find("absent"), std::string::npos);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quorvex

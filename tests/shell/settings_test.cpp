@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/shell/profile.h"
+#include "app/shell/settings.h"
+#include "support/gbk.h"
+
+namespace quorvex {
+namespace {
+
+using test::G;
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quorvex-profile-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / "Baifig.ini").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string contents() const {
+    std::ifstream in(path_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+  std::filesystem::path dir_;
+  std::string path_;
+};
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyReadsEmpty) {
+  EXPECT_EQ(read_profile_string(path_, "start", "k"), "");
+  put("[other]\r\nk=1\r\n");
+  EXPECT_EQ(read_profile_string(path_, "start", "k"), "");
+  put("[start]\r\nj=1\r\n");
+  EXPECT_EQ(read_profile_string(path_, "start", "k"), "");
+}
+
+TEST_F(ProfileTest, WritingReplacesOneKeyAndKeepsTheRest) {
+  put("; note\r\n[other]\r\nk=keep\r\n[START]\r\nK = old \r\nx=1\r\n\r\n[tail]\r\ny=2\r\n");
+  ASSERT_TRUE(write_profile_string(path_, "start", "k", "new"));
+  EXPECT_EQ(contents(),
+            "; note\r\n[other]\r\nk=keep\r\n[START]\r\nk=new\r\nx=1\r\n\r\n[tail]\r\ny=2\r\n");
+  ASSERT_TRUE(write_profile_string(path_, "start", "z", " with blanks "));
+  EXPECT_EQ(read_profile_string(path_, "start", "z"), "with blanks");
+  EXPECT_EQ(read_profile_string(path_, "other", "k"), "keep");
+  EXPECT_EQ(read_profile_string(path_, "tail", "y"), "2");
+  // A new file holds just the section and the key.
+  std::filesystem::remove(path_);
+  ASSERT_TRUE(write_profile_string(path_, "start", G("主题"), "0"));
+  EXPECT_EQ(contents(), "[start]\r\n" + G("主题") + "=0\r\n");
+}
+
+TEST_F(ProfileTest, LongValuesAreCutAndFailuresReported) {
+  ASSERT_TRUE(write_profile_string(path_, "start", "k", std::string(20000, 'v')));
+  EXPECT_EQ(read_profile_string(path_, "start", "k").size(), kProfileValueMax);
+  // A read-only file is left alone and the caller is told.
+  ::chmod(path_.c_str(), 0444);
+  std::string error;
+  EXPECT_FALSE(write_profile_string(path_, "start", "k", "x", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(read_profile_string(path_, "start", "k").size(), kProfileValueMax);
+  // A missing folder is a failure, not a crash.
+  EXPECT_FALSE(
+      write_profile_string((dir_ / "no" / "such.ini").string(), "start", "k", "x", &error));
+  // No temporary file is left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    EXPECT_EQ(entry.path().extension(), ".ini") << entry.path();
+}
+
+TEST_F(ProfileTest, StoredSettingsAreReadByTheirRules) {
+  put(G("[start]\r\n主题= -3\r\n线程数=  7abc\r\n模式= 假 　\r\n"));
+  StoredSettings s = read_settings(path_);
+  EXPECT_EQ(s.theme_number, -3);
+  EXPECT_EQ(s.thread_count, std::optional<std::string>("7abc"));
+  EXPECT_FALSE(s.single_column_mode);
+  for (const char* on : {"1", "0", "abc", "真"}) EXPECT_TRUE(mode_flag_of(G(on))) << on;
+  EXPECT_FALSE(mode_flag_of(""));
+  EXPECT_FALSE(mode_flag_of(G("假")));
+  put("");
+  s = read_settings(path_);
+  EXPECT_EQ(s.theme_number, 0);
+  EXPECT_FALSE(s.thread_count.has_value());
+  ASSERT_TRUE(save_mode(path_, true));
+  ASSERT_TRUE(save_thread_count(path_, ""));
+  ASSERT_TRUE(save_theme(path_, 7));
+  EXPECT_EQ(contents(), G("[start]\r\n模式=真\r\n线程数=\r\n主题=7\r\n"));
+}
+
+TEST(ThemeNumbers, CycleFromAnyStoredNumber) {
+  EXPECT_EQ(next_theme_number(0), 1);
+  EXPECT_EQ(next_theme_number(24), 25);
+  EXPECT_EQ(next_theme_number(25), 1);
+  EXPECT_EQ(next_theme_number(26), 1);
+  EXPECT_EQ(next_theme_number(-3), -2);
+  EXPECT_EQ(next_theme_number(2147483647), 1);
+}
+
+TEST(Folders, FollowTheUserDirsFile) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("quorvex-xdg-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "user-dirs.dirs")
+      << "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\nXDG_DOCUMENTS_DIR=\"/srv/docs/\"\n";
+  const char* old_home = std::getenv("HOME");
+  const std::string saved_home = old_home ? old_home : "";
+  ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+  ::setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(desktop_folder(), "/home/someone/Bureau");
+  EXPECT_EQ(documents_folder(), "/srv/docs");
+  ::setenv("XDG_CONFIG_HOME", (dir / "none").c_str(), 1);
+  EXPECT_EQ(documents_folder(), "/home/someone/Documents");
+  EXPECT_EQ(settings_path("/d"), "/d/Orvane/Quorvex/Baifig.ini");
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", saved_home.c_str(), 1);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quorvex

@@ -1,0 +1,80 @@
+// Renders the main window into PNG files: one with a loaded list, and a contact sheet of all 25
+// themes. Used to look at the window and to keep docs/themes.png current:
+//   window_snapshots OUTPUT_DIR [TEXT_FILE]
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "app/ui/link_list_model.h"
+#include "app/ui/main_window.h"
+#include "app/ui/themes.h"
+#include "text/file_input.h"
+#include "text/gbk_literals.h"
+
+using namespace quorvex;
+
+namespace {
+
+void settle(MainWindow& w) {
+  w.session()->wait_for_loads();
+  for (int i = 0; i < 5; ++i) {
+    QApplication::processEvents();
+    w.model()->refresh();
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: window_snapshots OUTPUT_DIR [TEXT_FILE]\n");
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(out);
+  QTemporaryDir home;
+  MainWindow w(WindowPlaces{home.path(), home.path()}, DesktopActions{});
+  w.show();
+  std::string text =
+      "\xD7\xCA\xD4\xB4 https://pan.baidu.com/s/1abcDEF \xC3\xDC\xC2\xEB\xA3\xBA"
+      "ab12\r\n";
+  if (argc > 2) {
+    const InputFile file = read_input_file(argv[2]);
+    if (file.status == InputFile::Status::ok) text = file.text;
+  }
+  w.session()->set_source_text(text);
+  w.reset_run_state();
+  settle(w);
+  // A few verdicts, so the status columns show what a finished run looks like.
+  auto& table = *w.session()->table();
+  for (int r = 0; r < table.row_count() && r < 12; ++r) {
+    table.set_cell(r, 3, r % 3 ? std::string(gbk::kValidMark) : std::string("x"));
+    table.set_cell(r, 4, gbk::kDoneMark);
+  }
+  settle(w);
+  w.grab().save(out + "/window.png");
+
+  const int columns = 5, scale_w = 291, scale_h = 300;
+  QImage sheet(columns * scale_w, 5 * (scale_h + 18), QImage::Format_RGB32);
+  sheet.fill(Qt::white);
+  QPainter painter(&sheet);
+  for (int n = 1; n <= kThemeCount; ++n) {
+    w.session()->theme_number = n;
+    w.apply_theme();
+    settle(w);
+    const QImage shot = w.grab().toImage().scaled(scale_w, scale_h, Qt::IgnoreAspectRatio,
+                                                  Qt::SmoothTransformation);
+    const int x = ((n - 1) % columns) * scale_w, y = ((n - 1) / columns) * (scale_h + 18);
+    painter.drawText(QRect(x, y, scale_w, 18), Qt::AlignCenter,
+                     QString("%1  %2").arg(n).arg(theme_name(n)));
+    painter.drawImage(x, y + 18, shot);
+  }
+  painter.end();
+  sheet.save(out + "/themes.png");
+  return 0;
+}
