@@ -57,8 +57,8 @@ iconv_t converter(const std::string& to, const std::string& from) {
 
 iconv_t no_converter() { return reinterpret_cast<iconv_t>(-1); }
 
-// Runs one iconv pass. On an undecodable unit, `on_bad` appends a replacement and says how many
-// input bytes to skip.
+// Runs one iconv pass. Where iconv cannot go on, `on_bad` gets the output and the rest of the
+// input, appends a replacement and says how many input bytes to skip (at least one).
 template <class OnBad>
 bool run_iconv(iconv_t cd, std::string_view in, std::string& out, OnBad&& on_bad) {
   char* inp = const_cast<char*>(in.data());
@@ -72,7 +72,8 @@ bool run_iconv(iconv_t cd, std::string_view in, std::string& out, OnBad&& on_bad
     if (r == static_cast<std::size_t>(-1)) {
       if (errno == E2BIG) continue;
       if (errno == EILSEQ || errno == EINVAL) {
-        const std::size_t skip = std::min(on_bad(out), inleft);
+        const std::size_t skip =
+            std::min(std::max<std::size_t>(on_bad(out, std::string_view(inp, inleft)), 1), inleft);
         inp += skip;
         inleft -= skip;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -88,30 +89,35 @@ bool run_iconv(iconv_t cd, std::string_view in, std::string& out, OnBad&& on_bad
   return true;
 }
 
-// Decodes to UTF-32LE, replacing each undecodable byte by U+FFFD.
-bool decode_to_utf32(std::string_view bytes, const std::string& from, std::string& out) {
-  const iconv_t cd = converter("UTF-32LE", from);
-  if (cd == no_converter()) return false;
-  out.reserve(bytes.size() * 4);
-  return run_iconv(cd, bytes, out, [](std::string& o) {
-    o.append("\xFD\xFF\x00\x00", 4);
-    return std::size_t{1};
-  });
+// The target's bytes for one UTF-32LE character; empty when the target cannot hold it.
+std::string encode_one(const std::string& to, std::string_view utf32_char) {
+  const iconv_t cd = converter(to, "UTF-32LE");
+  std::string out;
+  if (cd == no_converter()) return out;
+  char* inp = const_cast<char*>(utf32_char.data());
+  std::size_t inleft = utf32_char.size();
+  char buf[16];
+  char* outp = buf;
+  std::size_t outleft = sizeof buf;
+  if (iconv(cd, &inp, &inleft, &outp, &outleft) != static_cast<std::size_t>(-1))
+    out.assign(buf, static_cast<std::size_t>(outp - buf));
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return out;
 }
 
-// Encodes UTF-32LE, replacing each character the target cannot hold by "?".
-bool encode_from_utf32(std::string_view utf32, const std::string& to, std::string& out) {
-  const iconv_t cd = converter(to, "UTF-32LE");
-  if (cd == no_converter()) return false;
-  std::string question;
-  run_iconv(cd, std::string_view("?\0\0\0", 4), question,
-            [](std::string&) { return std::size_t{4}; });
+// Length of the one character at the start of in, as `from` decodes it; 0 when it is not a
+// well-formed character.
+std::size_t decodable_length(const std::string& from, std::string_view in) {
+  const iconv_t cd = converter("UTF-32LE", from);
+  if (cd == no_converter()) return 0;
+  char* inp = const_cast<char*>(in.data());
+  std::size_t inleft = in.size();
+  char buf[4];
+  char* outp = buf;
+  std::size_t outleft = sizeof buf;
+  iconv(cd, &inp, &inleft, &outp, &outleft);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.reserve(utf32.size() / 2);
-  return run_iconv(cd, utf32, out, [&](std::string& o) {
-    o.append(question);
-    return std::size_t{4};
-  });
+  return outp == buf + 4 ? in.size() - inleft : 0;
 }
 
 bool ascii_compatible(const std::string& name) {
@@ -127,14 +133,23 @@ bool all_ascii(std::string_view bytes) {
 std::string convert(std::string_view bytes, const std::string& from, const std::string& to) {
   // Most texts of the program are plain ASCII, which these character sets share.
   if (ascii_compatible(from) && ascii_compatible(to) && all_ascii(bytes)) return std::string(bytes);
-  std::string utf32;
-  if (!decode_to_utf32(bytes, from, utf32)) return {};
   // A UTF-8 byte-order mark belongs to the encoding, not to the text.
-  if (from == "UTF-8" && utf32.size() >= 4 && std::memcmp(utf32.data(), "\xFF\xFE\x00\x00", 4) == 0)
-    utf32.erase(0, 4);
+  if (from == "UTF-8" && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  const iconv_t cd = converter(to, from);
+  if (cd == no_converter()) return {};
+  // A character the target cannot hold becomes "?"; a byte that is no character at all becomes
+  // U+FFFD where the target has it, else "?" too.
+  const std::string question = encode_one(to, std::string_view("?\0\0\0", 4));
+  std::string invalid = encode_one(to, std::string_view("\xFD\xFF\0\0", 4));
+  if (invalid.empty()) invalid = question;
   std::string out;
-  if (!encode_from_utf32(utf32, to, out)) return {};
-  return out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  const bool ok = run_iconv(cd, bytes, out, [&](std::string& o, std::string_view rest) {
+    const std::size_t length = decodable_length(from, rest);
+    o.append(length > 0 ? question : invalid);
+    return length > 0 ? length : 1;
+  });
+  return ok ? out : std::string();
 }
 
 std::string code_page_name(int code_page) {
@@ -187,7 +202,11 @@ std::string wide_to_code_page(std::string_view wide, int code_page) {
 }
 
 std::string gbk_to_utf8(std::string_view text) {
-  return wide_to_code_page(code_page_to_wide(text, 936), 65001);
+  // The same as code_page_to_wide(936) then wide_to_code_page(65001), in one pass: every GBK
+  // character lies in the Basic Multilingual Plane, so nothing is lost by skipping UTF-16.
+  const auto nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  return text.empty() ? std::string() : convert(text, "CP936", "UTF-8");
 }
 
 std::string utf8_to_gbk(std::string_view text) {

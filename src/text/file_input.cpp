@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "check/charset.h"
+#include "core/big_buffers.h"
 
 namespace quorvex {
 
@@ -98,7 +99,9 @@ InputFile read_input_file(const std::string& path, std::size_t limit) {
   }
   if (S_ISREG(st.st_mode)) {
     // One read of the known size avoids growing the buffer step by step on large files.
-    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::string bytes;
+    reserve_big(bytes, static_cast<std::size_t>(st.st_size));
+    bytes.resize(static_cast<std::size_t>(st.st_size));
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (got != bytes.size() && std::ferror(file.get())) {
       result.status = InputFile::Status::unreadable;

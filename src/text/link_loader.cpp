@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "core/big_buffers.h"
 #include "text/gbk_literals.h"
 #include "text/text_ops.h"
 
@@ -34,7 +35,7 @@ LinkRow link_row_from_line(std::string_view line) {
 std::vector<LinkRow> build_link_rows(std::string_view source_text,
                                      const std::function<bool()>& cancelled) {
   std::vector<LinkRow> rows;
-  rows.reserve(source_text.size() / 64);
+  reserve_big(rows, source_text.size() / 64);
   std::size_t since_check = 0;
   bool stopped = false;
   for_each_nonempty_piece(source_text, "\r\n", [&](std::string_view line) {

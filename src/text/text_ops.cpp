@@ -1,5 +1,8 @@
 #include "text/text_ops.h"
 
+#include "core/big_buffers.h"
+
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -155,6 +158,68 @@ std::string replace_in_order(
     std::string text, const std::vector<std::pair<std::string_view, std::string_view>>& pairs) {
   for (const auto& [find, repl] : pairs) replace_all_aligned(text, find, repl);
   return text;
+}
+
+void replace_aligned_together(
+    std::string& text, const std::vector<std::pair<std::string_view, std::string_view>>& pairs) {
+  bool grows = false;
+  bool any = false;
+  std::array<bool, 256> starts{};  // first bytes of the finds: other characters are just copied
+  for (const auto& [find, repl] : pairs) {
+    if (find.empty()) continue;
+    any = true;
+    grows = grows || repl.size() > find.size();
+    starts[static_cast<unsigned char>(find[0])] = true;
+  }
+  if (!any) return;
+  // In place when the text cannot grow; into a new buffer when it can.
+  std::string grown;
+  if (grows) reserve_big(grown, text.size() + text.size() / 8);
+  const std::size_t n = text.size();
+  std::size_t read = 0, write = 0, run = 0;  // [run, read) is copied unchanged when next flushed
+  auto put = [&](const char* data, std::size_t len) {
+    if (grows) {
+      grown.append(data, len);
+    } else {
+      // In place the output never overtakes the input: no replacement is longer than its find.
+      if (text.data() + write != data) std::memmove(text.data() + write, data, len);
+      write += len;
+    }
+  };
+  // An ASCII byte that starts a find stops the eight-byte skip; high start bytes never occur in an
+  // all-ASCII run anyway.
+  unsigned char ascii_start = 0x80;  // no ASCII byte
+  for (int b = 0; b < 0x80; ++b)
+    if (starts[static_cast<std::size_t>(b)])
+      ascii_start = ascii_start == 0x80 ? static_cast<unsigned char>(b) : 0xFF;
+  while (read < n) {
+    if (ascii_start != 0xFF && read + 8 <= n && ascii_run8(text.data() + read, ascii_start) == 8) {
+      read += 8;
+      continue;
+    }
+    const char c = text[read];
+    if (starts[static_cast<unsigned char>(c)]) {
+      bool replaced = false;
+      for (const auto& [find, repl] : pairs) {
+        if (!find.empty() && text.compare(read, find.size(), find) == 0) {
+          put(text.data() + run, read - run);
+          put(repl.data(), repl.size());
+          read += find.size();
+          run = read;
+          replaced = true;
+          break;
+        }
+      }
+      if (replaced) continue;
+    }
+    read += char_width(static_cast<unsigned char>(c));
+  }
+  put(text.data() + run, std::min(read, n) - run);
+  if (grows) {
+    text = std::move(grown);
+  } else {
+    text.resize(write);
+  }
 }
 
 std::vector<std::string_view> split_keep_empty(std::string_view text, std::string_view sep) {

@@ -3,6 +3,8 @@
 // after it) as one unit, so a match never starts on a trail byte.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +17,18 @@ inline constexpr std::string_view share_link_prefix = "https://pan";
 
 // Width of the character starting with byte c: 2 for a lead byte (0x80 or above), else 1.
 constexpr std::size_t char_width(unsigned char c) { return c >= 0x80 ? 2 : 1; }
+
+// Number of leading bytes of p[0..8) that are single-byte characters other than `avoid` (so a
+// scan positioned on a character start may pass over them without looking): 8 when all are,
+// else 0. Lets the scans below move over ASCII runs eight bytes at a time.
+inline std::size_t ascii_run8(const char* p, unsigned char avoid) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
+  const std::uint64_t x = w ^ (kOnes * avoid);
+  const bool has_avoid = ((x - kOnes) & ~x & kHighs) != 0;
+  return ((w & kHighs) == 0 && !has_avoid) ? 8 : 0;
+}
 
 // First character-aligned occurrence of needle at or after `from` (which must be a character
 // start), or npos. An empty needle never matches.
@@ -45,6 +59,10 @@ void for_each_nonempty_piece(std::string_view text, std::string_view delim, Fn&&
   const std::size_t n = text.size();
   const char d0 = delim[0];
   while (i < n) {
+    if (i + 8 <= n && ascii_run8(text.data() + i, static_cast<unsigned char>(d0)) == 8) {
+      i += 8;
+      continue;
+    }
     if (text[i] == d0 && text.compare(i, delim.size(), delim) == 0) {
       if (i > start) fn(text.substr(start, i - start));
       i += delim.size();
@@ -78,6 +96,13 @@ std::string_view trim_blanks(std::string_view text);
 std::string replace_in_order(
     std::string text, const std::vector<std::pair<std::string_view, std::string_view>>& pairs);
 void replace_all_aligned(std::string& text, std::string_view find, std::string_view repl);
+
+// One scan that tries the pairs in order at every character start and replaces the first that
+// matches. It gives the same text as replace_in_order whenever no replacement can make or break a
+// match of a later pair (true of the typesetter's keyword pairs, which share no characters). Works
+// in place when no replacement is longer than its find text.
+void replace_aligned_together(
+    std::string& text, const std::vector<std::pair<std::string_view, std::string_view>>& pairs);
 
 // Splits at every occurrence of sep, keeping empty pieces between adjacent separators but giving
 // no empty last piece after a trailing separator; an empty text gives no piece.

@@ -1,7 +1,8 @@
 #include "text/typeset.h"
 
-#include <vector>
+#include <utility>
 
+#include "core/big_buffers.h"
 #include "text/gbk_literals.h"
 #include "text/text_ops.h"
 
@@ -11,35 +12,82 @@ namespace {
 
 constexpr std::string_view kPan = "pan";
 
-bool has_code_keyword(std::string_view s) {
-  return contains_bytes(s, gbk::kTiQuMa) || contains_bytes(s, gbk::kMiMa) ||
-         contains_bytes(s, gbk::kJiHuoMa);
+// Which keywords a line holds, found as plain byte substrings (not aligned to characters).
+enum KeywordFlags : unsigned char { kHasPan = 1, kHasCode = 2 };
+
+unsigned char keyword_flags(std::string_view s) {
+  // One pass over the line instead of one search per keyword: lines are short, and each takes
+  // part in up to five records.
+  unsigned char flags = 0;
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n && flags != (kHasPan | kHasCode); ++i) {
+    const std::string_view rest = s.substr(i);
+    switch (s[i]) {
+      case 'p':
+        if (rest.substr(0, kPan.size()) == kPan) flags |= kHasPan;
+        break;
+      case '\xCC':
+        if (rest.substr(0, gbk::kTiQuMa.size()) == gbk::kTiQuMa) flags |= kHasCode;
+        break;
+      case '\xC3':
+        if (rest.substr(0, gbk::kMiMa.size()) == gbk::kMiMa) flags |= kHasCode;
+        break;
+      case '\xBC':
+        if (rest.substr(0, gbk::kJiHuoMa.size()) == gbk::kJiHuoMa) flags |= kHasCode;
+        break;
+      default:
+        break;
+    }
+  }
+  return flags;
 }
 
-bool has_any_keyword(std::string_view s) { return contains_bytes(s, kPan) || has_code_keyword(s); }
+// The last few lines seen, by line number: a record needs the two lines above its link line and
+// the two below, so the text is typeset in one pass without a list of all its lines.
+class RecentLines {
+ public:
+  void put(std::size_t number, std::string_view line, unsigned char flags) {
+    slots_[number % kSlots] = {line, flags};
+  }
+  // Line `number`, or an empty line holding no keyword when there is no such line.
+  std::pair<std::string_view, unsigned char> get(std::size_t number, std::size_t count) const {
+    if (number < 1 || number > count) return {std::string_view(), 0};
+    return slots_[number % kSlots];
+  }
 
-// Appends the record of link line p (1-based) to out.
-void append_record(const std::vector<std::string_view>& lines, std::size_t p, std::string& out) {
-  const std::size_t n = lines.size();
-  std::string_view b2 = p >= 3 ? lines[p - 3] : std::string_view();
-  std::string_view b1 = p >= 2 ? lines[p - 2] : std::string_view();
-  std::string_view a1 = p + 1 <= n ? lines[p] : std::string_view();
-  std::string_view a2 = p + 2 <= n ? lines[p + 1] : std::string_view();
-  if (has_any_keyword(b2)) b2 = {};
-  if (has_any_keyword(b1)) {
+ private:
+  static constexpr std::size_t kSlots = 8;
+  std::pair<std::string_view, unsigned char> slots_[kSlots];
+};
+
+// Appends the record of link line p (1-based) to out; `seen` is the number of lines read so far.
+void append_record(const RecentLines& lines, std::size_t p, std::size_t seen, std::string& out) {
+  auto [b2, b2_flags] = lines.get(p - 2, seen);
+  auto [b1, b1_flags] = lines.get(p - 1, seen);
+  auto [a1, a1_flags] = lines.get(p + 1, seen);
+  auto [a2, a2_flags] = lines.get(p + 2, seen);
+  // The six rules, in order. A text that has been emptied holds no keyword any more.
+  if (b2_flags) b2 = {};
+  if (b1_flags) {
     b1 = " ";
     b2 = {};
   }
-  if (!has_code_keyword(a1)) a1 = a2 = {};
-  if (!has_code_keyword(a2)) a2 = {};
-  if (contains_bytes(a2, kPan)) a2 = {};
-  if (contains_bytes(a1, kPan)) a1 = a2 = {};
+  if (!(a1_flags & kHasCode)) {
+    a1 = a2 = {};
+    a1_flags = a2_flags = 0;
+  }
+  if (!(a2_flags & kHasCode)) {
+    a2 = {};
+    a2_flags = 0;
+  }
+  if (a2_flags & kHasPan) a2 = {};
+  if (a1_flags & kHasPan) a1 = a2 = {};
   out.push_back(' ');
   out.append(b2);
   out.push_back(' ');
   out.append(b1);
   out.push_back(' ');
-  out.append(lines[p - 1]);
+  out.append(lines.get(p, seen).first);
   out.push_back(' ');
   out.append(a1);
   out.push_back(' ');
@@ -58,47 +106,74 @@ std::string typeset_share_text(std::string_view text, std::string_view title_pre
     }
   };
 
-  const std::vector<std::string_view> lines = split_nonempty_views(text, "\r\n");
-  const std::size_t n = lines.size();
+  // The line count comes first: every progress title is a share of it.
+  std::size_t n = 0;
+  for_each_nonempty_piece(text, "\r\n", [&](std::string_view) { ++n; });
+
   std::string out;
-  out.reserve(text.size() + text.size() / 8 + 16);
-  std::size_t pending = 0;
+  reserve_big(out, text.size() + text.size() / 8 + 16);
   std::string progress(title_prefix);
   progress.append(gbk::kProgress1);
   const std::size_t progress_len = progress.size();
-  for (std::size_t i = 1; i <= n; ++i) {
-    if (contains_bytes(lines[i - 1], kPan)) {
-      const std::size_t p = pending;
-      pending = i;
-      if (p >= 1) append_record(lines, p, out);
+  long long shown_percent = -1;
+
+  // The output is an empty line, then each link line's record with a line end. A record is
+  // complete once the second line below its link has been read, so at most three wait.
+  RecentLines recent;
+  std::size_t waiting[4];
+  std::size_t first_waiting = 0, waiting_count = 0;
+  bool seen_link = false;
+  std::size_t i = 0;
+  for_each_nonempty_piece(text, "\r\n", [&](std::string_view line) {
+    ++i;
+    const unsigned char flags = keyword_flags(line);
+    recent.put(i, line, flags);
+    if (flags & kHasPan) {
+      if (!seen_link) out.append("\r\n");
+      seen_link = true;
+      waiting[(first_waiting + waiting_count++) % 4] = i;
+    }
+    while (waiting_count > 0 && waiting[first_waiting] + 2 <= i) {
+      append_record(recent, waiting[first_waiting], i, out);
       out.append("\r\n");
+      first_waiting = (first_waiting + 1) % 4;
+      --waiting_count;
     }
     if (set_title) {
       // The percentage is taken from the double-precision quotient, as users have always seen it
       // (29 of 100 lines shows 28).
       const auto percent =
           static_cast<long long>(static_cast<double>(i) / static_cast<double>(n) * 100);
-      progress.resize(progress_len);
-      progress.append(std::to_string(percent)).push_back('%');
-      show(progress);
+      if (percent != shown_percent) {
+        shown_percent = percent;
+        progress.resize(progress_len);
+        progress.append(std::to_string(percent)).push_back('%');
+        show(progress);
+      }
     }
-  }
-  if (pending >= 1) {
-    append_record(lines, pending, out);
+  });
+  for (; waiting_count > 0; --waiting_count, first_waiting = (first_waiting + 1) % 4) {
+    append_record(recent, waiting[first_waiting], i, out);
     out.append("\r\n");
   }
   show(std::string(title_prefix).append(gbk::kProgress2));
 
-  std::string_view trimmed = trim_blanks(out);
-  std::string result = trimmed.size() == out.size() ? std::move(out) : std::string(trimmed);
-  result = replace_in_order(std::move(result), {{" ", ""},
-                                                {gbk::kXiaZaiLianJie, gbk::kLianJie},
-                                                {gbk::kTiQuMa, gbk::kMiMa},
-                                                {gbk::kJiHuoMa, gbk::kSpacedJiHuoMa}});
-  result = replace_in_order(std::move(result),
-                            {{gbk::kLianJie, gbk::kSpacedLianJie}, {gbk::kMiMa, gbk::kSpacedMiMa}});
+  // trim_blanks, in place.
+  const std::size_t last = out.find_last_not_of(' ');
+  out.resize(last == std::string::npos ? 0 : last + 1);
+  out.erase(0, std::min(out.size(), out.find_first_not_of(' ')));
+  // The six keyword replacements, defined pair by pair, done in two scans. Removing the blanks
+  // can join a keyword that they split, so it comes first. The other five share no characters
+  // where one could make or break another's match, so one scan does them, with 下载链接 and
+  // 提取码 going straight to the spaced 链接 and 密码 that the pairs after them would make.
+  replace_aligned_together(out, {{" ", ""}});
+  replace_aligned_together(out, {{gbk::kXiaZaiLianJie, gbk::kSpacedLianJie},
+                                 {gbk::kTiQuMa, gbk::kSpacedMiMa},
+                                 {gbk::kJiHuoMa, gbk::kSpacedJiHuoMa},
+                                 {gbk::kLianJie, gbk::kSpacedLianJie},
+                                 {gbk::kMiMa, gbk::kSpacedMiMa}});
   show(std::string(title_prefix).append(gbk::kProgressDone));
-  return result;
+  return out;
 }
 
 }  // namespace quorvex

@@ -18,7 +18,9 @@ const std::string kHighBytes = [] {
   return s;
 }();
 
-std::string typeset(const std::string& utf8_text) { return test::U(typeset_share_text(G(utf8_text))); }
+std::string typeset(const std::string& utf8_text) {
+  return test::U(typeset_share_text(G(utf8_text)));
+}
 
 TEST(Typeset, WorkedExample) {
   const std::string in =
@@ -69,7 +71,8 @@ TEST(Typeset, EmptyAndLinklessTexts) {
   std::vector<std::string> titles;
   EXPECT_EQ(typeset_share_text("", "", [&](const std::string& t) { titles.push_back(t); }), "");
   // No line: no first progress title, the other two as usual.
-  EXPECT_EQ(titles, (std::vector<std::string>{G("进度2/2: 正在排版......."), G("进度: 全部完成.......")}));
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{G("进度2/2: 正在排版......."), G("进度: 全部完成.......")}));
   EXPECT_EQ(typeset("no link\r\nhere\r\n"), "");
   EXPECT_EQ(typeset("pan"), "\r\npan\r\n");
 }
@@ -89,7 +92,7 @@ TEST(Typeset, ProgressTitlesChangeOnlyWhenTheirTextDoes) {
   for (int i = 0; i < 100; ++i) hundred += "x\r\n";
   std::vector<std::string> seen;
   typeset_share_text(hundred, "", [&](const std::string& t) { seen.push_back(test::U(t)); });
-  EXPECT_EQ(seen[27], "进度1/2: 28%");  // line 28 shows 28
+  EXPECT_EQ(seen[27], "进度1/2: 28%");                                 // line 28 shows 28
   EXPECT_EQ(std::count(seen.begin(), seen.end(), "进度1/2: 28%"), 1);  // and line 29 shows 28 too
   EXPECT_EQ(std::count(seen.begin(), seen.end(), "进度1/2: 29%"), 0);
   EXPECT_EQ(std::count(seen.begin(), seen.end(), "进度1/2: 57%"), 1);
@@ -97,12 +100,13 @@ TEST(Typeset, ProgressTitlesChangeOnlyWhenTheirTextDoes) {
 
 // Forum posts of the usual shapes, put together at random.
 std::string generated_forum_text(std::mt19937& rng, int posts) {
-  const std::vector<std::string> titles = {"电影合集", "【资源】教程 第二部", "Some English title", "游戏 补丁",
-                                           "　全角　标题", "\t制表符标题"};
-  const std::vector<std::string> link_forms = {"链接：https://pan.baidu.com/s/1%s",
-                                               "下载链接：https://pan.baidu.com/s/1%s",
-                                               "https://pan.baidu.com/s/1%s", "链接: pan.baidu.com/s/1%s"};
-  const std::vector<std::string> code_forms = {"提取码：%s", "密码：%s", "激活码：%s", "提取码: %s"};
+  const std::vector<std::string> titles = {"电影合集",  "【资源】教程 第二部", "Some English title",
+                                           "游戏 补丁", "　全角　标题",        "\t制表符标题"};
+  const std::vector<std::string> link_forms = {
+      "链接：https://pan.baidu.com/s/1%s", "下载链接：https://pan.baidu.com/s/1%s",
+      "https://pan.baidu.com/s/1%s", "链接: pan.baidu.com/s/1%s"};
+  const std::vector<std::string> code_forms = {"提取码：%s", "密码：%s", "激活码：%s",
+                                               "提取码: %s"};
   auto pick = [&](const std::vector<std::string>& v) { return v[rng() % v.size()]; };
   auto fill = [&](std::string form) {
     const std::string id = std::to_string(rng() % 100000);
@@ -160,6 +164,39 @@ TEST(TypesetRobustness, OddInputs) {
   EXPECT_EQ(typeset_share_text("panpanpan\r\npan"), "\r\npanpanpan\r\npan\r\n");
   EXPECT_EQ(typeset_share_text("a\rpan\nb\r\n\xFF"), "\r\na\rpan\nb\r\n");
   EXPECT_EQ(typeset_share_text(std::string(100000, '\r')), "");
+}
+
+}  // namespace
+}  // namespace quorvex
+
+namespace quorvex {
+namespace {
+
+TEST(TypesetReplacements, TwoScansEqualThePairByPairDefinition) {
+  // Texts made of the keywords' own characters, blanks and stray bytes, where a scan that took a
+  // shortcut would show.
+  const std::vector<std::string> pieces = {
+      " ",           " ",         G("下"),     G("载"),   G("链"), G("接"), G("提"),
+      G("取"),       G("码"),     G("激"),     G("活"),   G("密"), "a",     "\x81",
+      G("下载链接"), G("提取码"), G("激活码"), G("密码"), "\r\n"};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int length = 1 + static_cast<int>(rng() % 40);
+    for (int i = 0; i < length; ++i) text += pieces[rng() % pieces.size()];
+    const std::string reference =
+        replace_in_order(replace_in_order(text, {{" ", ""},
+                                                 {G("下载链接"), G("链接")},
+                                                 {G("提取码"), G("密码")},
+                                                 {G("激活码"), G("  激活码")}}),
+                         {{G("链接"), G("  链接")}, {G("密码"), G("  密码")}});
+    std::string fast = text;
+    replace_aligned_together(fast, {{" ", ""}});
+    const std::string a = G("下载链接"), b = G("链接"), c = G("提取码"), d = G("密码");
+    const std::string e = G("激活码"), f = G("  激活码"), g = G("  链接"), h = G("  密码");
+    replace_aligned_together(fast, {{a, g}, {c, h}, {e, f}, {b, g}, {d, h}});
+    ASSERT_EQ(fast, reference) << test::U(text);
+  }
 }
 
 }  // namespace
