@@ -151,8 +151,9 @@ class CurlRequest final : public RequestObject {
         static_cast<long long>(resolve_ms_) + connect_ms_ + send_ms_ + receive_ms_;
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
                      static_cast<long>(std::min<long long>(total, 0x7fffffff)));
+    // Without a proxy of the caller's, none: curl would otherwise take one from the environment.
+    curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
     if (!proxy_.empty()) {
-      curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
       if (!proxy_user_.empty()) {
         curl_easy_setopt(c, CURLOPT_PROXYUSERNAME, proxy_user_.c_str());
         curl_easy_setopt(c, CURLOPT_PROXYPASSWORD, proxy_password_.c_str());

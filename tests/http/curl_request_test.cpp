@@ -39,6 +39,18 @@ TEST(CurlRequest, SendsTheProbesRequestExactly) {
                          "\r\n");
 }
 
+TEST(CurlRequest, IgnoresProxiesNamedInTheEnvironment) {
+  TestHttpsServer server([](const RecordedRequest&) { return ScriptedResponse{200, {}, "direct"}; });
+  ::setenv("https_proxy", "http://127.0.0.1:9", 1);
+  ::setenv("HTTPS_PROXY", "http://127.0.0.1:9", 1);
+  WebRequest r;
+  r.url = server.base_url() + "/s/1";
+  const std::string body = web_request(r);
+  ::unsetenv("https_proxy");
+  ::unsetenv("HTTPS_PROXY");
+  EXPECT_EQ(body, "direct");
+}
+
 TEST(CurlRequest, ReturnsHeadersStatusAndCookies) {
   TestHttpsServer server([](const RecordedRequest& req) {
     EXPECT_EQ(req.method, "POST");
