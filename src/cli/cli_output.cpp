@@ -122,6 +122,8 @@ bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk) {
 
 int finish_output(std::FILE* out, std::FILE* err, bool ok) {
   if (std::fflush(out) != 0) ok = false;
+  // A reader that stopped early (| head) wants no more output and no complaint either.
+  if (!ok && errno == EPIPE) return 1;
   if (!ok) {
     std::fprintf(err, "quorvex-cli: cannot write the output: %s\n", std::strerror(errno));
     return 1;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -53,6 +54,9 @@ class SharedCaches {
 SharedCaches& shared_caches() {
   // Never destroyed: detached probe threads may still use it while the program exits.
   static SharedCaches* caches = [] {
+    // With CURLOPT_NOSIGNAL (needed with many threads) curl no longer shields the process from
+    // SIGPIPE, and a server that closes early would kill it through a TLS write.
+    std::signal(SIGPIPE, SIG_IGN);
     curl_global_init(CURL_GLOBAL_DEFAULT);
     return new SharedCaches();
   }();

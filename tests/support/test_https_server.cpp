@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <stdexcept>
 
 namespace quorvex::test {
@@ -61,6 +62,8 @@ bool write_all(SSL* ssl, const std::string& data) {
 }  // namespace
 
 TestHttpsServer::TestHttpsServer(Handler handler) : handler_(std::move(handler)) {
+  // A client that hangs up early must not take the whole test process down with it.
+  std::signal(SIGPIPE, SIG_IGN);
   ssl_ctx_ = make_context();
   listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const int one = 1;
