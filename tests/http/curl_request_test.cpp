@@ -8,6 +8,7 @@
 
 #include "check/check_run.h"
 #include "http/web_request.h"
+#include "support/test_forward_proxy.h"
 #include "support/test_https_server.h"
 
 namespace quorvex {
@@ -30,17 +31,26 @@ TEST(CurlRequest, SendsTheProbesRequestExactly) {
   const auto reqs = server.requests();
   ASSERT_EQ(reqs.size(), 1u);
   const std::string host = "pan.localhost:" + std::to_string(server.port());
-  EXPECT_EQ(reqs[0].raw, "GET /s/1abc?x=1 HTTP/1.1\r\n"
-                         "Host: " + host + "\r\n"
-                         "User-Agent: " + std::string(kProbeUserAgent) + "\r\n"
-                         "Accept: */*\r\n"
-                         "Referer: " + url + "\r\n"
-                         "Accept-Language: zh-cn\r\n"
-                         "\r\n");
+  EXPECT_EQ(reqs[0].raw,
+            "GET /s/1abc?x=1 HTTP/1.1\r\n"
+            "Host: " +
+                host +
+                "\r\n"
+                "User-Agent: " +
+                std::string(kProbeUserAgent) +
+                "\r\n"
+                "Accept: */*\r\n"
+                "Referer: " +
+                url +
+                "\r\n"
+                "Accept-Language: zh-cn\r\n"
+                "\r\n");
 }
 
 TEST(CurlRequest, IgnoresProxiesNamedInTheEnvironment) {
-  TestHttpsServer server([](const RecordedRequest&) { return ScriptedResponse{200, {}, "direct"}; });
+  TestHttpsServer server([](const RecordedRequest&) {
+    return ScriptedResponse{200, {}, "direct"};
+  });
   ::setenv("https_proxy", "http://127.0.0.1:9", 1);
   ::setenv("HTTPS_PROXY", "http://127.0.0.1:9", 1);
   WebRequest r;
@@ -49,6 +59,32 @@ TEST(CurlRequest, IgnoresProxiesNamedInTheEnvironment) {
   ::unsetenv("https_proxy");
   ::unsetenv("HTTPS_PROXY");
   EXPECT_EQ(body, "direct");
+}
+
+TEST(CurlRequest, GoesThroughAProxyWithBasicCredentials) {
+  TestHttpsServer server([](const RecordedRequest&) {
+    return ScriptedResponse{200, {}, "via proxy"};
+  });
+  test::TestForwardProxy proxy("Basic bWU6cHc=");  // me:pw
+  WebRequest r;
+  r.url = server.base_url() + "/s/1";
+  r.proxy_address = "127.0.0.1:" + std::to_string(proxy.port());
+  r.proxy_user = "me";
+  r.proxy_password = "pw";
+  EXPECT_EQ(web_request(r), "via proxy");
+  ASSERT_EQ(proxy.requests().size(), 1u);
+  EXPECT_EQ(proxy.requests()[0].rfind(
+                "CONNECT pan.localhost:" + std::to_string(server.port()) + " HTTP/1.1\r\n", 0),
+            0u);
+  // The credentials go to the proxy only, never to the share service.
+  for (const auto& [name, value] : server.requests().at(0).headers)
+    EXPECT_NE(name, "Proxy-Authorization");
+  // Wrong credentials: the proxy refuses and the request fails.
+  r.proxy_password = "wrong";
+  int status = -1;
+  r.status_code = &status;
+  EXPECT_EQ(web_request(r), "");
+  EXPECT_EQ(status, 0);
 }
 
 TEST(CurlRequest, ReturnsHeadersStatusAndCookies) {
@@ -69,14 +105,16 @@ TEST(CurlRequest, ReturnsHeadersStatusAndCookies) {
   r.status_code = &status;
   EXPECT_EQ(web_request(r), "missing");
   EXPECT_EQ(status, 404);
-  EXPECT_EQ(headers_out, "Set-Cookie: sid=9; path=/\r\nX-T: v\r\nContent-Length: 7\r\nConnection: close");
+  EXPECT_EQ(headers_out,
+            "Set-Cookie: sid=9; path=/\r\nX-T: v\r\nContent-Length: 7\r\nConnection: close");
   EXPECT_EQ(returned, "sid=9; a=1");
   const auto sent = server.requests().at(0).headers;
   // The caller's headers, then the body's length; curl adds no Expect or Content-Type of its own.
   std::vector<std::string> names;
   for (const auto& [name, value] : sent) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Host", "Cookie", "Accept", "Referer", "Accept-Language",
-                                             "User-Agent", "Content-Type", "Content-Length"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Host", "Cookie", "Accept", "Referer", "Accept-Language",
+                                      "User-Agent", "Content-Type", "Content-Length"}));
 }
 
 TEST(CurlRequest, FollowsRedirectsUnlessForbidden) {

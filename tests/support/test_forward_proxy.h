@@ -1,0 +1,39 @@
+// A forward proxy on 127.0.0.1 for tests: takes CONNECT requests (optionally only with the right
+// Basic credentials), records them, and tunnels to the named port on 127.0.0.1.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quorvex::test {
+
+class TestForwardProxy {
+ public:
+  // required_authorization: the exact Proxy-Authorization value to demand, or "" for none.
+  explicit TestForwardProxy(std::string required_authorization = "");
+  ~TestForwardProxy();
+  TestForwardProxy(const TestForwardProxy&) = delete;
+  TestForwardProxy& operator=(const TestForwardProxy&) = delete;
+
+  int port() const { return port_; }
+  // The request heads received, as sent.
+  std::vector<std::string> requests() const;
+
+ private:
+  void accept_loop();
+  void serve(int fd);
+
+  std::string required_;
+  int listen_fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::thread acceptor_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> requests_;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace quorvex::test
