@@ -6,20 +6,6 @@ namespace quorvex {
 
 namespace {
 
-// Removes every occurrence of needle, letters compared without regard to case.
-std::string remove_all_nocase(std::string_view text, std::string_view needle) {
-  std::string out;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t pos = find_aligned_nocase(text, needle, start);
-    if (pos == std::string_view::npos) break;
-    out.append(text.substr(start, pos - start));
-    start = pos + needle.size();
-  }
-  out.append(text.substr(start));
-  return out;
-}
-
 std::vector<std::string> split_items(std::string_view text, std::string_view sep) {
   std::vector<std::string> items;
   for (const std::string_view piece : split_keep_empty(text, sep)) items.emplace_back(piece);

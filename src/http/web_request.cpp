@@ -91,18 +91,8 @@ std::string web_request(const WebRequest& r) {
 
   if (r.submit_cookies) {
     std::string& cookies = *r.submit_cookies;
-    if (!cookies.empty() && contains_nocase(cookies, "Cookie:")) {
-      std::string stripped;
-      std::size_t start = 0;
-      for (;;) {
-        const std::size_t pos = find_aligned_nocase(cookies, "Cookie:", start);
-        if (pos == std::string::npos) break;
-        stripped.append(cookies, start, pos - start);
-        start = pos + 7;
-      }
-      stripped.append(cookies, start, std::string::npos);
-      cookies = std::move(stripped);
-    }
+    if (!cookies.empty() && contains_nocase(cookies, "Cookie:"))
+      cookies = remove_all_nocase(cookies, "Cookie:");
     object->set_request_header("Cookie", cookies);
   }
 

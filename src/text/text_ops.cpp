@@ -105,6 +105,19 @@ std::string text_between(std::string_view text, std::string left, std::string ri
   return std::string(text.substr(start, r - start));
 }
 
+std::string remove_all_nocase(std::string_view text, std::string_view needle) {
+  std::string out;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t pos = find_aligned_nocase(text, needle, start);
+    if (pos == std::string_view::npos) break;
+    out.append(text.substr(start, pos - start));
+    start = pos + needle.size();
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
 std::string_view trim_spaces(std::string_view text) {
   // Walk character by character so that an 0xA1 0xA1 pair is only taken when it is a character.
   std::size_t i = 0;

@@ -85,6 +85,9 @@ std::string_view text_before(std::string_view text, std::string_view sep);
 // either is missing. "#引号" in a delimiter stands for a double quote.
 std::string text_between(std::string_view text, std::string left, std::string right);
 
+// The text without any aligned occurrence of needle, ASCII letters compared without regard to case.
+std::string remove_all_nocase(std::string_view text, std::string_view needle);
+
 // Removes the half-width blank 0x20 and the full-width blank 0xA1 0xA1 at both ends.
 std::string_view trim_spaces(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "test_forward_proxy.h"
 
+#include "loopback.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -42,16 +44,7 @@ std::string header_value(const std::string& head, const std::string& name) {
 TestForwardProxy::TestForwardProxy(std::string required_authorization)
     : required_(std::move(required_authorization)) {
   std::signal(SIGPIPE, SIG_IGN);
-  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listen_fd_, 64) != 0)
-    throw std::runtime_error("test proxy cannot listen");
-  socklen_t len = sizeof addr;
-  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
+  listen_fd_ = listen_on_loopback(&port_);
   acceptor_ = std::thread([this] { accept_loop(); });
 }
 
@@ -73,14 +66,10 @@ std::vector<std::string> TestForwardProxy::requests() const {
 }
 
 void TestForwardProxy::accept_loop() {
-  while (!stopping_) {
-    pollfd p{listen_fd_, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+  accept_until(listen_fd_, stopping_, [this](int fd) {
     std::lock_guard lock(mutex_);
     workers_.emplace_back([this, fd] { serve(fd); });
-  }
+  });
 }
 
 void TestForwardProxy::serve(int fd) {

@@ -1,5 +1,7 @@
 #include "test_https_server.h"
 
+#include "loopback.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
@@ -40,19 +42,26 @@ SSL_CTX* make_context() {
 
 const char* reason_of(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
 bool write_all(SSL* ssl, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
-    const int n = SSL_write(ssl, data.data() + done, static_cast<int>(std::min<std::size_t>(data.size() - done, 1 << 20)));
+    const int n = SSL_write(ssl, data.data() + done,
+                            static_cast<int>(std::min<std::size_t>(data.size() - done, 1 << 20)));
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
@@ -65,18 +74,7 @@ TestHttpsServer::TestHttpsServer(Handler handler) : handler_(std::move(handler))
   // A client that hangs up early must not take the whole test process down with it.
   std::signal(SIGPIPE, SIG_IGN);
   ssl_ctx_ = make_context();
-  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int one = 1;
-  ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listen_fd_, 512) != 0)
-    throw std::runtime_error("test server cannot listen");
-  socklen_t len = sizeof addr;
-  ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
+  listen_fd_ = listen_on_loopback(&port_);
   acceptor_ = std::thread([this] { accept_loop(); });
 }
 
@@ -104,14 +102,10 @@ std::vector<RecordedRequest> TestHttpsServer::requests() const {
 }
 
 void TestHttpsServer::accept_loop() {
-  while (!stopping_) {
-    pollfd p{listen_fd_, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+  accept_until(listen_fd_, stopping_, [this](int fd) {
     std::lock_guard lock(mutex_);
     workers_.emplace_back([this, fd] { serve(fd); });
-  }
+  });
 }
 
 void TestHttpsServer::serve(int fd) {
@@ -174,12 +168,14 @@ void TestHttpsServer::serve(int fd) {
     if (resp.never_answer) {
       stopped_.wait(lock, [&] { return stopping_.load(); });
     } else if (resp.delay_ms > 0) {
-      stopped_.wait_for(lock, std::chrono::milliseconds(resp.delay_ms), [&] { return stopping_.load(); });
+      stopped_.wait_for(lock, std::chrono::milliseconds(resp.delay_ms),
+                        [&] { return stopping_.load(); });
     }
     lock.unlock();
     --active_;
     if (!resp.never_answer) {
-      std::string out = "HTTP/1.1 " + std::to_string(resp.status) + " " + reason_of(resp.status) + "\r\n";
+      std::string out =
+          "HTTP/1.1 " + std::to_string(resp.status) + " " + reason_of(resp.status) + "\r\n";
       for (const auto& [k, v] : resp.headers) out += k + ": " + v + "\r\n";
       out += "Content-Length: " + std::to_string(resp.body.size() * resp.repeat_body) + "\r\n";
       out += "Connection: close\r\n\r\n";
