@@ -77,8 +77,8 @@ TEST(CurlRequest, GoesThroughAProxyWithBasicCredentials) {
                 "CONNECT pan.localhost:" + std::to_string(server.port()) + " HTTP/1.1\r\n", 0),
             0u);
   // The credentials go to the proxy only, never to the share service.
-  for (const auto& [name, value] : server.requests().at(0).headers)
-    EXPECT_NE(name, "Proxy-Authorization");
+  const auto sent = server.requests().at(0).headers;
+  for (const auto& [name, value] : sent) EXPECT_NE(name, "Proxy-Authorization");
   // Wrong credentials: the proxy refuses and the request fails.
   r.proxy_password = "wrong";
   int status = -1;
