@@ -58,8 +58,7 @@ class MainWindow : public QWidget {
   LinkListModel* model() const { return model_; }
   QString settings_file() const;
 
-  // The event table's operations, public so that tests and the command line of the window can
-  // reach them as a click would.
+  // The event table's operations; public so that tests can run them as a click would.
   void load_dropped_files(const QStringList& paths);
   void reset_run_state();
   void start_check_run();
