@@ -267,3 +267,29 @@ TEST(ShareUrl, RebuiltAfterTheLastPan) {
 
 }  // namespace
 }  // namespace quorvex
+
+#include "check/pumped_wait.h"
+
+namespace quorvex {
+namespace {
+
+TEST(PumpedWait, LengthsByUnit) {
+  EXPECT_EQ(pumped_wait_length_ms(20, std::nullopt), 20);
+  EXPECT_EQ(pumped_wait_length_ms(2, 1), 2000);
+  EXPECT_EQ(pumped_wait_length_ms(2, 2), 120000);
+  EXPECT_EQ(pumped_wait_length_ms(2, 3), 7200000);
+  EXPECT_EQ(pumped_wait_length_ms(2, 250), 500);  // any other unit is its own length in ms
+  EXPECT_EQ(pumped_wait_length_ms(std::nullopt, std::nullopt), 18000000LL * 18000000LL);
+  EXPECT_EQ(pumped_wait_length_ms(std::nullopt, 1), 0);
+}
+
+TEST(PumpedWait, KeepsPumpingWhileItWaits) {
+  int pumps = 0;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(pumped_wait(30, std::nullopt, [&] { ++pumps; }));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 30ms);
+  EXPECT_GE(pumps, 2);
+}
+
+}  // namespace
+}  // namespace quorvex
