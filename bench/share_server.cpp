@@ -14,7 +14,9 @@ int main(int argc, char** argv) {
     quorvex::test::ScriptedResponse r;
     r.delay_ms = latency;
     r.headers = {{"Content-Type", "text/html; charset=utf-8"}};
-    r.body = "<html><body>\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81</body></html>";
+    r.body =
+        "<html><body>\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81</"
+        "body></html>";
     return r;
   });
   std::printf("%d\n", server.port());

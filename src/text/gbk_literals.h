@@ -25,19 +25,16 @@ inline constexpr std::string_view kProgress2 =
 inline constexpr std::string_view kProgressDone =
     "\xBD\xF8\xB6\xC8\x3A\x20\xC8\xAB\xB2\xBF\xCD\xEA\xB3\xC9\x2E\x2E\x2E\x2E\x2E\x2E\x2E";  // 进度:
                                                                                              // 全部完成.......
-inline constexpr std::string_view
-    kTypesetNotice =
-        "\xC5\xC5\xB0\xE6\xCD\xEA\xB3\xC9\x2C\xC7\xEB\xB5\xE3\xBB\xF7\xCB\xA2\xD0\xC2\xC1\xD0\xB1"
-        "\xED";  // 排版完成,请点击刷新列表
+inline constexpr std::string_view kTypesetNotice =
+    "\xC5\xC5\xB0\xE6\xCD\xEA\xB3\xC9\x2C\xC7\xEB\xB5\xE3\xBB\xF7\xCB\xA2\xD0\xC2\xC1\xD0\xB1"
+    "\xED";  // 排版完成,请点击刷新列表
 inline constexpr std::string_view kNoticeCaption = "\xCC\xE1\xCA\xBE";                   // 提示
 inline constexpr std::string_view kDefaultCaption = "\xD3\xD1\xC7\xE9\xCC\xE1\xD0\xD1";  // 友情提醒
 inline constexpr std::string_view kAboutText =
     "\xB9\xA7\xCF\xB2\xC4\xE3\xB7\xA2\xCF\xD6\xD0\xC2\xB4\xF3\xC2\xBD\x7E";  // 恭喜你发现新大陆~
-inline constexpr std::
-    string_view
-        kAboutCaption =
-            "\xBD\xF1\xCC\xEC\xD2\xB2\xCA\xC7\xB3\xE4\xC2\xFA\xCF\xA3\xCD\xFB\xB5\xC4\xD2\xBB\xCC"
-            "\xEC";  // 今天也是充满希望的一天
+inline constexpr std::string_view kAboutCaption =
+    "\xBD\xF1\xCC\xEC\xD2\xB2\xCA\xC7\xB3\xE4\xC2\xFA\xCF\xA3\xCD\xFB\xB5\xC4\xD2\xBB\xCC"
+    "\xEC";  // 今天也是充满希望的一天
 inline constexpr std::string_view kSummaryChecked =
     "\xB9\xB2\xBC\xC6\xBC\xEC\xB2\xE2\x3A";  // 共计检测:
 inline constexpr std::string_view kSummaryValid =

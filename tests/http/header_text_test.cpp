@@ -37,8 +37,9 @@ TEST(HeaderText, Base64) {
 }
 
 TEST(Cookies, CollectSetCookies) {
-  EXPECT_EQ(collect_set_cookies("Set-Cookie: a=1; path=/\r\nServer: x\r\nSet-Cookie: b=2; HttpOnly"),
-            "a=1; b=2");
+  EXPECT_EQ(
+      collect_set_cookies("Set-Cookie: a=1; path=/\r\nServer: x\r\nSet-Cookie: b=2; HttpOnly"),
+      "a=1; b=2");
   EXPECT_EQ(collect_set_cookies("Set-Cookie:  c=3  "), "c=3");
   // Only the exact name with ": " counts.
   EXPECT_EQ(collect_set_cookies("set-cookie: a=1\r\nSet-Cookie2: b=2\r\nSet-Cookie:c=3"), "");

@@ -68,7 +68,8 @@ TEST(WebRequest, TheProbesCall) {
                             "send text []",
                         }));
   EXPECT_EQ(headers,
-            "User-Agent: QQ\r\nAccept: */*\r\nReferer: https://pan.baidu.com/s/1a\r\nAccept-Language: zh-cn");
+            "User-Agent: QQ\r\nAccept: */*\r\nReferer: "
+            "https://pan.baidu.com/s/1a\r\nAccept-Language: zh-cn");
 }
 
 TEST(WebRequest, TimeoutsAndMethods) {
@@ -113,9 +114,10 @@ TEST(WebRequest, HeaderCompletion) {
   };
   // POST adds the form content type; an accept line in lower case counts as present.
   EXPECT_EQ(headers_for(1, "accept: text/html"),
-            (std::vector<std::string>{"[Accept] [text/html]", "[Referer] [u]", "[Accept-Language] [zh-cn]",
-                                      "[User-Agent] [Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)]",
-                                      "[Content-Type] [application/x-www-form-urlencoded]"}));
+            (std::vector<std::string>{
+                "[Accept] [text/html]", "[Referer] [u]", "[Accept-Language] [zh-cn]",
+                "[User-Agent] [Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)]",
+                "[Content-Type] [application/x-www-form-urlencoded]"}));
   // Normalisation decides the spelling of a name; off, a line keeps its own.
   EXPECT_EQ(headers_for(0, "content-type: a\r\nx: 1", true)[0], "[Content-Type] [a]");
   EXPECT_EQ(headers_for(0, "content-type: a\r\nx: 1", false)[0], "[content-type] [a]");
@@ -196,7 +198,8 @@ TEST(WebRequest, ProxyCredentialsAndBodies) {
   const auto with = calls_for(std::nullopt, "me");
   EXPECT_EQ(with[1], "proxy 2 127.0.0.1:3128");
   EXPECT_NE(std::find(with.begin(), with.end(), "credentials me pw 1"), with.end());
-  EXPECT_NE(std::find(with.begin(), with.end(), "header [Proxy-Authorization] [Basic bWU6cHc=]"), with.end());
+  EXPECT_NE(std::find(with.begin(), with.end(), "header [Proxy-Authorization] [Basic bWU6cHc=]"),
+            with.end());
   EXPECT_EQ(with.back(), "send bytes [bytes]");
   const auto flags0 = calls_for(0, "me");
   EXPECT_NE(std::find(flags0.begin(), flags0.end(), "credentials me pw 0"), flags0.end());

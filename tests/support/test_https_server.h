@@ -26,9 +26,9 @@ struct ScriptedResponse {
   int status = 200;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
-  int delay_ms = 0;            // wait before answering
-  bool never_answer = false;   // keep the connection open and silent until the server stops
-  std::size_t repeat_body = 1; // send the body this many times (for huge bodies)
+  int delay_ms = 0;             // wait before answering
+  bool never_answer = false;    // keep the connection open and silent until the server stops
+  std::size_t repeat_body = 1;  // send the body this many times (for huge bodies)
 };
 
 class TestHttpsServer {

@@ -22,18 +22,23 @@ TEST(DecodeInput, GbkBytesStayAsTheyAre) {
 }
 
 TEST(DecodeInput, Utf8AndUtf16AreConvertedToGbk) {
-  EXPECT_EQ(decode_input_bytes("\xE9\x93\xBE\xE6\x8E\xA5 pan"), G("链接 pan"));          // plain UTF-8
-  EXPECT_EQ(decode_input_bytes("\xEF\xBB\xBF\xE9\x93\xBE\xE6\x8E\xA5"), G("链接"));      // with BOM
+  EXPECT_EQ(decode_input_bytes("\xE9\x93\xBE\xE6\x8E\xA5 pan"), G("链接 pan"));      // plain UTF-8
+  EXPECT_EQ(decode_input_bytes("\xEF\xBB\xBF\xE9\x93\xBE\xE6\x8E\xA5"), G("链接"));  // with BOM
   EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE\xFE\x94\xA5\x63", 6)), G("链接"));  // UTF-16LE
   EXPECT_EQ(decode_input_bytes(std::string("\xFE\xFF\x94\xFE\x63\xA5", 6)), G("链接"));  // UTF-16BE
   // A character GBK cannot hold becomes "?".
-  EXPECT_EQ(decode_input_bytes("a\xF0\x9F\x98\x80" "b"), "a?b");
+  EXPECT_EQ(decode_input_bytes("a\xF0\x9F\x98\x80"
+                               "b"),
+            "a?b");
   EXPECT_EQ(decode_input_bytes("plain ascii"), "plain ascii");
 }
 
 TEST(DecodeInput, StopsAtTheFirstNul) {
   EXPECT_EQ(decode_input_bytes(std::string("ab\0cd", 5)), "ab");
-  EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE" "a\0\0\0b\0", 8)), "a");
+  EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE"
+                                           "a\0\0\0b\0",
+                                           8)),
+            "a");
 }
 
 class InputFileTest : public ::testing::Test {

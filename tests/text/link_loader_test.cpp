@@ -17,7 +17,8 @@ std::vector<std::string> cells(const LinkRow& row) {
 
 TEST(LinkRowFromLine, TypesetLine) {
   const LinkRow row = link_row_from_line(G("标题  链接：https://pan.baidu.com/s/1abc  密码：x1y2"));
-  EXPECT_EQ(cells(row), (std::vector<std::string>{G("标题"), "https://pan.baidu.com/s/1abc", "x1y2", "", ""}));
+  EXPECT_EQ(cells(row),
+            (std::vector<std::string>{G("标题"), "https://pan.baidu.com/s/1abc", "x1y2", "", ""}));
 }
 
 TEST(LinkRowFromLine, TypesetLineWithoutTitle) {
@@ -32,13 +33,13 @@ TEST(LinkRowFromLine, TypesetLineWithoutTitle) {
 TEST(LinkRowFromLine, OddLines) {
   EXPECT_EQ(cells(link_row_from_line("https://pan.baidu.com/s/1abc")),
             (std::vector<std::string>{"https://pan.baidu.com/s/1abc", "", "", "", ""}));
-  EXPECT_EQ(link_row_from_line("a b").cell(1), "https://pan");  // no "pan" in the second piece
-  EXPECT_EQ(link_row_from_line("a  b").cell(1), "https://pan"); // two blanks cut once
+  EXPECT_EQ(link_row_from_line("a b").cell(1), "https://pan");     // no "pan" in the second piece
+  EXPECT_EQ(link_row_from_line("a  b").cell(1), "https://pan");    // two blanks cut once
   EXPECT_EQ(link_row_from_line("a xpan").cell(1), "https://pan");  // "pan" ending the piece
   EXPECT_EQ(link_row_from_line("a pan.x/1pandaX").cell(1), "https://pandaX");
-  EXPECT_EQ(link_row_from_line(G("a b 提取码:12")).cell(2), "");   // ASCII colon
+  EXPECT_EQ(link_row_from_line(G("a b 提取码:12")).cell(2), "");  // ASCII colon
   EXPECT_EQ(link_row_from_line(G("a b 提取码：")).cell(2), "");
-  EXPECT_EQ(link_row_from_line(G("a b c：1 d：2")).cell(2), "1");   // fourth piece ignored
+  EXPECT_EQ(link_row_from_line(G("a b c：1 d：2")).cell(2), "1");  // fourth piece ignored
   EXPECT_EQ(cells(link_row_from_line("   ")), (std::vector<std::string>(5)));
 }
 
