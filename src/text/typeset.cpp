@@ -158,10 +158,11 @@ std::string typeset_share_text(std::string_view text, std::string_view title_pre
   }
   show(std::string(title_prefix).append(gbk::kProgress2));
 
-  // trim_blanks, in place.
-  const std::size_t last = out.find_last_not_of(' ');
-  out.resize(last == std::string::npos ? 0 : last + 1);
-  out.erase(0, std::min(out.size(), out.find_first_not_of(' ')));
+  // trim_blanks, applied in place so that a large text is not copied.
+  const std::string_view kept = trim_blanks(out);
+  const std::size_t lead = kept.empty() ? 0 : static_cast<std::size_t>(kept.data() - out.data());
+  out.resize(lead + kept.size());
+  out.erase(0, lead);
   // The six keyword replacements, defined pair by pair, done in two scans. Removing the blanks
   // can join a keyword that they split, so it comes first. The other five share no characters
   // where one could make or break another's match, so one scan does them, with 下载链接 and
