@@ -33,6 +33,8 @@ std::shared_ptr<RunCounters> Session::counters() const {
 }
 
 void Session::reset_run_state() {
+  // Counted as loading before the new run exists, so no scheduler of it can see the old rows.
+  loads_in_flight_.fetch_add(1, std::memory_order_acq_rel);
   std::shared_ptr<const std::string> text;
   {
     std::lock_guard lock(state_mutex_);
@@ -40,7 +42,6 @@ void Session::reset_run_state() {
     counters_ = std::make_shared<RunCounters>();
     text = source_text_;
   }
-  loads_in_flight_.fetch_add(1, std::memory_order_acq_rel);
   std::uint64_t ticket;
   {
     std::lock_guard lock(load_mutex_);
