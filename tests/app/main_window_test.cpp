@@ -234,6 +234,11 @@ class MainWindowTest : public QObject {
     QVERIFY(closer.texts[0].contains("missing.txt"));
     QCOMPARE(w->model()->rowCount(), 2);
     QVERIFY(w->session()->source_text()->find("second") != std::string::npos);
+    // An empty file is no error: it loads an empty list.
+    write_bytes(home_.path() + "/empty.txt", "");
+    drop({home_.path() + "/empty.txt"});
+    wait_for_rows(*w, 0);
+    QCOMPARE(closer.texts.size(), 1);
     // Dropped text that is not a file is refused at the door.
     QMimeData text_only;
     text_only.setText("https://pan.baidu.com/s/1x");
@@ -322,6 +327,17 @@ class MainWindowTest : public QObject {
                               u("完成"), 60000);
     QCOMPARE(w->model()->data(w->model()->index(0, 3), Qt::DisplayRole).toString(), u("x"));
     QTRY_COMPARE(w->windowTitle(), u("Quorvex2.0  100%"));
+  }
+
+  void owner_search_finds_the_visible_window_or_gives_up() {
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(find_process_window(300), static_cast<QWidget*>(nullptr));  // no window is shown
+    QVERIFY(clock.elapsed() >= 290);
+    auto w = make_window();
+    clock.restart();
+    QCOMPARE(find_process_window(1000), static_cast<QWidget*>(w.get()));
+    QVERIFY(clock.elapsed() < 500);
   }
 
   void timed_box_times_out_or_reports_the_button() {
