@@ -42,12 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   {gbk::kJiHuoMa, gbk::kSpacedJiHuoMa},
                                   {gbk::kLianJie, gbk::kSpacedLianJie},
                                   {gbk::kMiMa, gbk::kSpacedMiMa}});
-  const std::string reference = replace_in_order(
-      replace_in_order(text, {{" ", ""},
-                              {gbk::kXiaZaiLianJie, gbk::kLianJie},
-                              {gbk::kTiQuMa, gbk::kMiMa},
-                              {gbk::kJiHuoMa, gbk::kSpacedJiHuoMa}}),
-      {{gbk::kLianJie, gbk::kSpacedLianJie}, {gbk::kMiMa, gbk::kSpacedMiMa}});
+  const std::string reference =
+      replace_in_order(replace_in_order(text, {{" ", ""},
+                                               {gbk::kXiaZaiLianJie, gbk::kLianJie},
+                                               {gbk::kTiQuMa, gbk::kMiMa},
+                                               {gbk::kJiHuoMa, gbk::kSpacedJiHuoMa}}),
+                       {{gbk::kLianJie, gbk::kSpacedLianJie}, {gbk::kMiMa, gbk::kSpacedMiMa}});
   if (fast != reference) __builtin_trap();
   return 0;
 }
