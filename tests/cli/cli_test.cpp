@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "support/gbk.h"
+#include "support/scratch_dir.h"
 #include "support/test_https_server.h"
 
 namespace quorvex {
@@ -108,10 +109,8 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
   });
   const std::string text =
       "good " + server.base_url() + "/live\r\nbad " + server.base_url() + "/dead\r\n";
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("quorvex-cli-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const test::ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
   const Result r = run({"check", "--threads", "4", "--json", "--export", dir.string(), "-"}, text);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("\"name\":\"good\",\"link\":\"" + server.base_url() +
@@ -139,7 +138,6 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
               0u);
   }
   EXPECT_EQ(files, 1);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

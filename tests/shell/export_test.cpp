@@ -7,6 +7,7 @@
 #include <set>
 
 #include "support/gbk.h"
+#include "support/scratch_dir.h"
 
 namespace quorvex {
 namespace {
@@ -59,10 +60,8 @@ TEST(ExportText, ValidRowsOnlyInListOrder) {
 }
 
 TEST(ExportFile, NeverOverwritesAnEarlierExport) {
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("quorvex-export-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const test::ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
   // The same seed draws the same names: the second and third exports must find free ones.
   std::set<std::string> paths;
   for (int i = 0; i < 3; ++i) {
@@ -82,7 +81,6 @@ TEST(ExportFile, NeverOverwritesAnEarlierExport) {
   EXPECT_FALSE(missing.ok);
   EXPECT_FALSE(missing.error.empty());
   EXPECT_NE(missing.path.find("absent"), std::string::npos);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

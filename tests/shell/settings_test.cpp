@@ -7,6 +7,7 @@
 #include "app/shell/profile.h"
 #include "app/shell/settings.h"
 #include "support/gbk.h"
+#include "support/scratch_dir.h"
 
 namespace quorvex {
 namespace {
@@ -15,22 +16,13 @@ using test::G;
 
 class ProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quorvex-profile-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "Baifig.ini").string();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string contents() const {
     std::ifstream in(path_, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   void put(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-  std::filesystem::path dir_;
-  std::string path_;
+  test::ScratchDir dir_;
+  std::string path_ = (dir_ / "Baifig.ini").string();
 };
 
 TEST_F(ProfileTest, MissingFileSectionOrKeyReadsEmpty) {
@@ -69,7 +61,7 @@ TEST_F(ProfileTest, LongValuesAreCutAndFailuresReported) {
   EXPECT_FALSE(
       write_profile_string((dir_ / "no" / "such.ini").string(), "start", "k", "x", &error));
   // No temporary file is left behind.
-  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
     EXPECT_EQ(entry.path().extension(), ".ini") << entry.path();
 }
 
@@ -102,9 +94,8 @@ TEST(ThemeNumbers, CycleFromAnyStoredNumber) {
 }
 
 TEST(Folders, FollowTheUserDirsFile) {
-  const auto dir =
-      std::filesystem::temp_directory_path() / ("quorvex-xdg-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const test::ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
   std::ofstream(dir / "user-dirs.dirs")
       << "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\nXDG_DOCUMENTS_DIR=\"/srv/docs/\"\n";
   const char* old_home = std::getenv("HOME");
@@ -118,7 +109,6 @@ TEST(Folders, FollowTheUserDirsFile) {
   EXPECT_EQ(settings_path("/d"), "/d/Orvane/Quorvex/Baifig.ini");
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", saved_home.c_str(), 1);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

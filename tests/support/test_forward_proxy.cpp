@@ -1,7 +1,5 @@
 #include "test_forward_proxy.h"
 
-#include "loopback.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -42,34 +40,15 @@ std::string header_value(const std::string& head, const std::string& name) {
 }  // namespace
 
 TestForwardProxy::TestForwardProxy(std::string required_authorization)
-    : required_(std::move(required_authorization)) {
+    : required_(std::move(required_authorization)), listener_([this](int fd) { serve(fd); }) {
   std::signal(SIGPIPE, SIG_IGN);
-  listen_fd_ = listen_on_loopback(&port_);
-  acceptor_ = std::thread([this] { accept_loop(); });
 }
 
-TestForwardProxy::~TestForwardProxy() {
-  stopping_ = true;
-  acceptor_.join();
-  std::vector<std::thread> workers;
-  {
-    std::lock_guard lock(mutex_);
-    workers.swap(workers_);
-  }
-  for (auto& t : workers) t.join();
-  ::close(listen_fd_);
-}
+TestForwardProxy::~TestForwardProxy() { listener_.stop(); }
 
 std::vector<std::string> TestForwardProxy::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
-}
-
-void TestForwardProxy::accept_loop() {
-  accept_until(listen_fd_, stopping_, [this](int fd) {
-    std::lock_guard lock(mutex_);
-    workers_.emplace_back([this, fd] { serve(fd); });
-  });
 }
 
 void TestForwardProxy::serve(int fd) {
@@ -77,7 +56,7 @@ void TestForwardProxy::serve(int fd) {
   char buf[16384];
   while (head.find("\r\n\r\n") == std::string::npos) {
     pollfd p{fd, POLLIN, 0};
-    if (stopping_ || ::poll(&p, 1, 50) < 0) break;
+    if (listener_.stopping() || ::poll(&p, 1, 50) < 0) break;
     if (!(p.revents & POLLIN)) continue;
     const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
     if (n <= 0) break;
@@ -114,7 +93,7 @@ void TestForwardProxy::serve(int fd) {
   }
   send_all(fd, "HTTP/1.1 200 Connection established\r\n\r\n");
   pollfd fds[2] = {{fd, POLLIN, 0}, {up, POLLIN, 0}};
-  while (!stopping_) {
+  while (!listener_.stopping()) {
     if (::poll(fds, 2, 50) < 0) break;
     bool closed = false;
     for (int k = 0; k < 2; ++k) {

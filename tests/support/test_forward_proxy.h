@@ -2,11 +2,12 @@
 // Basic credentials), records them, and tunnels to the named port on 127.0.0.1.
 #pragma once
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "loopback.h"
 
 namespace quorvex::test {
 
@@ -18,22 +19,17 @@ class TestForwardProxy {
   TestForwardProxy(const TestForwardProxy&) = delete;
   TestForwardProxy& operator=(const TestForwardProxy&) = delete;
 
-  int port() const { return port_; }
+  int port() const { return listener_.port(); }
   // The request heads received, as sent.
   std::vector<std::string> requests() const;
 
  private:
-  void accept_loop();
   void serve(int fd);
 
   std::string required_;
-  int listen_fd_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stopping_{false};
-  std::thread acceptor_;
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;
-  std::vector<std::thread> workers_;
+  LoopbackListener listener_;  // last: it serves with the members above
 };
 
 }  // namespace quorvex::test

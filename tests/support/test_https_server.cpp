@@ -1,7 +1,5 @@
 #include "test_https_server.h"
 
-#include "loopback.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
@@ -70,42 +68,28 @@ bool write_all(SSL* ssl, const std::string& data) {
 
 }  // namespace
 
-TestHttpsServer::TestHttpsServer(Handler handler) : handler_(std::move(handler)) {
+TestHttpsServer::TestHttpsServer(Handler handler)
+    : handler_(std::move(handler)),
+      ssl_ctx_(make_context()),
+      listener_([this](int fd) { serve(fd); }) {
   // A client that hangs up early must not take the whole test process down with it.
   std::signal(SIGPIPE, SIG_IGN);
-  ssl_ctx_ = make_context();
-  listen_fd_ = listen_on_loopback(&port_);
-  acceptor_ = std::thread([this] { accept_loop(); });
 }
 
 TestHttpsServer::~TestHttpsServer() {
   stopping_ = true;
-  stopped_.notify_all();
-  acceptor_.join();
-  std::vector<std::thread> workers;
-  {
-    std::lock_guard lock(mutex_);
-    workers.swap(workers_);
-  }
-  for (auto& t : workers) t.join();
-  ::close(listen_fd_);
+  stopped_.notify_all();  // wakes the answers that wait for the end
+  listener_.stop();
   SSL_CTX_free(static_cast<SSL_CTX*>(ssl_ctx_));
 }
 
 std::string TestHttpsServer::base_url() const {
-  return "https://pan.localhost:" + std::to_string(port_);
+  return "https://pan.localhost:" + std::to_string(listener_.port());
 }
 
 std::vector<RecordedRequest> TestHttpsServer::requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
-}
-
-void TestHttpsServer::accept_loop() {
-  accept_until(listen_fd_, stopping_, [this](int fd) {
-    std::lock_guard lock(mutex_);
-    workers_.emplace_back([this, fd] { serve(fd); });
-  });
 }
 
 void TestHttpsServer::serve(int fd) {

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "loopback.h"
+
 namespace quorvex::test {
 
 struct RecordedRequest {
@@ -39,7 +41,7 @@ class TestHttpsServer {
   TestHttpsServer(const TestHttpsServer&) = delete;
   TestHttpsServer& operator=(const TestHttpsServer&) = delete;
 
-  int port() const { return port_; }
+  int port() const { return listener_.port(); }
   // "https://pan.localhost:PORT": a host name that starts with "pan" and reaches this server.
   std::string base_url() const;
   std::vector<RecordedRequest> requests() const;
@@ -47,21 +49,17 @@ class TestHttpsServer {
   int peak_concurrency() const { return peak_.load(); }
 
  private:
-  void accept_loop();
   void serve(int fd);
 
   Handler handler_;
-  int listen_fd_ = -1;
-  int port_ = 0;
   void* ssl_ctx_ = nullptr;
   std::atomic<bool> stopping_{false};
-  std::thread acceptor_;
   mutable std::mutex mutex_;
   std::condition_variable stopped_;
   std::vector<RecordedRequest> requests_;
-  std::vector<std::thread> workers_;
   std::atomic<int> active_{0};
   std::atomic<int> peak_{0};
+  LoopbackListener listener_;  // last: it serves with the members above
 };
 
 }  // namespace quorvex::test

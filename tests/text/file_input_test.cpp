@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "support/gbk.h"
+#include "support/scratch_dir.h"
 
 namespace quorvex {
 namespace {
@@ -43,19 +44,12 @@ TEST(DecodeInput, StopsAtTheFirstNul) {
 
 class InputFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quorvex-input-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string write(const std::string& name, const std::string& bytes) {
     const auto path = dir_ / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
   }
-  std::filesystem::path dir_;
+  test::ScratchDir dir_;
 };
 
 TEST_F(InputFileTest, ReadsAndReportsFailures) {
@@ -64,7 +58,7 @@ TEST_F(InputFileTest, ReadsAndReportsFailures) {
   EXPECT_EQ(ok.text, "x y\r\n");
   EXPECT_EQ(read_input_file(write("empty.txt", "")).text, "");
   EXPECT_EQ(read_input_file((dir_ / "missing.txt").string()).status, InputFile::Status::missing);
-  EXPECT_EQ(read_input_file(dir_.string()).status, InputFile::Status::not_a_file);
+  EXPECT_EQ(read_input_file(dir_.path().string()).status, InputFile::Status::not_a_file);
   EXPECT_EQ(read_input_file(write("big.txt", std::string(100, 'a')), 99).status,
             InputFile::Status::too_large);
 }
