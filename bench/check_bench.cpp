@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "check/check_run.h"
-#include "core/session.h"
+#include "session/session.h"
 #include "server_process.h"
 
 int main(int argc, char** argv) {

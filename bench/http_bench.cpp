@@ -4,7 +4,7 @@
 #include <sys/resource.h>
 
 #include "check/check_run.h"
-#include "http/web_request.h"
+#include "net/web_request.h"
 #include "server_process.h"
 
 namespace {

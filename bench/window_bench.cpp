@@ -9,8 +9,8 @@
 #include <QTreeView>
 #include <cstdio>
 
-#include "app/ui/link_list_model.h"
-#include "app/ui/main_window.h"
+#include "window/link_list_model.h"
+#include "window/main_window.h"
 #include "bench_texts.h"
 
 int main(int argc, char** argv) {

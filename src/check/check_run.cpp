@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <mutex>
 
-#include "check/charset.h"
-#include "check/pumped_wait.h"
-#include "core/worker_threads.h"
-#include "http/header_collection.h"
-#include "http/web_request.h"
-#include "text/gbk_literals.h"
-#include "text/text_ops.h"
+#include "base/charset.h"
+#include "base/pumped_wait.h"
+#include "base/worker_threads.h"
+#include "net/header_collection.h"
+#include "net/web_request.h"
+#include "base/gbk_literals.h"
+#include "base/text_ops.h"
 
 namespace quorvex {
 

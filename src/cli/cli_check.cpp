@@ -7,13 +7,13 @@
 #include <mutex>
 #include <thread>
 
-#include "app/shell/export.h"
-#include "app/shell/settings.h"
-#include "check/charset.h"
+#include "shell/export.h"
+#include "shell/settings.h"
+#include "base/charset.h"
 #include "check/check_run.h"
 #include "cli/cli_output.h"
-#include "core/session.h"
-#include "text/text_ops.h"
+#include "session/session.h"
+#include "base/text_ops.h"
 
 namespace quorvex::cli {
 

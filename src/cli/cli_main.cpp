@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "check/charset.h"
+#include "base/charset.h"
 #include "cli/cli_check.h"
 #include "cli/cli_output.h"
-#include "core/session.h"
+#include "session/session.h"
 #include "text/file_input.h"
 #include "text/link_loader.h"
 #include "text/typeset.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "check/charset.h"
+#include "base/charset.h"
 
 namespace quorvex::cli {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "core/link_table.h"
+#include "model/link_table.h"
 
 namespace quorvex::cli {
 

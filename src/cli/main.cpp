@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/cli_main.h"
-#include "core/worker_threads.h"
+#include "base/worker_threads.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

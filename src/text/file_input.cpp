@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "check/charset.h"
-#include "core/big_buffers.h"
+#include "base/charset.h"
+#include "base/big_buffers.h"
 
 namespace quorvex {
 

@@ -3,9 +3,9 @@
 #include <array>
 #include <string>
 
-#include "core/big_buffers.h"
-#include "text/gbk_literals.h"
-#include "text/text_ops.h"
+#include "base/big_buffers.h"
+#include "base/gbk_literals.h"
+#include "base/text_ops.h"
 
 namespace quorvex {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/link_table.h"
+#include "model/link_table.h"
 
 namespace quorvex {
 

@@ -8,10 +8,10 @@
 #include <set>
 #include <thread>
 
-#include "core/worker_threads.h"
+#include "base/worker_threads.h"
 #include "support/gbk.h"
 #include "support/test_https_server.h"
-#include "text/gbk_literals.h"
+#include "base/gbk_literals.h"
 
 namespace quorvex {
 namespace {
@@ -268,7 +268,7 @@ TEST(ShareUrl, RebuiltAfterTheLastPan) {
 }  // namespace
 }  // namespace quorvex
 
-#include "check/pumped_wait.h"
+#include "base/pumped_wait.h"
 
 namespace quorvex {
 namespace {

@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <string>
 
-#include "check/charset.h"
-#include "http/cookies.h"
-#include "http/header_collection.h"
-#include "http/header_text.h"
+#include "base/charset.h"
+#include "net/cookies.h"
+#include "net/header_collection.h"
+#include "net/header_text.h"
 #include "text/file_input.h"
-#include "text/gbk_literals.h"
+#include "base/gbk_literals.h"
 #include "text/link_loader.h"
-#include "text/text_ops.h"
+#include "base/text_ops.h"
 #include "text/typeset.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

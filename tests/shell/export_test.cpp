@@ -1,4 +1,4 @@
-#include "app/shell/export.h"
+#include "shell/export.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/shell/profile.h"
-#include "app/shell/settings.h"
+#include "shell/profile.h"
+#include "shell/settings.h"
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
 

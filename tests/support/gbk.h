@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "check/charset.h"
+#include "base/charset.h"
 
 namespace quorvex::test {
 

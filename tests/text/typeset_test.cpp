@@ -5,7 +5,7 @@
 #include <random>
 
 #include "support/gbk.h"
-#include "text/text_ops.h"
+#include "base/text_ops.h"
 
 namespace quorvex {
 namespace {

@@ -1,0 +1,93 @@
+#include "shell/export.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/gbk_literals.h"
+
+namespace quorvex {
+
+std::string summary_text(long long checked, long long valid) {
+  std::string text(gbk::kSummaryChecked);
+  text.append(std::to_string(checked)).append(gbk::kSummaryValid).append(std::to_string(valid));
+  text.append(gbk::kSummaryInvalid).append(std::to_string(checked - valid));
+  return text;
+}
+
+std::string date_time_text(const std::tm& t) {
+  std::string text = std::to_string(t.tm_year + 1900);
+  text.append(gbk::kYear).append(std::to_string(t.tm_mon + 1)).append(gbk::kMonth);
+  text.append(std::to_string(t.tm_mday)).append(gbk::kDay);
+  if (t.tm_sec != 0) {
+    text.append(std::to_string(t.tm_hour)).append(gbk::kHour).append(std::to_string(t.tm_min));
+    text.append(gbk::kMinute).append(std::to_string(t.tm_sec)).append(gbk::kSecond);
+  } else if (t.tm_min != 0) {
+    text.append(std::to_string(t.tm_hour)).append(gbk::kHour).append(std::to_string(t.tm_min));
+    text.append(gbk::kMinute);
+  } else if (t.tm_hour != 0) {
+    text.append(std::to_string(t.tm_hour)).append(gbk::kHour);
+  }
+  return text;
+}
+
+std::string export_text(const LinkTable& table, const std::tm& now) {
+  std::string text;
+  table.for_each_row([&](int, const LinkRow& row) {
+    if (row.cell(3) != gbk::kValidMark) return;
+    text.append(" ").append(row.cell(0)).append("   ");
+    if (!row.cell(1).empty()) {
+      text.append(gbk::kExportLink).append(row.cell(1)).append("   ");
+      if (!row.cell(2).empty()) text.append(gbk::kExportCode).append(row.cell(2)).append("   ");
+    }
+    text.append("\r\n");
+  });
+  text.append("\r\n\r\nQuorvexByOrvane   ").append(date_time_text(now));
+  return text;
+}
+
+ExportResult write_export_file(const std::string& folder, const std::string& text,
+                               std::mt19937& rng) {
+  ExportResult result;
+  std::uniform_int_distribution<int> letter(97, 122);
+  std::uniform_int_distribution<int> number(1, 1000);
+  // 26,000 names exist; after that many draws all taken is the likely reason.
+  for (int attempt = 0; attempt < 26000; ++attempt) {
+    const char l = static_cast<char>(letter(rng));
+    const int k = number(rng);
+    // The file system takes UTF-8 names: 有效链接 + letter + number + ".txt".
+    result.path = folder + "/\xE6\x9C\x89\xE6\x95\x88\xE9\x93\xBE\xE6\x8E\xA5" + l +
+                  std::to_string(k) + ".txt";
+    const int fd = ::open(result.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      result.error = std::strerror(errno);
+      return result;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) {
+        result.error = std::strerror(errno);
+        ::close(fd);
+        ::unlink(result.path.c_str());
+        return result;
+      }
+      done += static_cast<std::size_t>(w);
+    }
+    if (::close(fd) != 0) {
+      result.error = std::strerror(errno);
+      ::unlink(result.path.c_str());
+      return result;
+    }
+    result.ok = true;
+    return result;
+  }
+  result.error = std::strerror(EEXIST);
+  return result;
+}
+
+}  // namespace quorvex

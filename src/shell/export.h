@@ -1,0 +1,32 @@
+// The summary text and the export of valid links.
+#pragma once
+
+#include <ctime>
+#include <random>
+#include <string>
+
+#include "model/link_table.h"
+
+namespace quorvex {
+
+// "共计检测:C条网址\r\n有效网址:V\r\n失效网址:C-V" (GBK).
+std::string summary_text(long long checked, long long valid);
+
+// Date and time as "Y年M月D日" and, shortened as the clock allows, "h时m分s秒".
+std::string date_time_text(const std::tm& t);
+
+// The export file's content: one line per row marked valid, then the closing line.
+std::string export_text(const LinkTable& table, const std::tm& now);
+
+struct ExportResult {
+  bool ok = false;
+  std::string path;   // the file written, or the last one tried
+  std::string error;  // the system's words when not ok
+};
+
+// Writes text into a new file folder/有效链接<letter><number>.txt. The name is drawn at random and
+// drawn again while a file of that name exists, so an earlier export is never overwritten.
+ExportResult write_export_file(const std::string& folder, const std::string& text,
+                               std::mt19937& rng);
+
+}  // namespace quorvex

@@ -1,0 +1,177 @@
+#include "shell/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace quorvex {
+
+namespace {
+
+std::string_view trim_ws(std::string_view s) {
+  const auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string_view::npos) return {};
+  const auto e = s.find_last_not_of(" \t\r");
+  return s.substr(b, e - b + 1);
+}
+
+bool iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool read_all(const std::string& path, std::string& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char buf[8192];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  std::fclose(f);
+  return true;
+}
+
+// Lines without their "\n"; a "\r" before it stays part of the line, so lines are written back
+// exactly as they were.
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const auto nl = text.find('\n', start);
+    if (nl == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return lines;
+}
+
+// Whether a line is a "[name]" section line, and its name.
+bool section_of(std::string_view line, std::string_view& name) {
+  const std::string_view t = trim_ws(line);
+  if (t.size() < 2 || t.front() != '[') return false;
+  const auto close = t.find(']');
+  if (close == std::string_view::npos) return false;
+  name = trim_ws(t.substr(1, close - 1));
+  return true;
+}
+
+bool key_of(std::string_view line, std::string_view& key, std::string_view& value) {
+  const auto eq = line.find('=');
+  if (eq == std::string_view::npos) return false;
+  key = trim_ws(line.substr(0, eq));
+  value = trim_ws(line.substr(eq + 1));
+  return true;
+}
+
+}  // namespace
+
+std::string read_profile_string(const std::string& path, std::string_view section,
+                                std::string_view key) {
+  std::string text;
+  if (!read_all(path, text)) return {};
+  bool in_section = false;
+  for (const std::string& line : split_lines(text)) {
+    std::string_view name;
+    if (section_of(line, name)) {
+      in_section = iequals(name, section);
+      continue;
+    }
+    std::string_view k, v;
+    if (in_section && key_of(line, k, v) && iequals(k, key)) {
+      // A value in matching quotes is given without them, as the platform's reader does.
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      return std::string(v.substr(0, kProfileValueMax));
+    }
+  }
+  return {};
+}
+
+bool write_profile_string(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view value, std::string* error) {
+  auto fail = [&](int err) {
+    if (error) *error = std::strerror(err);
+    return false;
+  };
+  // A file the user made read-only stays as it is, though replacing it through a rename would
+  // get past its mode.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return fail(EACCES);
+  std::string text;
+  read_all(path, text);
+  std::vector<std::string> lines = split_lines(text);
+  const bool crlf = text.empty() || text.find("\r\n") != std::string::npos;
+  const std::string eol_cr = crlf ? "\r" : "";
+  std::string entry = std::string(key) + "=" + std::string(value) + eol_cr;
+
+  int section_line = -1, last_in_section = -1, key_line = -1;
+  bool in_section = false;
+  for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+    std::string_view name;
+    if (section_of(lines[i], name)) {
+      in_section = iequals(name, section);
+      // Only the first section of that name is written to.
+      if (in_section && section_line >= 0) in_section = false;
+      if (in_section) section_line = last_in_section = i;
+      continue;
+    }
+    if (in_section && section_line >= 0) {
+      std::string_view k, v;
+      if (key_of(lines[i], k, v) && iequals(k, key) && key_line < 0) key_line = i;
+      if (!trim_ws(lines[i]).empty()) last_in_section = i;
+    }
+  }
+  if (key_line >= 0) {
+    lines[key_line] = entry;
+  } else if (section_line >= 0) {
+    lines.insert(lines.begin() + last_in_section + 1, entry);
+  } else {
+    lines.push_back("[" + std::string(section) + "]" + eol_cr);
+    lines.push_back(entry);
+  }
+  std::string out;
+  for (const std::string& line : lines) out.append(line).append("\n");
+
+  const std::string temp = path + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return fail(errno);
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t w = ::write(fd, out.data() + done, out.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return fail(err);
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return fail(err);
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return fail(err);
+  }
+  return true;
+}
+
+}  // namespace quorvex

@@ -1,0 +1,23 @@
+// The list's double-click action: the row's extraction code to the clipboard, its share address
+// to the browser.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "model/link_table.h"
+
+namespace quorvex {
+
+struct RowLinkActions {
+  std::function<void(const std::string& gbk_text)> set_clipboard;
+  std::function<void(const std::string& url)> open_url;
+};
+
+// Acts on row `selected`: the code of column 2 (or, when empty, what follows "码：" in the next
+// row's name) goes to the clipboard, then share_link_prefix plus what follows the last "pan" of
+// column 1 (or of column 0 when column 1 is empty) is opened. A negative row (nothing selected)
+// does nothing: opening the bare prefix would only show the user an error page.
+void open_row_link(const LinkTable& table, int selected, const RowLinkActions& actions);
+
+}  // namespace quorvex

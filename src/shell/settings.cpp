@@ -1,0 +1,107 @@
+#include "shell/settings.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "shell/profile.h"
+#include "base/gbk_literals.h"
+#include "base/text_ops.h"
+
+namespace quorvex {
+
+namespace {
+
+constexpr std::string_view kSection = "start";
+
+std::string home_folder() {
+  const char* home = std::getenv("HOME");
+  return home && *home ? home : "/";
+}
+
+// Reads XDG_<NAME>_DIR from the user-dirs file, the way desktop file managers name the folders.
+std::string xdg_user_dir(const std::string& name, const std::string& fallback) {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const std::string dir = config && *config ? config : home_folder() + "/.config";
+  std::ifstream in(dir + "/user-dirs.dirs");
+  std::string line;
+  const std::string key = "XDG_" + name + "_DIR=";
+  while (std::getline(in, line)) {
+    if (line.rfind(key, 0) != 0) continue;
+    std::string value = line.substr(key.size());
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    if (value.rfind("$HOME", 0) == 0) value = home_folder() + value.substr(5);
+    if (!value.empty() && value.front() == '/') {
+      while (value.size() > 1 && value.back() == '/') value.pop_back();
+      return value;
+    }
+  }
+  return home_folder() + "/" + fallback;
+}
+
+bool make_dirs(const std::string& path) {
+  std::string partial;
+  std::size_t pos = 0;
+  while (pos != std::string::npos) {
+    pos = path.find('/', pos + 1);
+    partial = path.substr(0, pos);
+    if (partial.empty()) continue;
+    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string documents_folder() { return xdg_user_dir("DOCUMENTS", "Documents"); }
+std::string desktop_folder() { return xdg_user_dir("DESKTOP", "Desktop"); }
+
+std::string settings_path(const std::string& documents) {
+  return documents + "/Orvane/Quorvex/Baifig.ini";
+}
+
+bool ensure_settings_folder(const std::string& documents) {
+  return make_dirs(documents + "/Orvane/Quorvex");
+}
+
+bool mode_flag_of(std::string_view value) {
+  if (value.empty()) return false;
+  std::string squeezed(value);
+  replace_all_aligned(squeezed, " ", "");
+  replace_all_aligned(squeezed, gbk::kFullWidthBlank, "");
+  return squeezed != gbk::kFalse;
+}
+
+StoredSettings read_settings(const std::string& path) {
+  StoredSettings s;
+  s.theme_number = parse_leading_int(read_profile_string(path, kSection, gbk::kKeyTheme));
+  std::string threads = read_profile_string(path, kSection, gbk::kKeyThreads);
+  if (!threads.empty()) s.thread_count = std::move(threads);
+  s.single_column_mode = mode_flag_of(read_profile_string(path, kSection, gbk::kKeyMode));
+  return s;
+}
+
+bool save_theme(const std::string& path, int theme_number, std::string* error) {
+  return write_profile_string(path, kSection, gbk::kKeyTheme, std::to_string(theme_number), error);
+}
+
+bool save_thread_count(const std::string& path, std::string_view text, std::string* error) {
+  return write_profile_string(path, kSection, gbk::kKeyThreads, text, error);
+}
+
+bool save_mode(const std::string& path, bool single_column, std::string* error) {
+  return write_profile_string(path, kSection, gbk::kKeyMode,
+                              single_column ? gbk::kTrue : gbk::kFalse, error);
+}
+
+int next_theme_number(int n) {
+  // Computed in 64 bits: a stored 2147483647 must not overflow on its way back to 1.
+  const long long next = static_cast<long long>(n) + 1;
+  return next > 25 ? 1 : static_cast<int>(next);
+}
+
+}  // namespace quorvex

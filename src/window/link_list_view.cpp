@@ -1,0 +1,78 @@
+#include "window/link_list_view.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
+
+namespace quorvex {
+
+namespace {
+
+QStringList local_files(const QMimeData* mime) {
+  QStringList paths;
+  if (!mime || !mime->hasUrls()) return paths;
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) return {};
+    paths << url.toLocalFile();
+  }
+  return paths;
+}
+
+}  // namespace
+
+LinkListView::LinkListView(QWidget* parent) : QTreeView(parent) {
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  header()->setStretchLastSection(false);
+  header()->setMinimumSectionSize(0);
+  header()->setSectionsMovable(false);
+}
+
+int LinkListView::first_selected_row() const {
+  if (!selectionModel()) return -1;
+  int first = -1;
+  for (const QModelIndex& index : selectionModel()->selectedIndexes())
+    if (first < 0 || index.row() < first) first = index.row();
+  return first;
+}
+
+void LinkListView::dragEnterEvent(QDragEnterEvent* event) {
+  if (local_files(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void LinkListView::dragMoveEvent(QDragMoveEvent* event) {
+  if (local_files(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void LinkListView::dropEvent(QDropEvent* event) {
+  const QStringList paths = local_files(event->mimeData());
+  if (paths.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit files_dropped(paths);
+}
+
+void LinkListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTreeView::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton) emit left_double_clicked();
+}
+
+}  // namespace quorvex

@@ -1,0 +1,18 @@
+#include <QApplication>
+#include <cstdio>
+
+#include "window/main_window.h"
+#include "base/worker_threads.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Quorvex");
+  QApplication::setOrganizationName("Orvane");
+  quorvex::MainWindow window;
+  window.show();
+  const int rc = QApplication::exec();
+  std::fflush(stdout);
+  // Loads and probes are never waited for; leave without tearing down what they still use.
+  if (quorvex::live_workers() > 0) std::_Exit(rc);
+  return rc;
+}

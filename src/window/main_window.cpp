@@ -1,0 +1,353 @@
+#include "window/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+#include <chrono>
+#include <ctime>
+#include <random>
+
+#include "shell/export.h"
+#include "shell/settings.h"
+#include "window/gbk_qstring.h"
+#include "window/link_list_model.h"
+#include "window/link_list_view.h"
+#include "window/themes.h"
+#include "window/timed_message_box.h"
+#include "window/ui_bridge.h"
+#include "check/check_run.h"
+#include "text/file_input.h"
+#include "base/gbk_literals.h"
+#include "shell/row_link.h"
+#include "text/typeset.h"
+
+namespace quorvex {
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+std::string path_bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QFont kaiti_font() {
+  QFont font;
+  // 楷体 where the system has it; the AR PL KaiTi faces that Debian ships draw the same style.
+  font.setFamilies({u("楷体"), u("KaiTi"), u("STKaiti"), u("AR PL UKai CN"), u("AR PL UKai TW"),
+                    u("AR PL UKai HK"), u("AR PL UKai TW MBE")});
+  font.setPixelSize(12);
+  font.setWeight(QFont::Normal);
+  return font;
+}
+
+DropReadResult read_dropped_files(const QStringList& paths) {
+  DropReadResult result;
+  for (const QString& path : paths) {
+    const InputFile file = read_input_file(path_bytes(path));
+    switch (file.status) {
+      case InputFile::Status::ok:
+        result.text += file.text;
+        // Several files are joined in drop order, each ending its part with a line end.
+        if (paths.size() > 1) result.text += "\r\n";
+        continue;
+      case InputFile::Status::too_large:
+        result.message = u("文件太大，无法载入（上限 %1 MiB），请把它分成几个较小的文件：\n%2")
+                             .arg(kMaxInputBytes >> 20)
+                             .arg(path);
+        return result;
+      case InputFile::Status::not_a_file:
+        result.message = u("这是一个文件夹，不是文本文件：\n%1").arg(path);
+        return result;
+      default:
+        result.message = u("无法读取文件：\n%1\n\n原因：%2")
+                             .arg(path, QString::fromLocal8Bit(file.reason.c_str()));
+        return result;
+    }
+  }
+  result.ok = true;
+  return result;
+}
+
+}  // namespace
+
+WindowPlaces WindowPlaces::standard() {
+  return {QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+          QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)};
+}
+
+DesktopActions DesktopActions::standard() {
+  return {[](const QString& text) { QApplication::clipboard()->setText(text); },
+          [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }};
+}
+
+MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, QWidget* parent)
+    : QWidget(parent),
+      places_(std::move(places)),
+      desktop_(std::move(desktop)),
+      bridge_(std::make_shared<UiBridge>()),
+      session_(std::make_shared<Session>(bridge_->hooks())) {
+  setObjectName("mainWindow");
+  setWindowTitle("Quorvex 2.0");
+  build_controls();
+  on_created();
+  connect(&refresh_timer_, &QTimer::timeout, this, &MainWindow::refresh_tick);
+  refresh_timer_.start(30);
+}
+
+MainWindow::~MainWindow() {
+  if (drop_reader_) drop_reader_->waitForFinished();
+}
+
+void MainWindow::build_controls() {
+  move(50, 50);
+  setFixedSize(582, 600);
+
+  list_ = new LinkListView(this);
+  list_->setObjectName(u("超级列表框1"));
+  list_->setGeometry(-1, 0, 460, 580);
+  model_ = new LinkListModel(session_->table(), this);
+  list_->setModel(model_);
+  const int widths[kColumnCount] = {100, 220, 40, 40, 40};
+  for (int c = 0; c < kColumnCount; ++c) list_->header()->resizeSection(c, widths[c]);
+
+  group_ = new QGroupBox(u("设置栏"), this);
+  group_->setObjectName(u("分组框1"));
+  group_->setGeometry(455, 8, 120, 600);
+  group_->setFont(kaiti_font());
+
+  single_column_ = new QCheckBox(u("单列模式"), group_);
+  single_column_->setObjectName(u("选择框1"));
+  single_column_->setGeometry(6, 30, 80, 24);
+
+  thread_label_ = new QLabel(u("线程数："), group_);
+  thread_label_->setObjectName(u("透明标签2"));
+  thread_label_->setGeometry(8, 53, 50, 24);
+
+  thread_count_ = new QLineEdit(u("10"), group_);
+  thread_count_->setObjectName(u("编辑框_线程数"));
+  thread_count_->setGeometry(57, 55, 40, 20);
+
+  auto button = [this](const char* name, const char* caption, int top) {
+    auto* b = new QPushButton(u(caption), group_);
+    b->setObjectName(u(name));
+    b->setGeometry(15, top, 80, 24);
+    return b;
+  };
+  theme_button_ = button("按钮5", "切换皮肤", 90);
+  typeset_button_ = button("按钮6", "重新排版", 125);
+  reload_button_ = button("按钮1", "刷新列表", 160);
+  check_button_ = button("按钮2", "开始检测", 195);
+  summary_button_ = button("按钮3", "数据统计", 230);
+  export_button_ = button("按钮4", "导出有效", 265);
+
+  credit_label_ = new QLabel(u("Halvik@Orvane"), group_);
+  credit_label_->setObjectName(u("透明标签1"));
+  credit_label_->setGeometry(25, 529, 60, 20);
+  credit_label_->installEventFilter(this);
+
+  for (QWidget* w : group_->findChildren<QWidget*>()) w->setFont(kaiti_font());
+
+  // The event table.
+  connect(reload_button_, &QPushButton::clicked, this, &MainWindow::reset_run_state);
+  connect(check_button_, &QPushButton::clicked, this, &MainWindow::start_check_run);
+  connect(summary_button_, &QPushButton::clicked, this, &MainWindow::show_summary);
+  connect(export_button_, &QPushButton::clicked, this, &MainWindow::export_valid_links);
+  connect(theme_button_, &QPushButton::clicked, this, &MainWindow::next_theme);
+  connect(typeset_button_, &QPushButton::clicked, this, &MainWindow::typeset_source_text);
+  connect(single_column_, &QCheckBox::clicked, this, &MainWindow::toggle_single_column_mode);
+  connect(thread_count_, &QLineEdit::textChanged, this, &MainWindow::save_thread_count);
+  connect(list_, &LinkListView::left_double_clicked, this, &MainWindow::open_row_link);
+  connect(list_, &LinkListView::files_dropped, this, &MainWindow::load_dropped_files);
+}
+
+void MainWindow::on_created() {
+  // The start-up look first; the saved theme, if any, is applied over it below.
+  setStyleSheet(theme_style_sheet(kStartupTheme));
+  setWindowOpacity(230.0 / 255.0);
+  ensure_settings_folder(path_bytes(places_.documents));
+  load_settings();
+  apply_column_layout();
+}
+
+QString MainWindow::settings_file() const {
+  return QFile::decodeName(settings_path(path_bytes(places_.documents)).c_str());
+}
+
+void MainWindow::load_settings() {
+  // Loading fills the controls; their change handlers must not write the values straight back.
+  loading_settings_ = true;
+  const StoredSettings stored = read_settings(path_bytes(settings_file()));
+  session_->theme_number = stored.theme_number;
+  apply_theme();
+  if (stored.thread_count) thread_count_->setText(from_gbk(*stored.thread_count));
+  bridge_->set_thread_limit_text(to_gbk(thread_count_->text()));
+  session_->single_column_mode = stored.single_column_mode ? 1 : 0;
+  if (stored.single_column_mode) single_column_->setChecked(true);
+  loading_settings_ = false;
+}
+
+void MainWindow::apply_theme() {
+  const QString sheet = theme_style_sheet(session_->theme_number);
+  if (!sheet.isEmpty()) setStyleSheet(sheet);
+  std::string error;
+  if (!save_theme(path_bytes(settings_file()), session_->theme_number, &error))
+    warn_settings_failure(error);
+}
+
+void MainWindow::apply_column_layout() {
+  const int mode = session_->single_column_mode;
+  if (mode != 0 && mode != 1) return;
+  list_->header()->resizeSection(0, mode == 1 ? 360 : 100);
+  list_->header()->resizeSection(1, mode == 1 ? 0 : 220);
+  list_->header()->resizeSection(2, mode == 1 ? 0 : 40);
+  list_->resize(460, list_->height());
+}
+
+void MainWindow::refresh_tick() {
+  model_->refresh();
+  if (auto title = bridge_->take_title()) set_title_gbk(*title);
+}
+
+void MainWindow::set_title_gbk(const std::string& gbk) { setWindowTitle(from_gbk(gbk)); }
+
+void MainWindow::warn(const QString& title, const QString& text) {
+  QMessageBox::warning(this, title, text);
+}
+
+void MainWindow::warn_settings_failure(const std::string& reason) {
+  // Once a run is enough: the next keystroke would only say the same again.
+  if (settings_warned_) return;
+  settings_warned_ = true;
+  warn(u("无法保存设置"),
+       u("设置无法写入：\n%1\n\n原因：%2\n本次运行中的更改在下次启动时不会保留。")
+           .arg(settings_file(), QString::fromLocal8Bit(reason.c_str())));
+}
+
+void MainWindow::load_dropped_files(const QStringList& paths) {
+  if (paths.isEmpty()) return;
+  // Reading a large file takes a moment; the window stays responsive meanwhile, and a second drop
+  // waits for the first.
+  wait_for_file_reading();
+  drop_reader_ = new QFutureWatcher<DropReadResult>(this);
+  connect(drop_reader_, &QFutureWatcher<DropReadResult>::finished, this, [this] {
+    auto* watcher = drop_reader_;
+    drop_reader_ = nullptr;
+    DropReadResult result = watcher->result();
+    watcher->deleteLater();
+    if (!result.ok) {
+      // The current text and list stay as they are.
+      emit file_refused(result.message);
+      warn(u("无法载入文件"), result.message);
+      return;
+    }
+    session_->set_source_text(std::move(result.text));
+    reset_run_state();
+  });
+  drop_reader_->setFuture(QtConcurrent::run(read_dropped_files, paths));
+}
+
+void MainWindow::wait_for_file_reading() {
+  while (drop_reader_) {
+    drop_reader_->waitForFinished();
+    QApplication::processEvents();
+  }
+}
+
+void MainWindow::reset_run_state() { session_->reset_run_state(); }
+
+void MainWindow::start_check_run() { quorvex::start_check_run(session_); }
+
+void MainWindow::show_summary() {
+  const auto counters = session_->counters();
+  QMessageBox box(QMessageBox::Information, from_gbk(gbk::kSummaryCaption),
+                  from_gbk(summary_text(counters->checked_count, counters->valid_count)),
+                  QMessageBox::Ok);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+}
+
+void MainWindow::export_valid_links() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string text = export_text(*session_->table(), local);
+  std::mt19937 rng(
+      static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
+  const ExportResult result = write_export_file(path_bytes(places_.desktop), text, rng);
+  if (!result.ok)
+    warn(u("导出失败"), u("有效链接未能导出到：\n%1\n\n原因：%2")
+                            .arg(QFile::decodeName(result.path.c_str()),
+                                 QString::fromLocal8Bit(result.error.c_str())));
+}
+
+void MainWindow::next_theme() {
+  session_->theme_number = next_theme_number(session_->theme_number);
+  theme_button_->setText(from_gbk(gbk::kThemeCaption) + QString::number(session_->theme_number));
+  apply_theme();
+}
+
+void MainWindow::typeset_source_text() {
+  const std::shared_ptr<const std::string> source = session_->source_text();
+  const std::string prefix = session_->title_prefix();
+  std::string typeset = typeset_share_text(
+      *source, prefix, [this](const std::string& title) { set_title_gbk(title); });
+  session_->set_source_text(std::move(typeset));
+  timed_message_box(from_gbk(gbk::kTypesetNotice), 64, from_gbk(gbk::kNoticeCaption), this, 2000);
+  set_title_gbk(session_->title_prefix());
+}
+
+void MainWindow::toggle_single_column_mode() {
+  session_->single_column_mode = session_->single_column_mode == 0 ? 1 : 0;
+  apply_column_layout();
+  std::string error;
+  if (!save_mode(path_bytes(settings_file()), session_->single_column_mode == 1, &error))
+    warn_settings_failure(error);
+}
+
+void MainWindow::save_thread_count(const QString& text) {
+  const std::string gbk = to_gbk(text);
+  bridge_->set_thread_limit_text(gbk);
+  if (loading_settings_) return;
+  std::string error;
+  if (!quorvex::save_thread_count(path_bytes(settings_file()), gbk, &error))
+    warn_settings_failure(error);
+}
+
+void MainWindow::show_about() {
+  timed_message_box(from_gbk(gbk::kAboutText), 64, from_gbk(gbk::kAboutCaption));
+  if (desktop_.open_url) desktop_.open_url(u(kAboutUrl));
+}
+
+void MainWindow::open_row_link() {
+  RowLinkActions actions;
+  actions.set_clipboard = [this](const std::string& gbk) {
+    if (desktop_.set_clipboard) desktop_.set_clipboard(from_gbk(gbk));
+  };
+  actions.open_url = [this](const std::string& url) {
+    if (desktop_.open_url) desktop_.open_url(from_gbk(url));
+  };
+  quorvex::open_row_link(*session_->table(), list_->first_selected_row(), actions);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == credit_label_ && event->type() == QEvent::MouseButtonDblClick &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    show_about();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace quorvex

@@ -1,0 +1,124 @@
+// The main window: the list, the settings group with its buttons, and the event table that binds
+// each control event to its operation.
+#pragma once
+
+#include <QFutureWatcher>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "session/session.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quorvex {
+
+class LinkListModel;
+class LinkListView;
+class UiBridge;
+
+// Where the window keeps its settings and writes its exports; tests point them elsewhere.
+struct WindowPlaces {
+  QString documents;  // the settings live in documents/Orvane/Quorvex/Baifig.ini
+  QString desktop;    // exports are written here
+  static WindowPlaces standard();
+};
+
+// What a double-click on the list or the credit label hands to the desktop; tests record it.
+struct DesktopActions {
+  std::function<void(const QString&)> set_clipboard;
+  std::function<void(const QString&)> open_url;
+  static DesktopActions standard();
+};
+
+// The outcome of reading the files of one drop, off the window's thread.
+struct DropReadResult {
+  bool ok = false;
+  std::string text;  // the files' GBK contents, each followed by CR LF when several
+  QString message;   // what to tell the user when not ok
+};
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(WindowPlaces places = WindowPlaces::standard(),
+                      DesktopActions desktop = DesktopActions::standard(),
+                      QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  const std::shared_ptr<Session>& session() const { return session_; }
+  LinkListModel* model() const { return model_; }
+  QString settings_file() const;
+
+  // The event table's operations; public so that tests can run them as a click would.
+  void load_dropped_files(const QStringList& paths);
+  void reset_run_state();
+  void start_check_run();
+  void show_summary();
+  void export_valid_links();
+  void next_theme();
+  void typeset_source_text();
+  void toggle_single_column_mode();
+  void save_thread_count(const QString& text);
+  void show_about();
+  void open_row_link();
+
+  // Applies a theme's look (numbers outside 1 to 25 leave it as it is) and saves the number.
+  void apply_theme();
+  void apply_column_layout();
+
+  // Waits until a dropped file has been read (for tests).
+  void wait_for_file_reading();
+
+ signals:
+  // Emitted after a dropped file could not be read and a message was shown.
+  void file_refused(const QString& message);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void build_controls();
+  void on_created();
+  void load_settings();
+  void refresh_tick();
+  void set_title_gbk(const std::string& gbk);
+  void warn_settings_failure(const std::string& reason);
+  void warn(const QString& title, const QString& text);
+
+  WindowPlaces places_;
+  DesktopActions desktop_;
+  std::shared_ptr<UiBridge> bridge_;
+  std::shared_ptr<Session> session_;
+  QTimer refresh_timer_;
+  QFutureWatcher<DropReadResult>* drop_reader_ = nullptr;
+  bool settings_warned_ = false;
+  bool loading_settings_ = false;
+
+  LinkListView* list_ = nullptr;
+  LinkListModel* model_ = nullptr;
+  QGroupBox* group_ = nullptr;
+  QCheckBox* single_column_ = nullptr;
+  QLabel* thread_label_ = nullptr;
+  QLineEdit* thread_count_ = nullptr;
+  QPushButton* theme_button_ = nullptr;
+  QPushButton* typeset_button_ = nullptr;
+  QPushButton* reload_button_ = nullptr;
+  QPushButton* check_button_ = nullptr;
+  QPushButton* summary_button_ = nullptr;
+  QPushButton* export_button_ = nullptr;
+  QLabel* credit_label_ = nullptr;
+};
+
+// Address opened by the about sequence.
+inline constexpr const char* kAboutUrl = "https://quorvex.example.org/";
+
+}  // namespace quorvex

@@ -1,0 +1,94 @@
+#include "base/text_ops.h"
+
+#include <gtest/gtest.h>
+
+#include "support/gbk.h"
+
+namespace quorvex {
+namespace {
+
+using test::G;
+
+TEST(SplitNonempty, DropsEmptyPiecesAndKeepsOrder) {
+  EXPECT_EQ(split_nonempty("\r\na\r\n\r\nb c\r\n", "\r\n"), (std::vector<std::string>{"a", "b c"}));
+  EXPECT_EQ(split_nonempty("a,,b", ""), (std::vector<std::string>{"a", "b"}));  // empty means ","
+  EXPECT_TRUE(split_nonempty("", "\r\n").empty());
+  // A piece of blanks only is a piece; lone CR and LF stay inside lines.
+  EXPECT_EQ(split_nonempty("  \r\na\nb\rc", "\r\n"), (std::vector<std::string>{"  ", "a\nb\rc"}));
+}
+
+TEST(SplitNonempty, StepsOverDoubleByteCharacters) {
+  // 0x81 0x20 is one double-byte unit: its second byte is no blank to cut at.
+  EXPECT_EQ(split_nonempty("a\x81 b c", " "), (std::vector<std::string>{"a\x81 b", "c"}));
+  // A lead byte at the very end does not read past the text.
+  EXPECT_EQ(split_nonempty("a b\x81", " "), (std::vector<std::string>{"a", "b\x81"}));
+}
+
+TEST(TextAfterLast, TakesTheLastOccurrenceThatDoesNotEndTheText) {
+  EXPECT_EQ(text_after_last("https://pan.baidu.com/s/1x", "pan"), ".baidu.com/s/1x");
+  EXPECT_EQ(text_after_last("pan.baidu.com/s/1pandaX", "pan"), "daX");
+  // An occurrence ending on the last byte does not count: the one before it does.
+  EXPECT_EQ(text_after_last("https://pan.baidu.com/s/1xpan", "pan"), ".baidu.com/s/1xpan");
+  EXPECT_EQ(text_after_last("abcpan", "pan"), "");
+  EXPECT_EQ(text_after_last("no link here", "pan"), "");
+  EXPECT_EQ(text_after_last("", "pan"), "");
+  EXPECT_EQ(text_after_last(G("提取码：ab12"), G("：")), "ab12");
+  EXPECT_EQ(text_after_last(G("提取码："), G("：")), "");
+  EXPECT_EQ(text_after_last(G("提取码:ab12"), G("：")), "");
+}
+
+TEST(TextAfterLast, NeverMatchesInsideADoubleByteCharacter) {
+  // "\xB0\x70" is one character whose trail byte is "p": "pan" there does not count.
+  EXPECT_EQ(text_after_last("\xB0pan1", "pan"), "");
+  EXPECT_EQ(text_after_last("a\xB0pan1", "pan"), "");
+  EXPECT_EQ(text_after_last("ab\xB0\xB0pan1", "pan"), "1");
+}
+
+TEST(ContainsBytes, IsNotAlignedToCharacters) {
+  EXPECT_TRUE(contains_bytes("\xB0pan", "pan"));
+  EXPECT_FALSE(contains_bytes("PAN", "pan"));
+  EXPECT_FALSE(contains_bytes("", "pan"));
+  EXPECT_FALSE(contains_bytes("pan", ""));
+}
+
+TEST(Trimming, BlanksAndFullWidthBlanks) {
+  EXPECT_EQ(trim_spaces(G("　 a b　 ")), "a b");
+  EXPECT_EQ(trim_spaces("\ta \t"), "\ta \t");
+  // The pair 0xA1 0xA1 at the end must be a character of its own to count as a blank.
+  EXPECT_EQ(trim_spaces("\xB0\xA1\xA1"), "\xB0\xA1\xA1");
+  EXPECT_EQ(trim_blanks(G("  a　 ")), G("a　"));
+  EXPECT_EQ(trim_blanks("\r\n  x  "), "\r\n  x");
+  EXPECT_EQ(trim_blanks("    "), "");
+}
+
+TEST(ReplaceInOrder, PairByPairAlignedAndNonOverlapping) {
+  EXPECT_EQ(replace_in_order("aaa", {{"aa", "b"}}), "ba");
+  EXPECT_EQ(replace_in_order("a b", {{" ", ""}, {"ab", "X"}}), "X");
+  EXPECT_EQ(replace_in_order("abc", {{"", "X"}}), "abc");
+  // No match starts on a trail byte.
+  EXPECT_EQ(replace_in_order("\xB0 x", {{" ", ""}}), "\xB0 x");
+  EXPECT_EQ(replace_in_order(G("提取码1"), {{G("提取码"), G("密码")}, {G("密码"), G("  密码")}}),
+            G("  密码1"));
+}
+
+TEST(FindAlignedNocase, IgnoresAsciiCaseOnly) {
+  EXPECT_EQ(find_aligned_nocase("xxCOOKIE:a", "Cookie:"), 2u);
+  EXPECT_EQ(find_aligned_nocase("\xB0Pan", "pan"), std::string_view::npos);
+}
+
+TEST(ParseLeadingInt, LikeTheThreadCountBox) {
+  EXPECT_EQ(parse_leading_int("10"), 10);
+  EXPECT_EQ(parse_leading_int("  +7abc"), 7);
+  EXPECT_EQ(parse_leading_int("-3"), -3);
+  EXPECT_EQ(parse_leading_int("abc"), 0);
+  EXPECT_EQ(parse_leading_int(""), 0);
+  EXPECT_EQ(parse_leading_int("99999999999999"), 2147483647);
+}
+
+TEST(SplitKeepEmpty, KeepsInnerEmptyPiecesButNoTrailingOne) {
+  EXPECT_EQ(split_keep_empty("a&&b&", "&"), (std::vector<std::string_view>{"a", "", "b"}));
+  EXPECT_TRUE(split_keep_empty("", "&").empty());
+}
+
+}  // namespace
+}  // namespace quorvex

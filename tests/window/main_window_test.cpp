@@ -1,0 +1,356 @@
+// The window, driven as a user would: controls found by their names, clicks, a file drop.
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <fstream>
+
+#include "shell/profile.h"
+#include "window/gbk_qstring.h"
+#include "window/link_list_model.h"
+#include "window/link_list_view.h"
+#include "window/main_window.h"
+#include "window/themes.h"
+#include "window/timed_message_box.h"
+#include "base/charset.h"
+
+using namespace quorvex;
+
+namespace {
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+
+// Closes every message box that opens, after noting its text; optionally presses a button.
+class BoxCloser : public QObject {
+ public:
+  explicit BoxCloser(QMessageBox::StandardButton press = QMessageBox::NoButton) : press_(press) {
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box == last_) return;
+      last_ = box;
+      texts << box->text();
+      titles << box->windowTitle();
+      if (press_ != QMessageBox::NoButton && box->button(press_)) {
+        box->button(press_)->click();
+      } else {
+        box->done(0);
+      }
+    });
+    timer_.start(20);
+  }
+  QStringList texts, titles;
+
+ private:
+  QTimer timer_;
+  QMessageBox::StandardButton press_;
+  QMessageBox* last_ = nullptr;
+};
+
+std::string read_bytes(const QString& path) {
+  std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_bytes(const QString& path, const std::string& bytes) {
+  std::ofstream(QFile::encodeName(path).toStdString(), std::ios::binary) << bytes;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir home_;
+  QStringList opened_;
+  QStringList clipboard_;
+
+  std::unique_ptr<MainWindow> make_window() {
+    QDir().mkpath(home_.path() + "/Documents");
+    QDir().mkpath(home_.path() + "/Desktop");
+    DesktopActions desktop{[this](const QString& t) { clipboard_ << t; },
+                           [this](const QString& url) { opened_ << url; }};
+    auto w = std::make_unique<MainWindow>(
+        WindowPlaces{home_.path() + "/Documents", home_.path() + "/Desktop"}, desktop);
+    w->show();
+    return w;
+  }
+  template <class T>
+  T* find(MainWindow& w, const char* name) {
+    T* found = w.findChild<T*>(u(name));
+    if (!found) qFatal("no control %s", name);
+    return found;
+  }
+  void wait_for_rows(MainWindow& w, int rows) {
+    w.session()->wait_for_loads();
+    QTRY_COMPARE(w.model()->rowCount(), rows);
+  }
+  std::string ini(MainWindow& w, const char* key) {
+    return read_profile_string(QFile::encodeName(w.settings_file()).toStdString(), "start",
+                               utf8_to_gbk(key));
+  }
+
+ private slots:
+  void init() {
+    QDir(home_.path()).removeRecursively();
+    QDir().mkpath(home_.path());
+    opened_.clear();
+    clipboard_.clear();
+  }
+
+  void controls_have_their_names_places_and_captions() {
+    auto w = make_window();
+    QCOMPARE(w->windowTitle(), u("Quorvex 2.0"));
+    QCOMPARE(w->size(), QSize(582, 600));
+    QVERIFY(qAbs(w->windowOpacity() - 230.0 / 255.0) < 0.01);
+    QCOMPARE(find<LinkListView>(*w, "超级列表框1")->geometry(), QRect(-1, 0, 460, 580));
+    auto* group = find<QGroupBox>(*w, "分组框1");
+    QCOMPARE(group->geometry(), QRect(455, 8, 120, 600));
+    QCOMPARE(group->title(), u("设置栏"));
+    struct Expect {
+      const char* name;
+      QRect rect;
+      const char* caption;
+    };
+    const Expect buttons[] = {
+        {"按钮5", {15, 90, 80, 24}, "切换皮肤"},  {"按钮6", {15, 125, 80, 24}, "重新排版"},
+        {"按钮1", {15, 160, 80, 24}, "刷新列表"}, {"按钮2", {15, 195, 80, 24}, "开始检测"},
+        {"按钮3", {15, 230, 80, 24}, "数据统计"}, {"按钮4", {15, 265, 80, 24}, "导出有效"}};
+    for (const auto& e : buttons) {
+      auto* b = find<QPushButton>(*w, e.name);
+      QCOMPARE(b->geometry(), e.rect);
+      QCOMPARE(b->text(), u(e.caption));
+      QCOMPARE(b->parentWidget(), group);
+      QCOMPARE(b->font().pixelSize(), 12);
+    }
+    QCOMPARE(find<QCheckBox>(*w, "选择框1")->geometry(), QRect(6, 30, 80, 24));
+    QVERIFY(!find<QCheckBox>(*w, "选择框1")->isChecked());
+    QCOMPARE(find<QLabel>(*w, "透明标签2")->text(), u("线程数："));
+    QCOMPARE(find<QLineEdit>(*w, "编辑框_线程数")->geometry(), QRect(57, 55, 40, 20));
+    QCOMPARE(find<QLineEdit>(*w, "编辑框_线程数")->text(), u("10"));
+    QCOMPARE(find<QLabel>(*w, "透明标签1")->geometry(), QRect(25, 529, 60, 20));
+    QCOMPARE(find<QLabel>(*w, "透明标签1")->text(), u("Halvik@Orvane"));
+    QVERIFY(find<QLabel>(*w, "透明标签1")->font().families().contains(u("楷体")));
+    auto* header = find<LinkListView>(*w, "超级列表框1")->header();
+    QCOMPARE(w->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), u("网盘地址"));
+    QCOMPARE(QList<int>({header->sectionSize(0), header->sectionSize(1), header->sectionSize(2),
+                         header->sectionSize(3), header->sectionSize(4)}),
+             QList<int>({100, 220, 40, 40, 40}));
+    // First start: the settings folder exists and the theme has been written as 0.
+    QCOMPARE(ini(*w, "主题"), std::string("0"));
+  }
+
+  void single_column_mode_toggles_and_is_saved() {
+    auto w = make_window();
+    auto* box = find<QCheckBox>(*w, "选择框1");
+    auto* header = find<LinkListView>(*w, "超级列表框1")->header();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 12));
+    QVERIFY(box->isChecked());
+    QCOMPARE(QList<int>({header->sectionSize(0), header->sectionSize(1), header->sectionSize(2),
+                         header->sectionSize(3)}),
+             QList<int>({360, 0, 0, 40}));
+    QCOMPARE(ini(*w, "模式"), utf8_to_gbk("真"));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 12));
+    QCOMPARE(QList<int>({header->sectionSize(0), header->sectionSize(1), header->sectionSize(2)}),
+             QList<int>({100, 220, 40}));
+    QCOMPARE(ini(*w, "模式"), utf8_to_gbk("假"));
+    w.reset();
+    // A saved "on" (any text but 假) ticks the box at the next start, before any load.
+    write_bytes(home_.path() + "/Documents/Orvane/Quorvex/Baifig.ini",
+                utf8_to_gbk("[start]\r\n主题=7abc\r\n线程数= 25 \r\n模式=1\r\n"));
+    auto again = make_window();
+    QVERIFY(find<QCheckBox>(*again, "选择框1")->isChecked());
+    QCOMPARE(find<LinkListView>(*again, "超级列表框1")->header()->sectionSize(0), 360);
+    QCOMPARE(find<QLineEdit>(*again, "编辑框_线程数")->text(), u("25"));
+    QCOMPARE(ini(*again, "主题"), std::string("7"));  // read as 7 and written back as 7
+  }
+
+  void thread_count_is_saved_at_every_change() {
+    auto w = make_window();
+    auto* edit = find<QLineEdit>(*w, "编辑框_线程数");
+    edit->clear();
+    QCOMPARE(ini(*w, "线程数"), std::string());
+    QTest::keyClicks(edit, "32");
+    QCOMPARE(ini(*w, "线程数"), std::string("32"));
+  }
+
+  void theme_button_cycles_and_saves() {
+    auto w = make_window();
+    auto* button = find<QPushButton>(*w, "按钮5");
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), u("主题:1"));
+    QCOMPARE(w->styleSheet(), theme_style_sheet(1));
+    QCOMPARE(ini(*w, "主题"), std::string("1"));
+    w->session()->theme_number = 25;
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), u("主题:1"));
+    QCOMPARE(theme_style_sheet(10), theme_style_sheet(21));
+    QVERIFY(theme_style_sheet(0).isEmpty() && theme_style_sheet(26).isEmpty());
+    QVERIFY(theme_style_sheet(24) != theme_style_sheet(23));
+  }
+
+  void dropping_files_loads_them() {
+    auto w = make_window();
+    const QString a = home_.path() + "/a.txt", b = home_.path() + "/b.txt";
+    write_bytes(a,
+                "\xE6\xA0\x87\xE9\xA2\x98 https://pan.baidu.com/s/1a "
+                "\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81\xEF\xBC\x9A"
+                "ab12\r\n");
+    write_bytes(b, utf8_to_gbk("second https://pan.baidu.com/s/1b"));
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    auto drop = [&](const QStringList& paths) {
+      QMimeData mime;
+      QList<QUrl> urls;
+      for (const auto& p : paths) urls << QUrl::fromLocalFile(p);
+      mime.setUrls(urls);
+      QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+      QApplication::sendEvent(list->viewport(), &enter);
+      QVERIFY(enter.isAccepted());
+      QDropEvent event(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, {});
+      QApplication::sendEvent(list->viewport(), &event);
+      w->wait_for_file_reading();
+    };
+    drop({a});
+    wait_for_rows(*w, 1);
+    QCOMPARE(w->model()->data(w->model()->index(0, 0), Qt::DisplayRole).toString(), u("标题"));
+    QCOMPARE(w->model()->data(w->model()->index(0, 2), Qt::DisplayRole).toString(), u("ab12"));
+    // Two files at once: both, in drop order.
+    drop({a, b});
+    wait_for_rows(*w, 2);
+    QCOMPARE(w->model()->data(w->model()->index(1, 0), Qt::DisplayRole).toString(), u("second"));
+    // A file that cannot be read keeps the text and the list, and says so.
+    BoxCloser closer;
+    drop({home_.path() + "/missing.txt"});
+    QTRY_COMPARE(closer.texts.size(), 1);
+    QVERIFY(closer.texts[0].contains("missing.txt"));
+    QCOMPARE(w->model()->rowCount(), 2);
+    QVERIFY(w->session()->source_text()->find("second") != std::string::npos);
+    // An empty file is no error: it loads an empty list.
+    write_bytes(home_.path() + "/empty.txt", "");
+    drop({home_.path() + "/empty.txt"});
+    wait_for_rows(*w, 0);
+    QCOMPARE(closer.texts.size(), 1);
+    // Dropped text that is not a file is refused at the door.
+    QMimeData text_only;
+    text_only.setText("https://pan.baidu.com/s/1x");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text_only, Qt::LeftButton, {});
+    QApplication::sendEvent(list->viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+  }
+
+  void typeset_then_reload_shows_typeset_rows() {
+    auto w = make_window();
+    w->session()->set_source_text(
+        utf8_to_gbk("标题\r\n链接：https://pan.baidu.com/s/1a\r\n提取码：x9\r\n"));
+    BoxCloser closer;
+    QTest::mouseClick(find<QPushButton>(*w, "按钮6"), Qt::LeftButton);
+    QCOMPARE(closer.texts, QStringList({u("排版完成,请点击刷新列表")}));
+    QCOMPARE(closer.titles, QStringList({u("提示")}));
+    QCOMPARE(w->windowTitle(), QString());  // the empty title prefix before any load
+    QTest::mouseClick(find<QPushButton>(*w, "按钮1"), Qt::LeftButton);
+    wait_for_rows(*w, 1);
+    QCOMPARE(w->model()->data(w->model()->index(0, 1), Qt::DisplayRole).toString(),
+             u("https://pan.baidu.com/s/1a"));
+    QCOMPARE(w->model()->data(w->model()->index(0, 2), Qt::DisplayRole).toString(), u("x9"));
+  }
+
+  void summary_and_export() {
+    auto w = make_window();
+    w->session()->set_source_text(
+        "n1 https://pan.baidu.com/s/1a\r\nn2 https://pan.baidu.com/s/1b\r\n");
+    w->reset_run_state();
+    wait_for_rows(*w, 2);
+    w->session()->table()->set_cell(1, 3, utf8_to_gbk("√"));
+    w->session()->counters()->checked_count = 12;
+    w->session()->counters()->valid_count = 9;
+    BoxCloser closer;
+    QTest::mouseClick(find<QPushButton>(*w, "按钮3"), Qt::LeftButton);
+    QCOMPARE(closer.texts, QStringList({u("共计检测:12条网址\r\n有效网址:9\r\n失效网址:3")}));
+    QCOMPARE(closer.titles, QStringList({u("数据:")}));
+    QTest::mouseClick(find<QPushButton>(*w, "按钮4"), Qt::LeftButton);
+    const QStringList files = QDir(home_.path() + "/Desktop").entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QVERIFY(QRegularExpression(u("^有效链接[a-z]([1-9][0-9]{0,2}|1000)\\.txt$"))
+                .match(files[0])
+                .hasMatch());
+    const std::string content = read_bytes(home_.path() + "/Desktop/" + files[0]);
+    QVERIFY(content.rfind(" n2   " + utf8_to_gbk("链接：") +
+                              "https://pan.baidu.com/s/1b   \r\n\r\n\r\nQuorvexByOrvane   ",
+                          0) == 0);
+    QCOMPARE(closer.texts.size(), 1);  // success is silent
+    // Without a desktop folder the export says where and why it failed.
+    QDir(home_.path() + "/Desktop").removeRecursively();
+    QTest::mouseClick(find<QPushButton>(*w, "按钮4"), Qt::LeftButton);
+    QTRY_COMPARE(closer.texts.size(), 2);
+    QVERIFY(closer.texts[1].contains(home_.path() + "/Desktop"));
+  }
+
+  void double_clicks_open_links_and_about() {
+    auto w = make_window();
+    w->session()->set_source_text(utf8_to_gbk("t1 https://pan.baidu.com/s/1a\r\n提取码：k7\r\n"));
+    w->reset_run_state();
+    wait_for_rows(*w, 2);
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    // Nothing selected: nothing happens.
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(30, 300));
+    QVERIFY(opened_.isEmpty());
+    const QRect first = list->visualRect(w->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(opened_, QStringList({u("https://pan.baidu.com/s/1a")}));
+    QCOMPARE(clipboard_, QStringList({QString(), u("k7")}));
+
+    BoxCloser closer;
+    QTest::mouseDClick(find<QLabel>(*w, "透明标签1"), Qt::LeftButton);
+    QCOMPARE(closer.texts, QStringList({u("恭喜你发现新大陆~")}));
+    QCOMPARE(closer.titles, QStringList({u("今天也是充满希望的一天")}));
+    QCOMPARE(opened_.last(), u(kAboutUrl));
+  }
+
+  void check_run_from_the_window_updates_rows_and_title() {
+    auto w = make_window();
+    // Rows without "pan" are fetched at the bare prefix, which fails at once.
+    w->session()->set_source_text("a b\r\nc d\r\n");
+    w->reset_run_state();
+    wait_for_rows(*w, 2);
+    QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(w->model()->data(w->model()->index(1, 4), Qt::DisplayRole).toString(),
+                              u("完成"), 60000);
+    QCOMPARE(w->model()->data(w->model()->index(0, 3), Qt::DisplayRole).toString(), u("x"));
+    QTRY_COMPARE(w->windowTitle(), u("Quorvex2.0  100%"));
+  }
+
+  void owner_search_finds_the_visible_window_or_gives_up() {
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(find_process_window(300), static_cast<QWidget*>(nullptr));  // no window is shown
+    QVERIFY(clock.elapsed() >= 290);
+    auto w = make_window();
+    clock.restart();
+    QCOMPARE(find_process_window(1000), static_cast<QWidget*>(w.get()));
+    QVERIFY(clock.elapsed() < 500);
+  }
+
+  void timed_box_times_out_or_reports_the_button() {
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(timed_message_box(u("t"), 64, u("c"), nullptr, 200), kTimedOutAnswer);
+    QVERIFY(clock.elapsed() >= 190);
+    BoxCloser ok(QMessageBox::Ok);
+    QCOMPARE(timed_message_box(u("t"), 0, u("c"), nullptr, 5000), 0);
+    BoxCloser no(QMessageBox::No);
+    QCOMPARE(timed_message_box(u("t"), 4, u("c"), nullptr, 5000), 6);
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
