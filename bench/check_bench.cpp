@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "check/check_run.h"
-#include "session/session.h"
 #include "server_process.h"
+#include "session/session.h"
 
 int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::atoi(argv[1]) : 1000;

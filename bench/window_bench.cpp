@@ -9,9 +9,9 @@
 #include <QTreeView>
 #include <cstdio>
 
+#include "bench_texts.h"
 #include "window/link_list_model.h"
 #include "window/main_window.h"
-#include "bench_texts.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/gbk_literals.h"
+#include "text/file_input.h"
 #include "window/link_list_model.h"
 #include "window/main_window.h"
 #include "window/themes.h"
-#include "text/file_input.h"
-#include "base/gbk_literals.h"
 
 using namespace quorvex;
 

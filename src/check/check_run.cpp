@@ -4,12 +4,12 @@
 #include <mutex>
 
 #include "base/charset.h"
+#include "base/gbk_literals.h"
 #include "base/pumped_wait.h"
+#include "base/text_ops.h"
 #include "base/worker_threads.h"
 #include "net/header_collection.h"
 #include "net/web_request.h"
-#include "base/gbk_literals.h"
-#include "base/text_ops.h"
 
 namespace quorvex {
 

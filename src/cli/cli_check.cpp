@@ -7,13 +7,13 @@
 #include <mutex>
 #include <thread>
 
-#include "shell/export.h"
-#include "shell/settings.h"
 #include "base/charset.h"
+#include "base/text_ops.h"
 #include "check/check_run.h"
 #include "cli/cli_output.h"
 #include "session/session.h"
-#include "base/text_ops.h"
+#include "shell/export.h"
+#include "shell/settings.h"
 
 namespace quorvex::cli {
 

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_main.h"
 #include "base/worker_threads.h"
+#include "cli/cli_main.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -2,9 +2,9 @@
 
 #include <array>
 
+#include "base/text_ops.h"
 #include "net/cookies.h"
 #include "net/header_text.h"
-#include "base/text_ops.h"
 
 namespace quorvex {
 

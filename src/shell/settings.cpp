@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "shell/profile.h"
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
+#include "shell/profile.h"
 
 namespace quorvex {
 

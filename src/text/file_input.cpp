@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "base/charset.h"
 #include "base/big_buffers.h"
+#include "base/charset.h"
 
 namespace quorvex {
 

@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "window/main_window.h"
 #include "base/worker_threads.h"
+#include "window/main_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -20,19 +20,19 @@
 #include <ctime>
 #include <random>
 
+#include "base/gbk_literals.h"
+#include "check/check_run.h"
 #include "shell/export.h"
+#include "shell/row_link.h"
 #include "shell/settings.h"
+#include "text/file_input.h"
+#include "text/typeset.h"
 #include "window/gbk_qstring.h"
 #include "window/link_list_model.h"
 #include "window/link_list_view.h"
 #include "window/themes.h"
 #include "window/timed_message_box.h"
 #include "window/ui_bridge.h"
-#include "check/check_run.h"
-#include "text/file_input.h"
-#include "base/gbk_literals.h"
-#include "shell/row_link.h"
-#include "text/typeset.h"
 
 namespace quorvex {
 

@@ -8,10 +8,10 @@
 #include <set>
 #include <thread>
 
+#include "base/gbk_literals.h"
 #include "base/worker_threads.h"
 #include "support/gbk.h"
 #include "support/test_https_server.h"
-#include "base/gbk_literals.h"
 
 namespace quorvex {
 namespace {

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "base/charset.h"
+#include "base/gbk_literals.h"
+#include "base/text_ops.h"
 #include "net/cookies.h"
 #include "net/header_collection.h"
 #include "net/header_text.h"
 #include "text/file_input.h"
-#include "base/gbk_literals.h"
 #include "text/link_loader.h"
-#include "base/text_ops.h"
 #include "text/typeset.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -19,7 +19,8 @@ using test::TestHttpsServer;
 using Clock = std::chrono::steady_clock;
 
 // A browser identity like the probe's.
-constexpr std::string_view kUserAgent = "Mozilla/5.0 (Windows NT 6.1; WOW64) QQBrowser/9.4.7658.400";
+constexpr std::string_view kUserAgent =
+    "Mozilla/5.0 (Windows NT 6.1; WOW64) QQBrowser/9.4.7658.400";
 
 TEST(CurlRequest, SendsTheProbesRequestExactly) {
   TestHttpsServer server([](const RecordedRequest&) { return ScriptedResponse{200, {}, "page"}; });

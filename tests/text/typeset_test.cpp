@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "support/gbk.h"
 #include "base/text_ops.h"
+#include "support/gbk.h"
 
 namespace quorvex {
 namespace {

@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <fstream>
 
+#include "base/charset.h"
 #include "shell/profile.h"
 #include "window/gbk_qstring.h"
 #include "window/link_list_model.h"
@@ -21,7 +22,6 @@
 #include "window/main_window.h"
 #include "window/themes.h"
 #include "window/timed_message_box.h"
-#include "base/charset.h"
 
 using namespace quorvex;
 
