@@ -8,32 +8,29 @@
 #include <cstdio>
 #include <thread>
 
-#include "check/check_run.h"
 #include "server_process.h"
 #include "session/session.h"
 
 int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::atoi(argv[1]) : 1000;
-  const std::string limit = argc > 2 ? argv[2] : "50";
+  const int limit = argc > 2 ? std::atoi(argv[2]) : 50;
   quorvex::bench::ServerProcess server(
       100, "<p>\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81</p>");
   std::string text;
   for (int i = 0; i < rows; ++i)
     text +=
         "row" + std::to_string(i) + " " + server.base_url() + "/s/1x" + std::to_string(i) + "\r\n";
-  quorvex::FrontEndHooks hooks;
-  hooks.thread_limit_text = [limit] { return limit; };
-  auto session = std::make_shared<quorvex::Session>(hooks);
-  session->set_source_text(text);
-  session->reset_run_state();
-  session->wait_for_loads();
-  const auto counters = session->counters();
+  quorvex::Session session;
+  session.set_thread_limit(limit);
+  session.set_source_text(text);
+  session.reset_run_state();
+  session.wait_for_loads();
+  const auto run = session.run();
   rusage before{};
   ::getrusage(RUSAGE_SELF, &before);
   const auto start = std::chrono::steady_clock::now();
-  quorvex::start_check_run(session);
-  while (counters->scheduler_active || counters->running_count > 0)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  session.start_check_run();
+  while (run->snapshot().active()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   rusage after{};
@@ -44,10 +41,11 @@ int main(int argc, char** argv) {
   const double cpu =
       secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) - secs(before.ru_stime);
   const double bound = rows * 0.020;
+  const int valid = run->snapshot().valid;
   std::printf(
-      "rows %d  limit %s  wall %.2f s  bound %.2f s  ratio %.3f  valid %d  cpu %.2f s per 1000  "
+      "rows %d  limit %d  wall %.2f s  bound %.2f s  ratio %.3f  valid %d  cpu %.2f s per 1000  "
       "peak %.1f MiB\n",
-      rows, limit.c_str(), wall, bound, wall / bound, counters->valid_count.load(),
-      cpu * 1000.0 / rows, static_cast<double>(after.ru_maxrss) / 1024.0);
-  return counters->valid_count.load() == rows ? 0 : 1;
+      rows, limit, wall, bound, wall / bound, valid, cpu * 1000.0 / rows,
+      static_cast<double>(after.ru_maxrss) / 1024.0);
+  return valid == rows ? 0 : 1;
 }

@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include "check/check_run.h"
+#include "check/probe.h"
 #include "net/web_request.h"
 #include "server_process.h"
 
@@ -26,7 +26,7 @@ void BM_WebRequest(benchmark::State& state) {
     std::string headers = "User-Agent: " + std::string(quorvex::kProbeUserAgent);
     quorvex::WebRequest r;
     r.url = url;
-    r.method = 0;
+    r.method = quorvex::kMethodGet;
     r.extra_headers = &headers;
     const std::string body = quorvex::web_request(r);
     if (body.empty()) state.SkipWithError("empty answer");

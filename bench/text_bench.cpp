@@ -26,7 +26,7 @@ BENCHMARK(BM_BuildLinkRows)
 void BM_TypesetForumText(benchmark::State& state) {
   const std::string text = quorvex::bench::forum_posts(state.range(0));
   for (auto _ : state) {
-    auto out = quorvex::typeset_share_text(text, "Quorvex2.0  ", [](const std::string&) {});
+    auto out = quorvex::typeset_share_text(text, [](const quorvex::TypesetProgress&) {});
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   sheet.fill(Qt::white);
   QPainter painter(&sheet);
   for (int n = 1; n <= kThemeCount; ++n) {
-    w.session()->theme_number = n;
+    w.set_theme_number(n);
     w.apply_theme();
     settle(w);
     const QImage shot = w.grab().toImage().scaled(scale_w, scale_h, Qt::IgnoreAspectRatio,

@@ -7,19 +7,19 @@ namespace quorvex {
 
 long long pumped_wait_length_ms(std::optional<long long> interval, std::optional<long long> unit) {
   const long long u = unit.value_or(0);
-  if (u == 0 && !interval) return 18000000LL * 18000000LL;
+  if (u == kWaitMilliseconds && !interval) return 18000000LL * 18000000LL;
   long long unit_ms;
   switch (u) {
-    case 0:
+    case kWaitMilliseconds:
       unit_ms = 1;
       break;
-    case 1:
+    case kWaitSeconds:
       unit_ms = 1000;
       break;
-    case 2:
+    case kWaitMinutes:
       unit_ms = 60000;
       break;
-    case 3:
+    case kWaitHours:
       unit_ms = 3600000;
       break;
     default:

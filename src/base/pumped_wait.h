@@ -6,8 +6,16 @@
 
 namespace quorvex {
 
-// Length of interval x unit in milliseconds. Units: 0 ms, 1 s, 2 min, 3 h; any other unit value is
-// itself the length of one unit in ms. Unit 0 with no interval waits 18000000 x 18000000 ms.
+// The units a wait's interval is counted in; any other unit value is itself the length of one
+// unit in milliseconds.
+enum WaitUnit : long long {
+  kWaitMilliseconds = 0,
+  kWaitSeconds = 1,
+  kWaitMinutes = 2,
+  kWaitHours = 3,
+};
+
+// Length of interval x unit in milliseconds. Unit 0 with no interval waits 18000000 x 18000000 ms.
 long long pumped_wait_length_ms(std::optional<long long> interval, std::optional<long long> unit);
 
 // Waits that long, calling pump (when given) every few milliseconds so that a window stays

@@ -12,9 +12,6 @@
 
 namespace quorvex {
 
-// "https://" followed by "pan": the start of every share address the program builds.
-inline constexpr std::string_view share_link_prefix = "https://pan";
-
 // Width of the character starting with byte c: 2 for a lead byte (0x80 or above), else 1.
 constexpr std::size_t char_width(unsigned char c) { return c >= 0x80 ? 2 : 1; }
 

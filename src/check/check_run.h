@@ -1,50 +1,79 @@
-// The check run: a scheduler thread that starts one probe thread per row, at most the thread limit
-// at a time, and the probe that fetches a row's share page and writes its verdict.
+// The check run of one loaded list: a scheduler thread that starts probes, at most the thread
+// limit at a time and no faster than the pacer allows, and the probes that fetch each row's share
+// page and write its verdict. The run owns its threads: it can be cancelled, and it waits for
+// them, with a deadline, before it goes away.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
-#include <string_view>
+#include <vector>
 
-#include "session/session.h"
+#include "base/worker_group.h"
+#include "check/pacer.h"
+#include "check/probe.h"
+#include "check/run_progress.h"
+#include "model/link_table.h"
 
 namespace quorvex {
 
-struct CheckRunOptions {
-  // Starts a probe on a thread of its own; false when no thread could be had.
-  std::function<bool(std::function<void()>)> start_thread;
-  // Fetches a share page and returns its GBK text.
-  std::function<std::string(const std::string& url)> fetch_page;
+// No more probes than this run at once, whatever the thread count says. Starts are paced at one
+// per 20 ms, so even with requests that take a long time a few hundred probes in flight keep the
+// pace; more threads would only wait on the network and use up the process's descriptors.
+inline constexpr int kMaxProbesAtOnce = 512;
+
+// How long a run that is going away waits for its probes after cancelling them. A cancelled fetch
+// ends within about a second; this leaves room for a slow system.
+inline constexpr std::chrono::seconds kShutdownGrace{5};
+
+struct CheckRunConfig {
+  // How many probes may run at once; asked on every pass, so a change applies at once. Below 1
+  // no probe starts (the run waits for a usable number). Absent: 10.
+  std::function<int()> thread_limit;
+  // Fetches a share page; absent: fetch_share_page.
+  PageFetcher fetch;
+  // Makes the threads of the probes; absent: real threads.
+  WorkerGroup::Spawn spawn;
+  PacerSettings pacer;
+  // Told of every change (a start, a verdict, the end), on the thread that made it.
+  std::function<void(const RunSnapshot&)> on_progress;
 };
 
-CheckRunOptions default_check_run_options();
+class CheckRun {
+ public:
+  using Clock = std::chrono::steady_clock;
 
-// Click handler of 开始检测: starts the scheduler thread and returns at once. A click while this
-// run's scheduler is still working is ignored, so no row is ever probed twice.
-void start_check_run(const std::shared_ptr<Session>& session,
-                     CheckRunOptions options = default_check_run_options());
+  CheckRun(std::shared_ptr<LinkTable> table, CheckRunConfig config = {});
+  // Cancels the run and waits up to kShutdownGrace for its threads.
+  ~CheckRun();
+  CheckRun(const CheckRun&) = delete;
+  CheckRun& operator=(const CheckRun&) = delete;
 
-// The scheduler thread's body for one run.
-void check_scheduler(std::shared_ptr<Session> session, std::shared_ptr<RunCounters> counters,
-                     CheckRunOptions options);
+  // The list is complete: the table holds its rows as `generation`. A run started before this
+  // waits for it.
+  void list_ready(std::uint64_t generation);
 
-// A probe thread's body: claims the next row, fetches its page and writes the verdict.
-void probe_share_link(std::shared_ptr<Session> session, std::shared_ptr<RunCounters> counters,
-                      const CheckRunOptions& options);
+  // Starts checking every row not started yet. A start while the scheduler is still working is
+  // ignored, and one after every row has been started ends at once, so no row is probed twice.
+  // False when no thread could be had for the scheduler.
+  bool start();
 
-// Fetches a share page with the probe's browser identity and gives its text in GBK.
-std::string fetch_share_page(const std::string& url);
+  // Stops starting probes and makes the fetches under way end early; rows without a verdict keep
+  // none. Returns at once.
+  void cancel();
+  // Waits until the scheduler and every probe have ended or the deadline has passed; true when
+  // all have ended.
+  bool wait(Clock::time_point deadline);
 
-// Whether a page's text belongs to a live share.
-bool page_is_live(std::string_view page);
+  RunSnapshot snapshot() const;
 
-// The URL a probe fetches for a row: share_link_prefix and the rest after the last "pan" of
-// column 1, or of column 0 when column 1 is empty.
-std::string share_url_of(std::string_view link_cell, std::string_view name_cell);
+  struct State;  // shared with the run's threads
 
-inline constexpr std::string_view kProbeUserAgent =
-    "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) "
-    "Chrome/47.0.2526.80 Safari/537.36 Core/1.47.277.400 QQBrowser/9.4.7658.400";
+ private:
+  std::shared_ptr<State> state_;
+  std::shared_ptr<WorkerGroup> probes_;
+  WorkerGroup scheduler_;
+};
 
 }  // namespace quorvex

@@ -30,15 +30,22 @@ void LinkRow::set_cell(int column, std::string_view text) {
     end_[c] = static_cast<std::uint32_t>(static_cast<std::int64_t>(end_[c]) + delta);
 }
 
+void LinkRow::set_verdict(Verdict verdict) {
+  verdict_ = verdict;
+  set_cell(kColumnStatus, status_glyph(verdict));
+  if (verdict == Verdict::none) set_cell(kColumnDone, {});
+}
+
 void LinkTable::clear() { replace_rows({}); }
 
-void LinkTable::replace_rows(std::vector<LinkRow> rows) {
+std::uint64_t LinkTable::replace_rows(std::vector<LinkRow> rows) {
   std::vector<LinkRow> old;
+  std::uint64_t generation;
   {
     std::unique_lock lock(mutex_);
     old.swap(rows_);
     rows_ = std::move(rows);
-    generation_.fetch_add(1, std::memory_order_acq_rel);
+    generation = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
   }
   {
     std::lock_guard lock(changes_mutex_);
@@ -46,6 +53,7 @@ void LinkTable::replace_rows(std::vector<LinkRow> rows) {
     changed_rows_.clear();
   }
   // `old` is freed here, outside the lock, so readers are not held up by a large release.
+  return generation;
 }
 
 void LinkTable::append_row(LinkRow row) {
@@ -96,6 +104,24 @@ bool LinkTable::set_cell_if(std::uint64_t generation, int row, int column, std::
   std::lock_guard lock(changes_mutex_);
   changed_rows_.push_back(row);
   return true;
+}
+
+bool LinkTable::set_verdict_if(std::uint64_t generation, int row, Verdict verdict) {
+  {
+    std::unique_lock lock(mutex_);
+    if (generation_.load(std::memory_order_acquire) != generation) return false;
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return false;
+    rows_[row].set_verdict(verdict);
+  }
+  std::lock_guard lock(changes_mutex_);
+  changed_rows_.push_back(row);
+  return true;
+}
+
+Verdict LinkTable::verdict(int row) const {
+  std::shared_lock lock(mutex_);
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return Verdict::none;
+  return rows_[row].verdict();
 }
 
 LinkTable::Changes LinkTable::take_changes() {

@@ -11,8 +11,18 @@
 #include <string_view>
 #include <vector>
 
+#include "model/verdict.h"
+
 namespace quorvex {
 
+// The list's columns: 名称, 网盘地址, 密码, 状态, 执行.
+enum Column : int {
+  kColumnName = 0,
+  kColumnLink = 1,
+  kColumnCode = 2,
+  kColumnStatus = 3,
+  kColumnDone = 4,
+};
 inline constexpr int kColumnCount = 5;
 
 // One row kept as a single buffer with cell boundaries: a million rows then cost one allocation
@@ -24,18 +34,23 @@ class LinkRow {
   std::string_view cell(int column) const;
   void set_cell(int column, std::string_view text);
 
+  // The verdict behind the status cell; none until a probe has decided.
+  Verdict verdict() const { return verdict_; }
+  void set_verdict(Verdict verdict);
+
  private:
   std::string data_;
   std::array<std::uint32_t, kColumnCount> end_{};
+  Verdict verdict_ = Verdict::none;
 };
 
 class LinkTable {
  public:
   // Removes every row; starts a new generation.
   void clear();
-  // Replaces all rows at once; starts a new generation. Readers see the old rows or the new ones,
-  // never a mix.
-  void replace_rows(std::vector<LinkRow> rows);
+  // Replaces all rows at once; starts a new generation, which it returns. Readers see the old rows
+  // or the new ones, never a mix.
+  std::uint64_t replace_rows(std::vector<LinkRow> rows);
   void append_row(LinkRow row = {});
 
   int row_count() const;
@@ -44,6 +59,10 @@ class LinkTable {
   bool set_cell(int row, int column, std::string_view text);
   // As set_cell, but only while the table still holds the rows of `generation`.
   bool set_cell_if(std::uint64_t generation, int row, int column, std::string_view text);
+  // Sets a row's verdict and its status cell together, while the table holds `generation`;
+  // Verdict::none empties the status and done cells.
+  bool set_verdict_if(std::uint64_t generation, int row, Verdict verdict);
+  Verdict verdict(int row) const;
 
   // Counts clear/replace operations, so that writers of an older list can be told apart.
   std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }

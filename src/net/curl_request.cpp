@@ -65,7 +65,7 @@ SharedCaches& shared_caches() {
 
 class CurlRequest final : public RequestObject {
  public:
-  CurlRequest() : curl_(curl_easy_init()) {}
+  explicit CurlRequest(const TransportPolicy& policy) : curl_(curl_easy_init()), policy_(policy) {}
   ~CurlRequest() override {
     if (curl_) curl_easy_cleanup(curl_);
   }
@@ -81,7 +81,7 @@ class CurlRequest final : public RequestObject {
     receive_ms_ = receive_ms;
   }
   void set_proxy(int setting, const std::string& server) override {
-    proxy_ = setting == 2 ? server : std::string();
+    proxy_ = setting == kProxyNamed ? server : std::string();
   }
   void open(const std::string& method, const std::string& url, bool) override {
     method_ = method;
@@ -94,7 +94,7 @@ class CurlRequest final : public RequestObject {
     if (index == kOptionIgnoreCertErrors) ignore_cert_flags_ = value;
   }
   void set_credentials(const std::string& user, const std::string& password, int flags) override {
-    if (flags == 1) {
+    if (flags == kCredentialsForProxy) {
       proxy_user_ = user;
       proxy_password_ = password;
     } else {
@@ -253,6 +253,7 @@ class CurlRequest final : public RequestObject {
   static int on_progress(void* self_ptr, curl_off_t, curl_off_t now_down, curl_off_t,
                          curl_off_t now_up) {
     auto* self = static_cast<CurlRequest*>(self_ptr);
+    if (self->policy_.cancel && self->policy_.cancel->load(std::memory_order_acquire)) return 1;
     const auto now = std::chrono::steady_clock::now();
     if (!self->connected_) {
       // Resolving and connecting have their own limit; the idle clock starts once connected.
@@ -275,6 +276,7 @@ class CurlRequest final : public RequestObject {
   }
 
   CURL* curl_;
+  TransportPolicy policy_;
   std::string method_ = "GET";
   std::string url_;
   // Until set_timeouts says otherwise: the platform object's own limits (resolve without limit,
@@ -296,9 +298,9 @@ class CurlRequest final : public RequestObject {
 
 }  // namespace
 
-std::unique_ptr<RequestObject> create_request_object() {
+std::unique_ptr<RequestObject> create_request_object(const TransportPolicy& policy) {
   shared_caches();
-  auto request = std::make_unique<CurlRequest>();
+  auto request = std::make_unique<CurlRequest>(policy);
   if (!request->ok()) return nullptr;
   return request;
 }

@@ -2,22 +2,48 @@
 // web_request makes them. The real one is built on libcurl; tests pass a recording fake.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
 namespace quorvex {
+
+// Request methods by the index web_request takes.
+enum RequestMethod : int {
+  kMethodGet = 0,
+  kMethodPost = 1,
+  kMethodHead = 2,
+  kMethodPut = 3,
+  kMethodOptions = 4,
+  kMethodDelete = 5,
+  kMethodTrace = 6,
+  kMethodConnect = 7,
+};
+
+// Options of the request object, by their index.
+enum RequestOption : int {
+  kOptionIgnoreCertErrors = 4,  // value: which certificate errors to ignore
+  kOptionFollowRedirects = 6,   // value: 0 switches following off
+};
+// Every certificate error: unknown authority, wrong usage, wrong name, expired.
+inline constexpr long kIgnoreAllCertErrors = 0x3300;
+
+// set_proxy's setting that names a proxy server.
+inline constexpr int kProxyNamed = 2;
+// set_credentials' flag for credentials that go to the proxy.
+inline constexpr int kCredentialsForProxy = 1;
 
 class RequestObject {
  public:
   virtual ~RequestObject() = default;
   // Resolve, connect, send and receive timeouts in milliseconds.
   virtual void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) = 0;
-  // setting 2 means: use the named proxy server.
+  // kProxyNamed: use the named proxy server.
   virtual void set_proxy(int setting, const std::string& server) = 0;
   virtual void open(const std::string& method, const std::string& url, bool async) = 0;
-  // Option 6: follow redirects (0 switches it off). Option 4: certificate errors to ignore.
+  // A RequestOption and its value.
   virtual void set_option(int index, long value) = 0;
-  // flags 1: the credentials are for the proxy.
+  // flags kCredentialsForProxy: the credentials are for the proxy.
   virtual void set_credentials(const std::string& user, const std::string& password, int flags) = 0;
   virtual void set_request_header(const std::string& name, const std::string& value) = 0;
   // Sends the request with a text body or a binary body; returns when the whole response has
@@ -30,7 +56,14 @@ class RequestObject {
   virtual int status() = 0;
 };
 
+// What the creator of a request object decides for all its requests, beyond what web_request sets
+// per request.
+struct TransportPolicy {
+  // When it becomes true, a request under way stops soon and fails.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
 // Creates the real request object; nullptr when one cannot be had.
-std::unique_ptr<RequestObject> create_request_object();
+std::unique_ptr<RequestObject> create_request_object(const TransportPolicy& policy = {});
 
 }  // namespace quorvex

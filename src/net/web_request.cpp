@@ -27,7 +27,7 @@ void complete_header_text(std::string& headers, const std::string& url, int meth
       {"Content-Type:", "Content-Type: application/x-www-form-urlencoded", true},
   }};
   for (const Default& d : defaults) {
-    if (d.post_only && method != 1) continue;
+    if (d.post_only && method != kMethodPost) continue;
     if (!contains_nocase(headers, d.key)) headers.append("\r\n").append(d.line);
   }
 }
@@ -52,8 +52,8 @@ void set_header_lines(RequestObject& object, const std::string& headers) {
 }  // namespace
 
 std::string web_request(const WebRequest& r) {
-  int method = r.method.value_or(0);
-  if (method < 0 || method > 7) method = 0;
+  int method = r.method.value_or(kMethodGet);
+  if (method < kMethodGet || method > kMethodConnect) method = kMethodGet;
 
   std::unique_ptr<RequestObject> owned;
   RequestObject* object = r.request_object;
@@ -69,7 +69,7 @@ std::string web_request(const WebRequest& r) {
     object->set_timeouts(ms, ms, ms, ms);
   }
   const std::string proxy = r.proxy_address.value_or("");
-  if (!proxy.empty()) object->set_proxy(2, proxy);
+  if (!proxy.empty()) object->set_proxy(kProxyNamed, proxy);
   object->open(kMethods[static_cast<std::size_t>(method)], r.url, false);
   if (r.forbid_redirects.value_or(false)) object->set_option(kOptionFollowRedirects, 0);
   object->set_option(kOptionIgnoreCertErrors, kIgnoreAllCertErrors);
@@ -82,9 +82,9 @@ std::string web_request(const WebRequest& r) {
   const std::string user = r.proxy_user.value_or("");
   if (!proxy.empty() && !user.empty()) {
     const std::string password = r.proxy_password.value_or("");
-    const int flags = r.proxy_credential_flags.value_or(1);
+    const int flags = r.proxy_credential_flags.value_or(kCredentialsForProxy);
     object->set_credentials(user, password, flags);
-    if (flags == 1)
+    if (flags == kCredentialsForProxy)
       object->set_request_header("Proxy-Authorization",
                                  "Basic " + base64_encode(user + ":" + password));
   }

@@ -12,7 +12,7 @@ namespace quorvex {
 
 struct WebRequest {
   std::string url;            // also the default Referer
-  std::optional<int> method;  // index into GET POST HEAD PUT OPTIONS DELETE TRACE CONNECT
+  std::optional<int> method;  // a RequestMethod
   std::optional<std::string> post_text;
   std::string* submit_cookies = nullptr;    // in/out; absent: no Cookie header
   std::string* returned_cookies = nullptr;  // out
@@ -25,7 +25,7 @@ struct WebRequest {
   std::optional<int> timeout_seconds;  // -1 keeps the request object's own timeouts
   std::optional<std::string> proxy_user;
   std::optional<std::string> proxy_password;
-  std::optional<int> proxy_credential_flags;  // 1: credentials for the proxy
+  std::optional<int> proxy_credential_flags;  // kCredentialsForProxy: credentials for the proxy
   RequestObject* request_object = nullptr;    // the caller's, used instead of a new one
   std::optional<bool> merge_cookies;
   std::optional<bool> complete_headers;
@@ -34,10 +34,5 @@ struct WebRequest {
 
 // Performs the request and returns the response body (empty when nothing was received).
 std::string web_request(const WebRequest& request);
-
-// Option values handed to the request object.
-inline constexpr int kOptionFollowRedirects = 6;
-inline constexpr int kOptionIgnoreCertErrors = 4;
-inline constexpr long kIgnoreAllCertErrors = 0x3300;
 
 }  // namespace quorvex

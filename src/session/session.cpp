@@ -1,11 +1,21 @@
 #include "session/session.h"
 
-#include "base/worker_threads.h"
 #include "text/link_loader.h"
 
 namespace quorvex {
 
-Session::Session(FrontEndHooks hooks) : hooks_(std::move(hooks)) {}
+Session::Session(CheckRunConfig run_template) : run_template_(std::move(run_template)) {
+  run_template_.thread_limit = [limit = thread_limit_] {
+    return limit->load(std::memory_order_acquire);
+  };
+  run_ = make_run();
+}
+
+Session::~Session() { shutdown(kShutdownGrace); }
+
+std::shared_ptr<CheckRun> Session::make_run() {
+  return std::make_shared<CheckRun>(table_, run_template_);
+}
 
 std::shared_ptr<const std::string> Session::source_text() const {
   std::lock_guard lock(state_mutex_);
@@ -18,28 +28,27 @@ void Session::set_source_text(std::string text) {
   source_text_.swap(fresh);
 }
 
-std::string Session::title_prefix() const {
+std::shared_ptr<CheckRun> Session::run() const {
   std::lock_guard lock(state_mutex_);
-  return title_prefix_;
+  return run_;
 }
 
-void Session::set_title(const std::string& text) const {
-  if (hooks_.set_title) hooks_.set_title(text);
-}
-
-std::shared_ptr<RunCounters> Session::counters() const {
-  std::lock_guard lock(state_mutex_);
-  return counters_;
-}
+bool Session::start_check_run() { return run()->start(); }
 
 void Session::reset_run_state() {
   // Counted as loading before the new run exists, so no scheduler of it can see the old rows.
   loads_in_flight_.fetch_add(1, std::memory_order_acq_rel);
   std::shared_ptr<const std::string> text;
+  std::shared_ptr<CheckRun> run = make_run();
   {
     std::lock_guard lock(state_mutex_);
-    title_prefix_ = kTitlePrefix;
-    counters_ = std::make_shared<RunCounters>();
+    run_->cancel();
+    retired_runs_.push_back(std::move(run_));
+    // Runs that have ended are let go; one still ending stays until it has.
+    std::erase_if(retired_runs_, [](const std::shared_ptr<CheckRun>& r) {
+      return r->wait(CheckRun::Clock::now());
+    });
+    run_ = run;
     text = source_text_;
   }
   std::uint64_t ticket;
@@ -48,12 +57,13 @@ void Session::reset_run_state() {
     ticket = latest_load_.fetch_add(1, std::memory_order_acq_rel) + 1;
     table_->clear();
   }
-  auto self = shared_from_this();
-  const bool started = start_worker([self, ticket, text] { self->run_load(ticket, text); });
-  if (!started) self->run_load(ticket, text);  // no thread to be had: load here rather than lose it
+  loads_.reap();
+  if (!loads_.start([this, ticket, text, run] { run_load(ticket, text, run); }))
+    run_load(ticket, text, run);  // no thread to be had: load here rather than lose it
 }
 
-void Session::run_load(std::uint64_t ticket, std::shared_ptr<const std::string> text) {
+void Session::run_load(std::uint64_t ticket, std::shared_ptr<const std::string> text,
+                       std::shared_ptr<CheckRun> run) {
   // A newer load supersedes this one: stop building rows nobody will see.
   std::vector<LinkRow> rows = build_link_rows(
       *text, [&] { return latest_load_.load(std::memory_order_acquire) != ticket; });
@@ -62,7 +72,7 @@ void Session::run_load(std::uint64_t ticket, std::shared_ptr<const std::string> 
     // rows of an older load can never land after a newer load has started.
     std::lock_guard lock(load_mutex_);
     if (latest_load_.load(std::memory_order_acquire) == ticket)
-      table_->replace_rows(std::move(rows));
+      run->list_ready(table_->replace_rows(std::move(rows)));
   }
   {
     std::lock_guard lock(load_done_mutex_);
@@ -74,6 +84,21 @@ void Session::run_load(std::uint64_t ticket, std::shared_ptr<const std::string> 
 void Session::wait_for_loads() {
   std::unique_lock lock(load_done_mutex_);
   load_done_.wait(lock, [&] { return loads_in_flight_.load(std::memory_order_acquire) == 0; });
+}
+
+bool Session::shutdown(std::chrono::milliseconds grace) {
+  const auto deadline = CheckRun::Clock::now() + grace;
+  std::vector<std::shared_ptr<CheckRun>> runs;
+  {
+    std::lock_guard lock(state_mutex_);
+    runs = retired_runs_;
+    runs.push_back(run_);
+  }
+  latest_load_.fetch_add(1, std::memory_order_acq_rel);  // any load under way stops early
+  bool all = true;
+  for (const auto& r : runs) r->cancel();
+  for (const auto& r : runs) all = r->wait(deadline) && all;
+  return loads_.join_all(deadline) && all;
 }
 
 }  // namespace quorvex

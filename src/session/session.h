@@ -1,58 +1,42 @@
-// The program-wide state that the window's handlers and the worker threads share: the source
-// text, the title prefix, the list's rows, the run counters and the one lock of the check run.
-// Workers hold it through a shared_ptr, so it outlives a window that is closed under them.
+// The program state that the front ends share: the source text, the list's rows, the loads that
+// fill the list, the thread limit and the check run of the loaded list.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "base/worker_group.h"
+#include "check/check_run.h"
 #include "model/link_table.h"
 
 namespace quorvex {
 
-// The counters of one run. Every load starts a new set, so probes of an older run count into
-// their own set and never into the new one.
-struct RunCounters {
-  std::atomic<std::int32_t> running_count{0};
-  std::atomic<std::int32_t> started_count{0};
-  std::atomic<std::int32_t> next_row{0};
-  std::atomic<std::int32_t> checked_count{0};
-  std::atomic<std::int32_t> valid_count{0};
-  // Set while a scheduler works on this run, so that a second click does not start another.
-  std::atomic<bool> scheduler_active{false};
-};
-
-// What a front end lends the core. Both are called from worker threads and must be thread-safe.
-struct FrontEndHooks {
-  std::function<void(const std::string&)> set_title;  // GBK text of the window title
-  std::function<std::string()> thread_limit_text;     // GBK text of the thread-count box
-};
-
-class Session : public std::enable_shared_from_this<Session> {
+class Session {
  public:
-  explicit Session(FrontEndHooks hooks = {});
+  // `run_template` is what every check run of this session is made with; its thread limit is the
+  // session's own.
+  explicit Session(CheckRunConfig run_template = {});
+  // Cancels the run and the loads and waits for their threads (see shutdown).
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   const std::shared_ptr<LinkTable>& table() const { return table_; }
-  const FrontEndHooks& hooks() const { return hooks_; }
 
   // The source text is replaced as a whole; a running load keeps the text it started with.
   std::shared_ptr<const std::string> source_text() const;
   void set_source_text(std::string text);
 
-  std::string title_prefix() const;
-  void set_title(const std::string& text) const;
-
-  std::shared_ptr<RunCounters> counters() const;
-  std::mutex& run_lock() { return run_lock_; }
-
-  // Sets the title prefix, starts a fresh set of run counters, empties the list and loads the
-  // source text into it on a worker thread. A load asked for while another runs supersedes it:
-  // the older one stops and its rows are never shown.
+  // Empties the list, gives it a fresh check run (the run of the old list is cancelled: its probes
+  // stop and never write into the new rows) and loads the source text into it on a worker thread.
+  // A load asked for while another runs supersedes it: the older one stops and its rows are never
+  // shown.
   void reset_run_state();
 
   // Whether a load is still filling the list.
@@ -60,31 +44,40 @@ class Session : public std::enable_shared_from_this<Session> {
   // Blocks until no load is running (for the command line and tests).
   void wait_for_loads();
 
-  // Program-wide settings state behind the window's controls.
-  std::atomic<std::int32_t> theme_number{0};
-  std::atomic<int> single_column_mode{0};
+  // The check run of the list as it is now loaded (or being loaded).
+  std::shared_ptr<CheckRun> run() const;
+  // Starts the current run (see CheckRun::start).
+  bool start_check_run();
+
+  // Probes allowed at once; the run reads it on every pass.
+  void set_thread_limit(int limit) { thread_limit_->store(limit, std::memory_order_release); }
+  int thread_limit() const { return thread_limit_->load(std::memory_order_acquire); }
+
+  // Cancels the current run and the loads and waits for their threads up to `grace`; true when
+  // every thread has ended.
+  bool shutdown(std::chrono::milliseconds grace);
 
  private:
-  void run_load(std::uint64_t ticket, std::shared_ptr<const std::string> text);
+  std::shared_ptr<CheckRun> make_run();
+  void run_load(std::uint64_t ticket, std::shared_ptr<const std::string> text,
+                std::shared_ptr<CheckRun> run);
 
-  FrontEndHooks hooks_;
+  CheckRunConfig run_template_;
+  // Shared with the runs, which may outlive a session whose deadline for them passed.
+  std::shared_ptr<std::atomic<int>> thread_limit_ = std::make_shared<std::atomic<int>>(10);
   std::shared_ptr<LinkTable> table_ = std::make_shared<LinkTable>();
 
   mutable std::mutex state_mutex_;
   std::shared_ptr<const std::string> source_text_ = std::make_shared<const std::string>();
-  std::string title_prefix_;
-  std::shared_ptr<RunCounters> counters_ = std::make_shared<RunCounters>();
-
-  std::mutex run_lock_;
+  std::shared_ptr<CheckRun> run_;
+  std::vector<std::shared_ptr<CheckRun>> retired_runs_;  // cancelled, perhaps still ending
 
   std::mutex load_mutex_;
   std::atomic<std::uint64_t> latest_load_{0};
   std::atomic<int> loads_in_flight_{0};
   std::mutex load_done_mutex_;
   std::condition_variable load_done_;
+  WorkerGroup loads_;
 };
-
-// Title prefix set at every load start.
-inline constexpr const char* kTitlePrefix = "Quorvex2.0  ";
 
 }  // namespace quorvex

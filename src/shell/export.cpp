@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <random>
 
 #include "base/gbk_literals.h"
 
@@ -36,11 +39,12 @@ std::string date_time_text(const std::tm& t) {
 std::string export_text(const LinkTable& table, const std::tm& now) {
   std::string text;
   table.for_each_row([&](int, const LinkRow& row) {
-    if (row.cell(3) != gbk::kValidMark) return;
-    text.append(" ").append(row.cell(0)).append("   ");
-    if (!row.cell(1).empty()) {
-      text.append(gbk::kExportLink).append(row.cell(1)).append("   ");
-      if (!row.cell(2).empty()) text.append(gbk::kExportCode).append(row.cell(2)).append("   ");
+    if (row.cell(kColumnStatus) != gbk::kValidMark) return;
+    text.append(" ").append(row.cell(kColumnName)).append("   ");
+    if (!row.cell(kColumnLink).empty()) {
+      text.append(gbk::kExportLink).append(row.cell(kColumnLink)).append("   ");
+      if (!row.cell(kColumnCode).empty())
+        text.append(gbk::kExportCode).append(row.cell(kColumnCode)).append("   ");
     }
     text.append("\r\n");
   });
@@ -48,9 +52,43 @@ std::string export_text(const LinkTable& table, const std::tm& now) {
   return text;
 }
 
+namespace {
+
+// The sources' random numbers as a generator the standard distributions take.
+struct SourceBits {
+  using result_type = std::uint32_t;
+  static constexpr result_type min() { return 0; }
+  static constexpr result_type max() { return 0xFFFFFFFFu; }
+  result_type operator()() { return random(); }
+  const std::function<std::uint32_t()>& random;
+};
+
+}  // namespace
+
+ExportSources ExportSources::system() {
+  return {[] {
+            const std::time_t now = std::time(nullptr);
+            std::tm local{};
+            localtime_r(&now, &local);
+            return local;
+          },
+          [] {
+            static std::mutex mutex;
+            static std::mt19937 generator{std::random_device{}()};
+            std::lock_guard lock(mutex);
+            return static_cast<std::uint32_t>(generator());
+          }};
+}
+
+ExportResult export_valid_links(const LinkTable& table, const std::string& folder,
+                                const ExportSources& sources) {
+  return write_export_file(folder, export_text(table, sources.local_time()), sources);
+}
+
 ExportResult write_export_file(const std::string& folder, const std::string& text,
-                               std::mt19937& rng) {
+                               const ExportSources& sources) {
   ExportResult result;
+  SourceBits rng{sources.random};
   std::uniform_int_distribution<int> letter(97, 122);
   std::uniform_int_distribution<int> number(1, 1000);
   // 26,000 names exist; after that many draws all taken is the likely reason.

@@ -1,8 +1,9 @@
 // The summary text and the export of valid links.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
-#include <random>
+#include <functional>
 #include <string>
 
 #include "model/link_table.h"
@@ -24,9 +25,21 @@ struct ExportResult {
   std::string error;  // the system's words when not ok
 };
 
+// The clock and the chance that an export draws on; tests pass fixed ones.
+struct ExportSources {
+  std::function<std::tm()> local_time;    // the local date and time now
+  std::function<std::uint32_t()> random;  // uniformly distributed 32-bit numbers
+  // The system's clock, and one generator for the process seeded from the system's entropy.
+  static ExportSources system();
+};
+
 // Writes text into a new file folder/有效链接<letter><number>.txt. The name is drawn at random and
 // drawn again while a file of that name exists, so an earlier export is never overwritten.
 ExportResult write_export_file(const std::string& folder, const std::string& text,
-                               std::mt19937& rng);
+                               const ExportSources& sources);
+
+// The export of the list's valid rows into a new file in folder, stamped with the sources' time.
+ExportResult export_valid_links(const LinkTable& table, const std::string& folder,
+                                const ExportSources& sources);
 
 }  // namespace quorvex

@@ -2,22 +2,21 @@
 
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
+#include "model/share_url.h"
 
 namespace quorvex {
 
 void open_row_link(const LinkTable& table, int selected, const RowLinkActions& actions) {
   if (selected < 0) return;
-  const std::string code = table.cell(selected, 2);
+  const std::string code = table.cell(selected, kColumnCode);
   if (actions.set_clipboard) actions.set_clipboard(code);
   if (code.empty() && actions.set_clipboard) {
     // An untypeset list keeps the code on the line after the link: "提取码：…" and the like.
-    const std::string next_name = table.cell(selected + 1, 0);
+    const std::string next_name = table.cell(selected + 1, kColumnName);
     actions.set_clipboard(std::string(text_after_last(next_name, gbk::kMaColon)));
   }
-  const std::string link = table.cell(selected, 1);
-  const std::string source = link.empty() ? table.cell(selected, 0) : link;
-  std::string url(share_link_prefix);
-  url.append(text_after_last(source, "pan"));
+  const std::string url =
+      share_url_of_row(table.cell(selected, kColumnLink), table.cell(selected, kColumnName));
   if (actions.open_url) actions.open_url(url);
 }
 

@@ -6,6 +6,7 @@
 #include "base/big_buffers.h"
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
+#include "model/share_url.h"
 
 namespace quorvex {
 
@@ -22,12 +23,7 @@ LinkRow link_row_from_line(std::string_view line) {
     while (i < n && line[i] != ' ') i += char_width(static_cast<unsigned char>(line[i]));
     pieces[count++] = line.substr(start, std::min(i, n) - start);
   }
-  std::string link;
-  if (count >= 2) {
-    const std::string_view rest = text_after_last(pieces[1], "pan");
-    link.reserve(share_link_prefix.size() + rest.size());
-    link.append(share_link_prefix).append(rest);
-  }
+  const std::string link = count >= 2 ? rebuild_share_url(pieces[1]) : std::string();
   const std::string_view code = count >= 3 ? text_after_last(pieces[2], gbk::kFullColon) : "";
   return LinkRow(count >= 1 ? pieces[0] : std::string_view(), link, code);
 }

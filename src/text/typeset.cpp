@@ -96,14 +96,10 @@ void append_record(const RecentLines& lines, std::size_t p, std::size_t seen, st
 
 }  // namespace
 
-std::string typeset_share_text(std::string_view text, std::string_view title_prefix,
-                               const std::function<void(const std::string&)>& set_title) {
-  std::string last_title;
-  auto show = [&](std::string title) {
-    if (set_title && title != last_title) {
-      set_title(title);
-      last_title = std::move(title);
-    }
+std::string typeset_share_text(std::string_view text,
+                               const std::function<void(const TypesetProgress&)>& progress) {
+  auto show = [&](TypesetProgress::Stage stage, int percent) {
+    if (progress) progress(TypesetProgress{stage, percent});
   };
 
   // The line count comes first: every progress title is a share of it.
@@ -112,9 +108,6 @@ std::string typeset_share_text(std::string_view text, std::string_view title_pre
 
   std::string out;
   reserve_big(out, text.size() + text.size() / 8 + 16);
-  std::string progress(title_prefix);
-  progress.append(gbk::kProgress1);
-  const std::size_t progress_len = progress.size();
   long long shown_percent = -1;
 
   // The output is an empty line, then each link line's record with a line end. A record is
@@ -139,16 +132,14 @@ std::string typeset_share_text(std::string_view text, std::string_view title_pre
       first_waiting = (first_waiting + 1) % 4;
       --waiting_count;
     }
-    if (set_title) {
+    if (progress) {
       // The percentage is taken from the double-precision quotient, as users have always seen it
       // (29 of 100 lines shows 28).
       const auto percent =
           static_cast<long long>(static_cast<double>(i) / static_cast<double>(n) * 100);
       if (percent != shown_percent) {
         shown_percent = percent;
-        progress.resize(progress_len);
-        progress.append(std::to_string(percent)).push_back('%');
-        show(progress);
+        show(TypesetProgress::Stage::reading, static_cast<int>(percent));
       }
     }
   });
@@ -156,7 +147,7 @@ std::string typeset_share_text(std::string_view text, std::string_view title_pre
     append_record(recent, waiting[first_waiting], i, out);
     out.append("\r\n");
   }
-  show(std::string(title_prefix).append(gbk::kProgress2));
+  show(TypesetProgress::Stage::joining, 100);
 
   // trim_blanks, applied in place so that a large text is not copied.
   const std::string_view kept = trim_blanks(out);
@@ -173,7 +164,7 @@ std::string typeset_share_text(std::string_view text, std::string_view title_pre
                                  {gbk::kJiHuoMa, gbk::kSpacedJiHuoMa},
                                  {gbk::kLianJie, gbk::kSpacedLianJie},
                                  {gbk::kMiMa, gbk::kSpacedMiMa}});
-  show(std::string(title_prefix).append(gbk::kProgressDone));
+  show(TypesetProgress::Stage::done, 100);
   return out;
 }
 

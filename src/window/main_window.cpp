@@ -16,12 +16,9 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
-#include <chrono>
-#include <ctime>
-#include <random>
 
 #include "base/gbk_literals.h"
-#include "check/check_run.h"
+#include "base/text_ops.h"
 #include "shell/export.h"
 #include "shell/row_link.h"
 #include "shell/settings.h"
@@ -32,7 +29,7 @@
 #include "window/link_list_view.h"
 #include "window/themes.h"
 #include "window/timed_message_box.h"
-#include "window/ui_bridge.h"
+#include "window/window_titles.h"
 
 namespace quorvex {
 
@@ -96,8 +93,7 @@ MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, QWidget* par
     : QWidget(parent),
       places_(std::move(places)),
       desktop_(std::move(desktop)),
-      bridge_(std::make_shared<UiBridge>()),
-      session_(std::make_shared<Session>(bridge_->hooks())) {
+      session_(std::make_shared<Session>()) {
   setObjectName("mainWindow");
   setWindowTitle("Quorvex 2.0");
   build_controls();
@@ -108,6 +104,8 @@ MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, QWidget* par
 
 MainWindow::~MainWindow() {
   if (drop_reader_) drop_reader_->waitForFinished();
+  // Probes under way are cancelled and waited for; nothing of them outlives the window.
+  session_->shutdown(kShutdownGrace);
 }
 
 void MainWindow::build_controls() {
@@ -189,25 +187,24 @@ void MainWindow::load_settings() {
   // Loading fills the controls; their change handlers must not write the values straight back.
   loading_settings_ = true;
   const StoredSettings stored = read_settings(path_bytes(settings_file()));
-  session_->theme_number = stored.theme_number;
+  theme_number_ = stored.theme_number;
   apply_theme();
   if (stored.thread_count) thread_count_->setText(from_gbk(*stored.thread_count));
-  bridge_->set_thread_limit_text(to_gbk(thread_count_->text()));
-  session_->single_column_mode = stored.single_column_mode ? 1 : 0;
+  session_->set_thread_limit(parse_leading_int(to_gbk(thread_count_->text())));
+  single_column_mode_ = stored.single_column_mode ? 1 : 0;
   if (stored.single_column_mode) single_column_->setChecked(true);
   loading_settings_ = false;
 }
 
 void MainWindow::apply_theme() {
-  const QString sheet = theme_style_sheet(session_->theme_number);
+  const QString sheet = theme_style_sheet(theme_number_);
   if (!sheet.isEmpty()) setStyleSheet(sheet);
   std::string error;
-  if (!save_theme(path_bytes(settings_file()), session_->theme_number, &error))
-    warn_settings_failure(error);
+  if (!save_theme(path_bytes(settings_file()), theme_number_, &error)) warn_settings_failure(error);
 }
 
 void MainWindow::apply_column_layout() {
-  const int mode = session_->single_column_mode;
+  const int mode = single_column_mode_;
   if (mode != 0 && mode != 1) return;
   list_->header()->resizeSection(0, mode == 1 ? 360 : 100);
   list_->header()->resizeSection(1, mode == 1 ? 0 : 220);
@@ -217,7 +214,20 @@ void MainWindow::apply_column_layout() {
 
 void MainWindow::refresh_tick() {
   model_->refresh();
-  if (auto title = bridge_->take_title()) set_title_gbk(*title);
+  show_run_progress();
+}
+
+void MainWindow::show_run_progress() {
+  // The title follows the run's starts, as it always has: it changes when a probe starts.
+  const std::shared_ptr<CheckRun> run = session_->run();
+  if (run != shown_run_) {
+    shown_run_ = run;
+    shown_started_ = 0;
+  }
+  const RunSnapshot snapshot = run->snapshot();
+  if (snapshot.started == shown_started_) return;
+  shown_started_ = snapshot.started;
+  set_title_gbk(run_title(title_prefix_, snapshot));
 }
 
 void MainWindow::set_title_gbk(const std::string& gbk) { setWindowTitle(from_gbk(gbk)); }
@@ -265,27 +275,24 @@ void MainWindow::wait_for_file_reading() {
   }
 }
 
-void MainWindow::reset_run_state() { session_->reset_run_state(); }
+void MainWindow::reset_run_state() {
+  title_prefix_ = kTitlePrefix;
+  session_->reset_run_state();
+}
 
-void MainWindow::start_check_run() { quorvex::start_check_run(session_); }
+void MainWindow::start_check_run() { session_->start_check_run(); }
 
 void MainWindow::show_summary() {
-  const auto counters = session_->counters();
+  const RunSnapshot run = session_->run()->snapshot();
   QMessageBox box(QMessageBox::Information, from_gbk(gbk::kSummaryCaption),
-                  from_gbk(summary_text(counters->checked_count, counters->valid_count)),
-                  QMessageBox::Ok);
+                  from_gbk(summary_text(run.checked, run.valid)), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
 
 void MainWindow::export_valid_links() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const std::string text = export_text(*session_->table(), local);
-  std::mt19937 rng(
-      static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
-  const ExportResult result = write_export_file(path_bytes(places_.desktop), text, rng);
+  const ExportResult result = quorvex::export_valid_links(
+      *session_->table(), path_bytes(places_.desktop), ExportSources::system());
   if (!result.ok)
     warn(u("导出失败"), u("有效链接未能导出到：\n%1\n\n原因：%2")
                             .arg(QFile::decodeName(result.path.c_str()),
@@ -293,32 +300,34 @@ void MainWindow::export_valid_links() {
 }
 
 void MainWindow::next_theme() {
-  session_->theme_number = next_theme_number(session_->theme_number);
-  theme_button_->setText(from_gbk(gbk::kThemeCaption) + QString::number(session_->theme_number));
+  theme_number_ = next_theme_number(theme_number_);
+  theme_button_->setText(from_gbk(gbk::kThemeCaption) + QString::number(theme_number_));
   apply_theme();
 }
 
 void MainWindow::typeset_source_text() {
   const std::shared_ptr<const std::string> source = session_->source_text();
-  const std::string prefix = session_->title_prefix();
-  std::string typeset = typeset_share_text(
-      *source, prefix, [this](const std::string& title) { set_title_gbk(title); });
+  std::string typeset = typeset_share_text(*source, [this](const TypesetProgress& progress) {
+    set_title_gbk(typeset_title(title_prefix_, progress));
+  });
   session_->set_source_text(std::move(typeset));
-  timed_message_box(from_gbk(gbk::kTypesetNotice), 64, from_gbk(gbk::kNoticeCaption), this, 2000);
-  set_title_gbk(session_->title_prefix());
+  timed_message_box(from_gbk(gbk::kTypesetNotice), kIconInformation, from_gbk(gbk::kNoticeCaption),
+                    this, 2000);
+  set_title_gbk(title_prefix_);
 }
 
 void MainWindow::toggle_single_column_mode() {
-  session_->single_column_mode = session_->single_column_mode == 0 ? 1 : 0;
+  single_column_mode_ = single_column_mode_ == 0 ? 1 : 0;
   apply_column_layout();
   std::string error;
-  if (!save_mode(path_bytes(settings_file()), session_->single_column_mode == 1, &error))
+  if (!save_mode(path_bytes(settings_file()), single_column_mode_ == 1, &error))
     warn_settings_failure(error);
 }
 
 void MainWindow::save_thread_count(const QString& text) {
   const std::string gbk = to_gbk(text);
-  bridge_->set_thread_limit_text(gbk);
+  // The run reads the number on every pass, so a change applies to a run under way.
+  session_->set_thread_limit(parse_leading_int(gbk));
   if (loading_settings_) return;
   std::string error;
   if (!quorvex::save_thread_count(path_bytes(settings_file()), gbk, &error))
@@ -326,7 +335,7 @@ void MainWindow::save_thread_count(const QString& text) {
 }
 
 void MainWindow::show_about() {
-  timed_message_box(from_gbk(gbk::kAboutText), 64, from_gbk(gbk::kAboutCaption));
+  timed_message_box(from_gbk(gbk::kAboutText), kIconInformation, from_gbk(gbk::kAboutCaption));
   if (desktop_.open_url) desktop_.open_url(u(kAboutUrl));
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "check/run_progress.h"
 #include "session/session.h"
 
 class QCheckBox;
@@ -22,7 +23,6 @@ namespace quorvex {
 
 class LinkListModel;
 class LinkListView;
-class UiBridge;
 
 // Where the window keeps its settings and writes its exports; tests point them elsewhere.
 struct WindowPlaces {
@@ -57,6 +57,8 @@ class MainWindow : public QWidget {
   const std::shared_ptr<Session>& session() const { return session_; }
   LinkListModel* model() const { return model_; }
   QString settings_file() const;
+  int theme_number() const { return theme_number_; }
+  void set_theme_number(int n) { theme_number_ = n; }
 
   // The event table's operations; public so that tests can run them as a click would.
   void load_dropped_files(const QStringList& paths);
@@ -90,14 +92,22 @@ class MainWindow : public QWidget {
   void on_created();
   void load_settings();
   void refresh_tick();
+  void show_run_progress();
   void set_title_gbk(const std::string& gbk);
   void warn_settings_failure(const std::string& reason);
   void warn(const QString& title, const QString& text);
 
   WindowPlaces places_;
   DesktopActions desktop_;
-  std::shared_ptr<UiBridge> bridge_;
   std::shared_ptr<Session> session_;
+  // Window state: the theme, the single-column mode (0 or 1) and the text put before every
+  // progress title (empty until the first load).
+  int theme_number_ = 0;
+  int single_column_mode_ = 0;
+  std::string title_prefix_;
+  // The run whose progress the title shows, and the number of started rows it last showed.
+  std::shared_ptr<CheckRun> shown_run_;
+  int shown_started_ = 0;
   QTimer refresh_timer_;
   QFutureWatcher<DropReadResult>* drop_reader_ = nullptr;
   bool settings_warned_ = false;

@@ -27,47 +27,49 @@ int timed_message_box(const QString& text, std::optional<int> flags, std::option
   QMessageBox box(parent);
   box.setWindowTitle(caption.value_or(QString::fromUtf8("友情提醒")));
   box.setText(text);
-  switch (style & 0xF0) {
-    case 0x10:
+  switch (style & kIconMask) {
+    case kIconError:
       box.setIcon(QMessageBox::Critical);
       break;
-    case 0x20:
+    case kIconQuestion:
       box.setIcon(QMessageBox::Question);
       break;
-    case 0x30:
+    case kIconWarning:
       box.setIcon(QMessageBox::Warning);
       break;
-    case 0x40:
+    case kIconInformation:
       box.setIcon(QMessageBox::Information);
       break;
     default:
       box.setIcon(QMessageBox::NoIcon);
   }
-  // Button numbers as the platform gives them: OK 1, Cancel 2, Abort 3, Retry 4, Ignore 5,
-  // Yes 6, No 7.
   struct Button {
     QMessageBox::StandardButton standard;
     int id;
   };
   std::vector<Button> buttons;
-  switch (style & 0x0F) {
-    case 1:
-      buttons = {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}};
+  switch (style & kButtonsMask) {
+    case kButtonsOkCancel:
+      buttons = {{QMessageBox::Ok, kButtonOk}, {QMessageBox::Cancel, kButtonCancel}};
       break;
-    case 2:
-      buttons = {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}};
+    case kButtonsAbortRetryIgnore:
+      buttons = {{QMessageBox::Abort, kButtonAbort},
+                 {QMessageBox::Retry, kButtonRetry},
+                 {QMessageBox::Ignore, kButtonIgnore}};
       break;
-    case 3:
-      buttons = {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}};
+    case kButtonsYesNoCancel:
+      buttons = {{QMessageBox::Yes, kButtonYes},
+                 {QMessageBox::No, kButtonNo},
+                 {QMessageBox::Cancel, kButtonCancel}};
       break;
-    case 4:
-      buttons = {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}};
+    case kButtonsYesNo:
+      buttons = {{QMessageBox::Yes, kButtonYes}, {QMessageBox::No, kButtonNo}};
       break;
-    case 5:
-      buttons = {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}};
+    case kButtonsRetryCancel:
+      buttons = {{QMessageBox::Retry, kButtonRetry}, {QMessageBox::Cancel, kButtonCancel}};
       break;
     default:
-      buttons = {{QMessageBox::Ok, 1}};
+      buttons = {{QMessageBox::Ok, kButtonOk}};
   }
   std::map<QAbstractButton*, int> ids;
   for (const Button& b : buttons) ids[box.addButton(b.standard)] = b.id;

@@ -7,13 +7,40 @@
 
 namespace quorvex {
 
+// The style bits of a message box, as the platform numbers them: a set of buttons in the low four
+// bits, an icon in the next four.
+enum MessageBoxStyle : int {
+  kButtonsOk = 0x0,
+  kButtonsOkCancel = 0x1,
+  kButtonsAbortRetryIgnore = 0x2,
+  kButtonsYesNoCancel = 0x3,
+  kButtonsYesNo = 0x4,
+  kButtonsRetryCancel = 0x5,
+  kButtonsMask = 0x0F,
+  kIconError = 0x10,
+  kIconQuestion = 0x20,
+  kIconWarning = 0x30,
+  kIconInformation = 0x40,
+  kIconMask = 0xF0,
+};
+
+// The buttons by the platform's numbers.
+enum MessageBoxButton : int {
+  kButtonOk = 1,
+  kButtonCancel = 2,
+  kButtonAbort = 3,
+  kButtonRetry = 4,
+  kButtonIgnore = 5,
+  kButtonYes = 6,
+  kButtonNo = 7,
+};
+
 // What a box that closed by its time-out returns: the platform's 32000, less one.
 inline constexpr int kTimedOutAnswer = 31999;
 
-// Shows text with the standard message-box style bits of flags (buttons in the low four bits,
-// icon in the next four) and returns the number of the button that closed it minus one (OK 0,
-// Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6), or kTimedOutAnswer. Without an owner the
-// program's visible main window is looked for, for at most 1000 ms.
+// Shows text with the MessageBoxStyle bits of flags and returns the MessageBoxButton that closed
+// it minus one (OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6), or kTimedOutAnswer.
+// Without an owner the program's visible main window is looked for, for at most 1000 ms.
 int timed_message_box(const QString& text, std::optional<int> flags = std::nullopt,
                       std::optional<QString> caption = std::nullopt,
                       std::optional<QWidget*> owner = std::nullopt,

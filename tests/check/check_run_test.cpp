@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "base/gbk_literals.h"
-#include "base/worker_threads.h"
 #include "support/gbk.h"
 #include "support/test_https_server.h"
 
@@ -22,132 +21,159 @@ using test::RecordedRequest;
 using test::ScriptedResponse;
 using test::TestHttpsServer;
 
+const std::string kAskForCodeUtf8 =
+    "\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81";
+
 // A share service: /live* asks for the code, /expiry* shows only an expiry time, /slow* answers
-// a live page late, anything else is a dead page.
+// a live page late, /silent* never answers, anything else is a dead page.
 ScriptedResponse share_service(const RecordedRequest& req) {
   ScriptedResponse r;
-  if (req.target.rfind("/live", 0) == 0)
-    r.body = "<p>\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81</p>";
-  else if (req.target.rfind("/expiry", 0) == 0)
+  if (req.target.rfind("/live", 0) == 0) {
+    r.body = "<p>" + kAskForCodeUtf8 + "</p>";
+  } else if (req.target.rfind("/expiry", 0) == 0) {
     r.body = "\xE5\xA4\xB1\xE6\x95\x88\xE6\x97\xB6\xE9\x97\xB4: 7 days";
-  else if (req.target.rfind("/slow", 0) == 0) {
+  } else if (req.target.rfind("/slow", 0) == 0) {
     r.delay_ms = 300;
-    r.body = "\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81";
-  } else if (req.target.rfind("/empty", 0) == 0)
+    r.body = kAskForCodeUtf8;
+  } else if (req.target.rfind("/silent", 0) == 0) {
+    r.never_answer = true;
+  } else if (req.target.rfind("/empty", 0) == 0) {
     r.body = "";
-  else
+  } else {
     r.body = "<p>share gone</p>";
+  }
   return r;
 }
 
-// The window's side of a run: the thread-count box and the title.
-struct FakeWindow : std::enable_shared_from_this<FakeWindow> {
-  std::mutex mutex;
-  std::string limit = "10";
-  std::vector<std::string> titles;
+// A list of one row per path, named row0, row1, …, with the server's address as link.
+struct List {
+  std::shared_ptr<LinkTable> table = std::make_shared<LinkTable>();
+  std::uint64_t generation = 0;
+};
 
-  FrontEndHooks hooks() {
-    // The hooks keep the fake alive, as the window's bridge outlives the window->
-    auto self = shared_from_this();
-    return {[self](const std::string& t) {
-              std::lock_guard lock(self->mutex);
-              self->titles.push_back(t);
-            },
-            [self] {
-              std::lock_guard lock(self->mutex);
-              return self->limit;
-            }};
-  }
-  void set_limit(std::string l) {
-    std::lock_guard lock(mutex);
-    limit = std::move(l);
+List list_of(const std::vector<std::string>& links) {
+  List list;
+  std::vector<LinkRow> rows;
+  for (std::size_t i = 0; i < links.size(); ++i)
+    rows.emplace_back("row" + std::to_string(i), links[i], "");
+  list.generation = list.table->replace_rows(std::move(rows));
+  return list;
+}
+
+List list_for(const TestHttpsServer& server, const std::vector<std::string>& paths) {
+  std::vector<std::string> links;
+  for (const auto& p : paths) links.push_back(server.base_url() + p);
+  return list_of(links);
+}
+
+// A thread limit a test can change while the run goes on.
+struct Limit {
+  std::shared_ptr<std::atomic<int>> value = std::make_shared<std::atomic<int>>(10);
+  std::function<int()> source() const {
+    return [v = value] { return v->load(); };
   }
 };
 
-std::shared_ptr<Session> loaded_session(const std::shared_ptr<FakeWindow>& window,
-                                        const std::string& text) {
-  auto session = std::make_shared<Session>(window->hooks());
-  session->set_source_text(text);
-  session->reset_run_state();
-  session->wait_for_loads();
-  return session;
-}
-
-bool wait_for_run(const std::shared_ptr<RunCounters>& c, std::chrono::milliseconds limit = 60s) {
+bool finishes(CheckRun& run, std::chrono::milliseconds limit = 60s) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (!c->scheduler_active && c->running_count == 0) return true;
+    if (!run.snapshot().active()) return run.wait(deadline);
     std::this_thread::sleep_for(5ms);
   }
   return false;
 }
 
-std::string rows_for(const TestHttpsServer& server, std::initializer_list<std::string> paths) {
-  std::string text;
-  int i = 0;
-  for (const auto& p : paths)
-    text += "row" + std::to_string(i++) + " " + server.base_url() + p + "\r\n";
-  return text;
-}
-
-TEST(CheckRun, VerdictsCountersAndMarks) {
+TEST(CheckRun, VerdictsCountsAndMarks) {
   TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  const std::string text = rows_for(server, {"/live1", "/expiry1", "/dead1", "/empty1"}) +
-                           "nolink here\r\n" +  // fetched at the bare prefix, not counted
-                           "bare " + server.base_url() + "/LIVE\r\n";  // the path decides, not case
-  auto session = loaded_session(window, text);
-  start_check_run(session);
-  ASSERT_TRUE(wait_for_run(session->counters()));
-  const LinkTable& t = *session->table();
+  const std::string base = server.base_url();
+  List list = list_of({base + "/live1", base + "/expiry1", base + "/dead1", base + "/empty1",
+                       "",                // no "pan" in the row: fetched at the bare prefix
+                       base + "/LIVE"});  // the path decides, not the case of the words
+  CheckRun run(list.table);
+  run.list_ready(list.generation);
+  ASSERT_TRUE(run.start());
+  ASSERT_TRUE(finishes(run));
+  const LinkTable& t = *list.table;
   const std::vector<std::string> expected = {G("√"), G("√"), "x", "x", "x", "x"};
   for (int r = 0; r < 6; ++r) {
-    EXPECT_EQ(t.cell(r, 3), expected[r]) << r;
-    EXPECT_EQ(t.cell(r, 4), G("完成")) << r;
+    EXPECT_EQ(t.cell(r, kColumnStatus), expected[r]) << r;
+    EXPECT_EQ(t.cell(r, kColumnDone), G("完成")) << r;
   }
-  EXPECT_EQ(session->counters()->checked_count, 5);
-  EXPECT_EQ(session->counters()->valid_count, 2);
+  const RunSnapshot s = run.snapshot();
+  EXPECT_EQ(s.state, RunState::finished);
+  EXPECT_EQ(s.total, 6);
+  EXPECT_EQ(s.started, 6);
+  EXPECT_EQ(s.finished, 6);
+  EXPECT_EQ(s.checked, 5);
+  EXPECT_EQ(s.valid, 2);
+  EXPECT_EQ(s.invalid, 3);
   EXPECT_EQ(server.requests().size(), 5u);
 }
 
-TEST(CheckRun, TitlesShowTheShareOfStartedRows) {
+TEST(CheckRun, ProgressIsReportedAtEveryStartAndASecondStartChangesNothing) {
   TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  auto session = loaded_session(window, rows_for(server, {"/live1", "/live2", "/live3", "/live4"}));
-  start_check_run(session);
-  ASSERT_TRUE(wait_for_run(session->counters()));
-  EXPECT_EQ(window->titles, (std::vector<std::string>{"Quorvex2.0  25%", "Quorvex2.0  50%",
-                                                      "Quorvex2.0  75%", "Quorvex2.0  100%"}));
-  // A second click after every row was started changes nothing.
-  start_check_run(session);
-  ASSERT_TRUE(wait_for_run(session->counters()));
+  List list = list_for(server, {"/live1", "/live2", "/live3", "/live4"});
+  std::mutex mutex;
+  std::vector<int> started;
+  CheckRunConfig config;
+  config.on_progress = [&](const RunSnapshot& s) {
+    std::lock_guard lock(mutex);
+    if (started.empty() || started.back() != s.started) started.push_back(s.started);
+  };
+  CheckRun run(list.table, config);
+  run.list_ready(list.generation);
+  run.start();
+  ASSERT_TRUE(finishes(run));
+  EXPECT_EQ(started, (std::vector<int>{1, 2, 3, 4}));
+  // A second start after every row was started ends at once and fetches nothing.
+  run.start();
+  ASSERT_TRUE(finishes(run));
   EXPECT_EQ(server.requests().size(), 4u);
-  EXPECT_EQ(window->titles.size(), 4u);
+  EXPECT_EQ(run.snapshot().started, 4);
+}
+
+TEST(CheckRun, StartsArePacedOnePerPass) {
+  TestHttpsServer server(share_service);
+  List list = list_for(server, {"/live1", "/live2", "/live3", "/live4", "/live5", "/live6"});
+  CheckRun run(list.table);
+  run.list_ready(list.generation);
+  const auto begin = std::chrono::steady_clock::now();
+  run.start();
+  ASSERT_TRUE(finishes(run));
+  // Six starts need at least five pauses of 20 ms between them.
+  EXPECT_GE(std::chrono::steady_clock::now() - begin, 100ms);
 }
 
 TEST(CheckRun, LimitOneMeansOneRequestAtATime) {
   TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  window->set_limit(" 1");
-  auto session = loaded_session(window, rows_for(server, {"/slow1", "/slow2", "/slow3"}));
-  start_check_run(session);
-  ASSERT_TRUE(wait_for_run(session->counters()));
+  List list = list_for(server, {"/slow1", "/slow2", "/slow3"});
+  Limit limit;
+  limit.value->store(1);
+  CheckRunConfig config;
+  config.thread_limit = limit.source();
+  CheckRun run(list.table, config);
+  run.list_ready(list.generation);
+  run.start();
+  ASSERT_TRUE(finishes(run));
   EXPECT_EQ(server.requests().size(), 3u);
   EXPECT_EQ(server.peak_concurrency(), 1);
 }
 
 TEST(CheckRun, RaisingTheLimitMidRunTakesEffect) {
   TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  window->set_limit("2");
-  auto session = loaded_session(
-      window, rows_for(server, {"/slow1", "/slow2", "/slow3", "/slow4", "/slow5", "/slow6",
-                                "/slow7", "/slow8", "/slow9", "/slow10", "/slow11", "/slow12"}));
-  start_check_run(session);
+  List list = list_for(server, {"/slow1", "/slow2", "/slow3", "/slow4", "/slow5", "/slow6",
+                                "/slow7", "/slow8", "/slow9", "/slow10", "/slow11", "/slow12"});
+  Limit limit;
+  limit.value->store(2);
+  CheckRunConfig config;
+  config.thread_limit = limit.source();
+  CheckRun run(list.table, config);
+  run.list_ready(list.generation);
+  run.start();
   std::this_thread::sleep_for(250ms);
   EXPECT_LE(server.peak_concurrency(), 2);
-  window->set_limit("5");
-  ASSERT_TRUE(wait_for_run(session->counters()));
+  limit.value->store(5);
+  ASSERT_TRUE(finishes(run));
   EXPECT_EQ(server.requests().size(), 12u);
   EXPECT_GE(server.peak_concurrency(), 4);
   EXPECT_LE(server.peak_concurrency(), 5);
@@ -155,98 +181,119 @@ TEST(CheckRun, RaisingTheLimitMidRunTakesEffect) {
 
 TEST(CheckRun, NoProbeWithoutAPositiveLimitUntilCorrected) {
   TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  window->set_limit("abc");
-  auto session = loaded_session(window, rows_for(server, {"/live1", "/live2"}));
-  start_check_run(session);
+  List list = list_for(server, {"/live1", "/live2"});
+  Limit limit;
+  limit.value->store(0);
+  CheckRunConfig config;
+  config.thread_limit = limit.source();
+  CheckRun run(list.table, config);
+  run.list_ready(list.generation);
+  run.start();
   std::this_thread::sleep_for(150ms);
-  window->set_limit("0");
+  limit.value->store(-3);
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(server.requests().size(), 0u);
-  EXPECT_TRUE(session->counters()->scheduler_active);
-  window->set_limit("3");
-  ASSERT_TRUE(wait_for_run(session->counters()));
-  EXPECT_EQ(session->counters()->valid_count, 2);
+  EXPECT_TRUE(run.snapshot().active());
+  limit.value->store(3);
+  ASSERT_TRUE(finishes(run));
+  EXPECT_EQ(run.snapshot().valid, 2);
 }
 
-TEST(CheckRun, AReloadMidRunKeepsOldProbesOutOfTheNewRows) {
+TEST(CheckRun, AHugeLimitStartsNoMoreThreadsThanThereAreRows) {
   TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  auto session = loaded_session(window, rows_for(server, {"/slow1", "/slow2", "/slow3", "/slow4"}));
-  const auto old_counters = session->counters();
-  start_check_run(session);
-  std::this_thread::sleep_for(100ms);  // probes are fetching now
-  session->set_source_text(rows_for(server, {"/dead1", "/dead2", "/dead3", "/dead4", "/dead5"}));
-  session->reset_run_state();
-  session->wait_for_loads();
-  ASSERT_TRUE(wait_for_run(old_counters));
-  EXPECT_EQ(old_counters->running_count, 0);  // the old probes gave their count back
-  const auto fresh = session->counters();
-  EXPECT_EQ(fresh->checked_count, 0);
-  for (int r = 0; r < 5; ++r) EXPECT_EQ(session->table()->cell(r, 3), "") << r;
-  // The new list gets its own run.
-  start_check_run(session);
-  ASSERT_TRUE(wait_for_run(fresh));
-  EXPECT_EQ(fresh->checked_count, 5);
-  EXPECT_EQ(fresh->valid_count, 0);
-}
-
-TEST(CheckRun, ARunStartedDuringALoadWaitsForTheWholeList) {
-  TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  auto session = std::make_shared<Session>(window->hooks());
-  std::string text;
-  for (int i = 0; i < 200000; ++i) text += "filler" + std::to_string(i) + "\r\n";
-  text += "last " + server.base_url() + "/live\r\n";
-  session->set_source_text(text);
-  window->set_limit("0");  // only the last row's probe matters here
-  session->reset_run_state();
-  start_check_run(session);
-  session->wait_for_loads();
-  const auto counters = session->counters();
-  EXPECT_TRUE(counters->scheduler_active);
-  EXPECT_EQ(counters->started_count, 0);
-  EXPECT_EQ(session->table()->row_count(), 200001);
-  // A new load ends this run's scheduler.
-  session->reset_run_state();
-  ASSERT_TRUE(wait_for_run(counters));
+  List list = list_for(server, {"/slow1", "/slow2", "/slow3"});
+  Limit limit;
+  limit.value->store(100000);
+  std::atomic<int> threads{0};
+  CheckRunConfig config;
+  config.thread_limit = limit.source();
+  config.spawn = [&](std::function<void()> body) {
+    threads.fetch_add(1);
+    return WorkerGroup::spawn_thread(std::move(body));
+  };
+  CheckRun run(list.table, config);
+  run.list_ready(list.generation);
+  run.start();
+  ASSERT_TRUE(finishes(run));
+  EXPECT_EQ(threads.load(), 3);
+  EXPECT_EQ(run.snapshot().valid, 3);
 }
 
 TEST(CheckRun, AThreadThatCannotStartIsTriedAgain) {
   TestHttpsServer server(share_service);
-  auto window = std::make_shared<FakeWindow>();
-  auto session = loaded_session(window, rows_for(server, {"/live1", "/dead1", "/live2"}));
-  auto options = default_check_run_options();
-  std::atomic<int> refusals{0};
-  options.start_thread = [&](std::function<void()> fn) {
-    if (refusals.fetch_add(1) % 2 == 0) return false;  // every other start fails
-    return start_worker(std::move(fn));
+  List list = list_for(server, {"/live1", "/dead1", "/live2"});
+  std::atomic<int> attempts{0};
+  CheckRunConfig config;
+  config.spawn = [&](std::function<void()> body) -> std::optional<std::thread> {
+    if (attempts.fetch_add(1) % 2 == 0) return std::nullopt;  // every other start fails
+    return WorkerGroup::spawn_thread(std::move(body));
   };
-  start_check_run(session, options);
-  ASSERT_TRUE(wait_for_run(session->counters()));
+  CheckRun run(list.table, config);
+  run.list_ready(list.generation);
+  run.start();
+  ASSERT_TRUE(finishes(run));
   std::multiset<std::string> targets;
   for (const auto& r : server.requests()) targets.insert(r.target);
   EXPECT_EQ(targets, (std::multiset<std::string>{"/live1", "/dead1", "/live2"}));
-  EXPECT_EQ(session->counters()->valid_count, 2);
+  const RunSnapshot s = run.snapshot();
+  EXPECT_EQ(s.valid, 2);
+  EXPECT_EQ(s.started, 3);
 }
 
-TEST(CheckRun, ClosingTheWindowUnderRunningProbesIsSafe) {
+TEST(CheckRun, ARunStartedBeforeItsListIsCompleteWaitsForIt) {
   TestHttpsServer server(share_service);
-  std::weak_ptr<Session> weak;
-  std::shared_ptr<RunCounters> counters;
-  {
-    auto window = std::make_shared<FakeWindow>();
-    auto session = loaded_session(window, rows_for(server, {"/slow1", "/slow2"}));
-    counters = session->counters();
-    start_check_run(session, {&start_worker, &fetch_share_page});
-    std::this_thread::sleep_for(60ms);
-    weak = session;
-    // The front end goes away here; the workers keep what they use alive.
-    session->hooks();
-  }
-  ASSERT_TRUE(wait_for_run(counters));
-  std::this_thread::sleep_for(20ms);
-  EXPECT_TRUE(weak.expired());
+  auto table = std::make_shared<LinkTable>();
+  CheckRun run(table);
+  run.start();
+  std::this_thread::sleep_for(60ms);
+  EXPECT_EQ(run.snapshot().state, RunState::waiting_for_list);
+  EXPECT_EQ(run.snapshot().started, 0);
+  const std::uint64_t generation =
+      table->replace_rows({LinkRow("a", server.base_url() + "/live1", "")});
+  run.list_ready(generation);
+  ASSERT_TRUE(finishes(run));
+  EXPECT_EQ(run.snapshot().valid, 1);
+}
+
+TEST(CheckRun, ProbesOfAReplacedListWriteNothing) {
+  TestHttpsServer server(share_service);
+  List list = list_for(server, {"/slow1", "/slow2"});
+  CheckRun run(list.table);
+  run.list_ready(list.generation);
+  run.start();
+  std::this_thread::sleep_for(100ms);  // both probes are fetching now
+  list.table->replace_rows({LinkRow("new", "", ""), LinkRow("new2", "", "")});
+  ASSERT_TRUE(finishes(run));
+  EXPECT_EQ(list.table->cell(0, kColumnStatus), "");
+  EXPECT_EQ(list.table->cell(1, kColumnDone), "");
+  EXPECT_EQ(run.snapshot().finished, 0);
+}
+
+TEST(CheckRun, CancellingEndsFetchesUnderWayAndJoinsEveryThread) {
+  TestHttpsServer server(share_service);
+  List list = list_for(server, {"/silent1", "/silent2", "/silent3", "/live4"});
+  const int threads_before = WorkerGroup::live_in_process();
+  auto run = std::make_unique<CheckRun>(list.table);
+  run->list_ready(list.generation);
+  run->start();
+  std::this_thread::sleep_for(150ms);  // three probes wait on a server that never answers
+  EXPECT_EQ(run->snapshot().running, 3);
+  const auto begin = std::chrono::steady_clock::now();
+  run->cancel();
+  EXPECT_TRUE(run->wait(begin + 5s));
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
+  EXPECT_EQ(WorkerGroup::live_in_process(), threads_before);
+  EXPECT_EQ(run->snapshot().state, RunState::cancelled);
+  // Rows whose fetch was cut short have no verdict; nothing was judged from a cancelled fetch.
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(list.table->cell(r, kColumnStatus), "") << r;
+  // A run that goes away under running probes waits for them itself.
+  List again = list_for(server, {"/silent5"});
+  run = std::make_unique<CheckRun>(again.table);
+  run->list_ready(again.generation);
+  run->start();
+  std::this_thread::sleep_for(80ms);
+  run.reset();
+  EXPECT_EQ(WorkerGroup::live_in_process(), threads_before);
 }
 
 TEST(Verdict, SearchIgnoresAsciiCaseAndKeepsCharactersWhole) {
@@ -256,39 +303,6 @@ TEST(Verdict, SearchIgnoresAsciiCaseAndKeepsCharactersWhole) {
   EXPECT_FALSE(page_is_live(G("请输入密码")));
   // The phrase shifted by one byte inside other characters is no match.
   EXPECT_FALSE(page_is_live("\xB0" + G("失效时间").substr(0, 7)));
-}
-
-TEST(ShareUrl, RebuiltAfterTheLastPan) {
-  EXPECT_EQ(share_url_of("https://pan.baidu.com/s/1a", "x"), "https://pan.baidu.com/s/1a");
-  EXPECT_EQ(share_url_of("", "pan.baidu.com/s/1a"), "https://pan.baidu.com/s/1a");
-  EXPECT_EQ(share_url_of("pan.baidu.com/s/1pandaX", ""), "https://pandaX");
-  EXPECT_EQ(share_url_of("", "no link"), "https://pan");
-}
-
-}  // namespace
-}  // namespace quorvex
-
-#include "base/pumped_wait.h"
-
-namespace quorvex {
-namespace {
-
-TEST(PumpedWait, LengthsByUnit) {
-  EXPECT_EQ(pumped_wait_length_ms(20, std::nullopt), 20);
-  EXPECT_EQ(pumped_wait_length_ms(2, 1), 2000);
-  EXPECT_EQ(pumped_wait_length_ms(2, 2), 120000);
-  EXPECT_EQ(pumped_wait_length_ms(2, 3), 7200000);
-  EXPECT_EQ(pumped_wait_length_ms(2, 250), 500);  // any other unit is its own length in ms
-  EXPECT_EQ(pumped_wait_length_ms(std::nullopt, std::nullopt), 18000000LL * 18000000LL);
-  EXPECT_EQ(pumped_wait_length_ms(std::nullopt, 1), 0);
-}
-
-TEST(PumpedWait, KeepsPumpingWhileItWaits) {
-  int pumps = 0;
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(pumped_wait(30, std::nullopt, [&] { ++pumps; }));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 30ms);
-  EXPECT_GE(pumps, 2);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
+
+#include "support/test_https_server.h"
 
 namespace quorvex {
 namespace {
@@ -14,16 +17,44 @@ std::string numbered_lines(const std::string& tag, int count) {
   return text;
 }
 
-TEST(Session, LoadResetsTheRunAndFillsTheList) {
+using namespace std::chrono_literals;
+using test::RecordedRequest;
+using test::ScriptedResponse;
+using test::TestHttpsServer;
+
+// /slow* answers a dead page late, /silent* never answers, anything else at once.
+ScriptedResponse slow_service(const RecordedRequest& req) {
+  ScriptedResponse r;
+  r.body = "gone";
+  if (req.target.rfind("/slow", 0) == 0) r.delay_ms = 300;
+  if (req.target.rfind("/silent", 0) == 0) r.never_answer = true;
+  return r;
+}
+
+std::string rows_for(const TestHttpsServer& server, std::initializer_list<std::string> paths) {
+  std::string text;
+  int i = 0;
+  for (const auto& p : paths)
+    text += "row" + std::to_string(i++) + " " + server.base_url() + p + "\r\n";
+  return text;
+}
+
+bool run_ends(const std::shared_ptr<CheckRun>& run) {
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (run->snapshot().active() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
+  return run->wait(deadline);
+}
+
+TEST(Session, LoadGivesTheListAFreshRunAndFillsIt) {
   auto session = std::make_shared<Session>();
-  const auto before = session->counters();
-  before->checked_count = 5;
+  const std::shared_ptr<CheckRun> before = session->run();
   session->set_source_text("a\r\nb\r\n");
   session->reset_run_state();
   session->wait_for_loads();
-  EXPECT_NE(session->counters(), before);
-  EXPECT_EQ(session->counters()->checked_count.load(), 0);
-  EXPECT_EQ(session->title_prefix(), "Quorvex2.0  ");
+  EXPECT_NE(session->run(), before);
+  EXPECT_EQ(before->snapshot().state, RunState::cancelled);
+  EXPECT_EQ(session->run()->snapshot().state, RunState::idle);
   EXPECT_EQ(session->table()->row_count(), 2);
   EXPECT_EQ(session->table()->cell(1, 0), "b");
   EXPECT_EQ(session->table()->cell(9, 0), "");  // missing rows read as empty
@@ -68,6 +99,66 @@ TEST(Session, ReplacingTheSourceTextDoesNotDisturbARunningLoad) {
   session->wait_for_loads();
   EXPECT_EQ(session->table()->row_count(), 200000);
   EXPECT_EQ(*session->source_text(), "other\r\n");
+}
+
+TEST(Session, AReloadMidRunKeepsOldProbesOutOfTheNewRows) {
+  TestHttpsServer server(slow_service);
+  Session session;
+  session.set_source_text(rows_for(server, {"/slow1", "/slow2", "/slow3", "/slow4"}));
+  session.reset_run_state();
+  session.wait_for_loads();
+  const std::shared_ptr<CheckRun> old_run = session.run();
+  session.start_check_run();
+  std::this_thread::sleep_for(100ms);  // probes are fetching now
+  session.set_source_text(rows_for(server, {"/dead1", "/dead2", "/dead3", "/dead4", "/dead5"}));
+  session.reset_run_state();
+  session.wait_for_loads();
+  ASSERT_TRUE(run_ends(old_run));
+  EXPECT_EQ(old_run->snapshot().running, 0);
+  for (int r = 0; r < 5; ++r) EXPECT_EQ(session.table()->cell(r, kColumnStatus), "") << r;
+  // The new list gets its own run.
+  const std::shared_ptr<CheckRun> fresh = session.run();
+  EXPECT_EQ(fresh->snapshot().checked, 0);
+  session.start_check_run();
+  ASSERT_TRUE(run_ends(fresh));
+  EXPECT_EQ(fresh->snapshot().checked, 5);
+  EXPECT_EQ(fresh->snapshot().valid, 0);
+}
+
+TEST(Session, ARunStartedDuringALoadWaitsForTheWholeList) {
+  Session session;
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += "filler" + std::to_string(i) + "\r\n";
+  session.set_source_text(text);
+  session.set_thread_limit(0);  // only the waiting matters here
+  session.reset_run_state();
+  session.start_check_run();
+  const std::shared_ptr<CheckRun> run = session.run();
+  session.wait_for_loads();
+  std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(run->snapshot().active());
+  EXPECT_EQ(run->snapshot().started, 0);
+  EXPECT_EQ(run->snapshot().total, 200000);
+  // A new load ends this run.
+  session.reset_run_state();
+  ASSERT_TRUE(run_ends(run));
+  EXPECT_EQ(run->snapshot().state, RunState::cancelled);
+}
+
+TEST(Session, GoingAwayWithProbesUnderWayWaitsForThemWithoutHanging) {
+  TestHttpsServer server(slow_service);
+  const int threads_before = WorkerGroup::live_in_process();
+  auto session = std::make_unique<Session>();
+  session->set_source_text(rows_for(server, {"/silent1", "/silent2", "/silent3"}));
+  session->reset_run_state();
+  session->wait_for_loads();
+  session->start_check_run();
+  std::this_thread::sleep_for(120ms);
+  EXPECT_GT(WorkerGroup::live_in_process(), threads_before);
+  const auto begin = std::chrono::steady_clock::now();
+  session.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
+  EXPECT_EQ(WorkerGroup::live_in_process(), threads_before);
 }
 
 }  // namespace

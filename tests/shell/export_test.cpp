@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <random>
 #include <set>
 
 #include "support/gbk.h"
@@ -59,14 +61,20 @@ TEST(ExportText, ValidRowsOnlyInListOrder) {
             G("\r\n\r\nQuorvexByOrvane   2020年2月7日"));
 }
 
+// Sources with a fixed time and a generator seeded with `seed`.
+ExportSources fixed_sources(std::uint32_t seed, std::tm when = {}) {
+  auto rng = std::make_shared<std::mt19937>(seed);
+  return {[when] { return when; }, [rng] { return static_cast<std::uint32_t>((*rng)()); }};
+}
+
 TEST(ExportFile, NeverOverwritesAnEarlierExport) {
   const test::ScratchDir scratch;
   const std::filesystem::path& dir = scratch.path();
   // The same seed draws the same names: the second and third exports must find free ones.
   std::set<std::string> paths;
   for (int i = 0; i < 3; ++i) {
-    std::mt19937 rng(42);
-    const ExportResult r = write_export_file(dir.string(), "text" + std::to_string(i), rng);
+    const ExportResult r =
+        write_export_file(dir.string(), "text" + std::to_string(i), fixed_sources(42));
     ASSERT_TRUE(r.ok) << r.error;
     paths.insert(r.path);
     std::ifstream in(r.path, std::ios::binary);
@@ -76,11 +84,29 @@ TEST(ExportFile, NeverOverwritesAnEarlierExport) {
               0u);
   }
   EXPECT_EQ(paths.size(), 3u);
-  std::mt19937 rng(1);
-  const ExportResult missing = write_export_file((dir / "absent").string(), "t", rng);
+  const ExportResult missing = write_export_file((dir / "absent").string(), "t", fixed_sources(1));
   EXPECT_FALSE(missing.ok);
   EXPECT_FALSE(missing.error.empty());
   EXPECT_NE(missing.path.find("absent"), std::string::npos);
+}
+
+TEST(ExportFile, NamedAndStampedFromTheGivenSources) {
+  const test::ScratchDir scratch;
+  LinkTable table;
+  table.append_row(LinkRow("n", "https://pan.baidu.com/s/1a", ""));
+  table.set_cell(0, kColumnStatus, G("√"));
+  const ExportSources sources = fixed_sources(7, at(2021, 3, 4, 5, 6, 7));
+  const ExportResult first = export_valid_links(table, scratch.path().string(), sources);
+  ASSERT_TRUE(first.ok) << first.error;
+  std::ifstream in(first.path, std::ios::binary);
+  const std::string content(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(content.substr(content.size() - G("2021年3月4日5时6分7秒").size()),
+            G("2021年3月4日5时6分7秒"));
+  // The same seed gives the same name, so a second export with it must draw a free one.
+  const ExportResult again =
+      export_valid_links(table, scratch.path().string(), fixed_sources(7, at(2021, 3, 4, 5, 6, 7)));
+  ASSERT_TRUE(again.ok);
+  EXPECT_NE(again.path, first.path);
 }
 
 }  // namespace

@@ -54,15 +54,5 @@ TEST(BuildLinkRows, OneRowPerNonEmptyCrLfLine) {
   EXPECT_TRUE(build_link_rows("").empty());
 }
 
-TEST(LinkRow, SetCellKeepsOtherCells) {
-  LinkRow row("n", "l", "c");
-  row.set_cell(3, G("√"));
-  row.set_cell(4, G("完成"));
-  row.set_cell(1, "longer link");
-  EXPECT_EQ(cells(row), (std::vector<std::string>{"n", "longer link", "c", G("√"), G("完成")}));
-  row.set_cell(7, "ignored");
-  EXPECT_EQ(row.cell(7), "");
-}
-
 }  // namespace
 }  // namespace quorvex

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "base/text_ops.h"
@@ -67,35 +68,50 @@ TEST(Typeset, KeywordsAndBlanks) {
   EXPECT_EQ(typeset("Japanese title\r\npan/1\r\n"), "\r\nJapanesetitle\r\npan/1\r\n");
 }
 
+// Progress events as short texts: "r<percent>" while reading, then "joining", "done".
+std::vector<std::string> progress_of(std::string_view text) {
+  std::vector<std::string> seen;
+  typeset_share_text(text, [&](const TypesetProgress& p) {
+    switch (p.stage) {
+      case TypesetProgress::Stage::reading:
+        seen.push_back("r" + std::to_string(p.percent));
+        break;
+      case TypesetProgress::Stage::joining:
+        seen.push_back("joining");
+        break;
+      case TypesetProgress::Stage::done:
+        seen.push_back("done");
+        break;
+    }
+  });
+  return seen;
+}
+
 TEST(Typeset, EmptyAndLinklessTexts) {
-  std::vector<std::string> titles;
-  EXPECT_EQ(typeset_share_text("", "", [&](const std::string& t) { titles.push_back(t); }), "");
-  // No line: no first progress title, the other two as usual.
-  EXPECT_EQ(titles,
-            (std::vector<std::string>{G("进度2/2: 正在排版......."), G("进度: 全部完成.......")}));
+  EXPECT_EQ(typeset_share_text("", {}), "");
+  // No line: no reading progress, the other two as usual.
+  EXPECT_EQ(progress_of(""), (std::vector<std::string>{"joining", "done"}));
   EXPECT_EQ(typeset("no link\r\nhere\r\n"), "");
   EXPECT_EQ(typeset("pan"), "\r\npan\r\n");
 }
 
-TEST(Typeset, ProgressTitlesChangeOnlyWhenTheirTextDoes) {
+TEST(Typeset, ProgressIsToldOncePerPercent) {
   std::string text;
   for (int i = 0; i < 1000; ++i) text += "line\r\n";
-  std::vector<std::string> titles;
-  typeset_share_text(text, "P ", [&](const std::string& t) { titles.push_back(test::U(t)); });
-  ASSERT_EQ(titles.size(), 101u + 2u);  // 0..100 % once each, then the two closing titles
-  EXPECT_EQ(titles.front(), "P 进度1/2: 0%");
-  EXPECT_EQ(titles[100], "P 进度1/2: 100%");
-  EXPECT_EQ(titles.back(), "P 进度: 全部完成.......");
+  const std::vector<std::string> seen = progress_of(text);
+  ASSERT_EQ(seen.size(), 101u + 2u);  // 0..100 % once each, then the joining and the end
+  EXPECT_EQ(seen.front(), "r0");
+  EXPECT_EQ(seen[100], "r100");
+  EXPECT_EQ(seen.back(), "done");
 
   // With 100 lines the double-precision quotient shows 28 at line 29, 56 at 57 and 57 at 58.
   std::string hundred;
   for (int i = 0; i < 100; ++i) hundred += "x\r\n";
-  std::vector<std::string> seen;
-  typeset_share_text(hundred, "", [&](const std::string& t) { seen.push_back(test::U(t)); });
-  EXPECT_EQ(seen[27], "进度1/2: 28%");                                 // line 28 shows 28
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), "进度1/2: 28%"), 1);  // and line 29 shows 28 too
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), "进度1/2: 29%"), 0);
-  EXPECT_EQ(std::count(seen.begin(), seen.end(), "进度1/2: 57%"), 1);
+  const std::vector<std::string> percents = progress_of(hundred);
+  EXPECT_EQ(percents[27], "r28");  // line 28 shows 28, and line 29 shows 28 too
+  EXPECT_EQ(std::count(percents.begin(), percents.end(), "r29"), 0);
+  EXPECT_EQ(std::count(percents.begin(), percents.end(), "r57"), 1);
+  EXPECT_EQ(std::count(percents.begin(), percents.end(), "r56"), 1);
 }
 
 // Forum posts of the usual shapes, put together at random.

@@ -1,6 +1,7 @@
 // The window, driven as a user would: controls found by their names, clicks, a file drop.
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,12 +17,14 @@
 
 #include "base/charset.h"
 #include "shell/profile.h"
+#include "support/test_https_server.h"
 #include "window/gbk_qstring.h"
 #include "window/link_list_model.h"
 #include "window/link_list_view.h"
 #include "window/main_window.h"
 #include "window/themes.h"
 #include "window/timed_message_box.h"
+#include "window/window_titles.h"
 
 using namespace quorvex;
 
@@ -190,7 +193,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(button->text(), u("主题:1"));
     QCOMPARE(w->styleSheet(), theme_style_sheet(1));
     QCOMPARE(ini(*w, "主题"), std::string("1"));
-    w->session()->theme_number = 25;
+    w->set_theme_number(25);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(button->text(), u("主题:1"));
     QCOMPARE(theme_style_sheet(10), theme_style_sheet(21));
@@ -264,17 +267,25 @@ class MainWindowTest : public QObject {
   }
 
   void summary_and_export() {
+    // A share service where /live* asks for the code and anything else is gone.
+    test::TestHttpsServer server([](const test::RecordedRequest& req) {
+      test::ScriptedResponse r;
+      r.body = req.target.rfind("/live", 0) == 0
+                   ? "\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81"
+                   : "gone";
+      return r;
+    });
     auto w = make_window();
-    w->session()->set_source_text(
-        "n1 https://pan.baidu.com/s/1a\r\nn2 https://pan.baidu.com/s/1b\r\n");
+    const std::string base = server.base_url();
+    w->session()->set_source_text("n1 " + base + "/dead\r\nn2 " + base + "/live1\r\nn3 " + base +
+                                  "/live2\r\n");
     w->reset_run_state();
-    wait_for_rows(*w, 2);
-    w->session()->table()->set_cell(1, 3, utf8_to_gbk("√"));
-    w->session()->counters()->checked_count = 12;
-    w->session()->counters()->valid_count = 9;
+    wait_for_rows(*w, 3);
+    QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
     BoxCloser closer;
     QTest::mouseClick(find<QPushButton>(*w, "按钮3"), Qt::LeftButton);
-    QCOMPARE(closer.texts, QStringList({u("共计检测:12条网址\r\n有效网址:9\r\n失效网址:3")}));
+    QCOMPARE(closer.texts, QStringList({u("共计检测:3条网址\r\n有效网址:2\r\n失效网址:1")}));
     QCOMPARE(closer.titles, QStringList({u("数据:")}));
     QTest::mouseClick(find<QPushButton>(*w, "按钮4"), Qt::LeftButton);
     const QStringList files = QDir(home_.path() + "/Desktop").entryList(QDir::Files);
@@ -283,8 +294,9 @@ class MainWindowTest : public QObject {
                 .match(files[0])
                 .hasMatch());
     const std::string content = read_bytes(home_.path() + "/Desktop/" + files[0]);
-    QVERIFY(content.rfind(" n2   " + utf8_to_gbk("链接：") +
-                              "https://pan.baidu.com/s/1b   \r\n\r\n\r\nQuorvexByOrvane   ",
+    QVERIFY(content.rfind(" n2   " + utf8_to_gbk("链接：") + base + "/live1   \r\n n3   " +
+                              utf8_to_gbk("链接：") + base +
+                              "/live2   \r\n\r\n\r\nQuorvexByOrvane   ",
                           0) == 0);
     QCOMPARE(closer.texts.size(), 1);  // success is silent
     // Without a desktop folder the export says where and why it failed.
@@ -327,6 +339,43 @@ class MainWindowTest : public QObject {
                               u("完成"), 60000);
     QCOMPARE(w->model()->data(w->model()->index(0, 3), Qt::DisplayRole).toString(), u("x"));
     QTRY_COMPARE(w->windowTitle(), u("Quorvex2.0  100%"));
+  }
+
+  void closing_with_probes_under_way_ends_them_all() {
+    test::TestHttpsServer server([](const test::RecordedRequest&) {
+      test::ScriptedResponse r;
+      r.never_answer = true;
+      return r;
+    });
+    const int threads_before = WorkerGroup::live_in_process();
+    auto w = make_window();
+    w->session()->set_source_text("a " + server.base_url() + "/1\r\nb " + server.base_url() +
+                                  "/2\r\n");
+    w->reset_run_state();
+    wait_for_rows(*w, 2);
+    QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
+    QTRY_COMPARE(w->session()->run()->snapshot().running, 2);
+    QElapsedTimer clock;
+    clock.start();
+    w.reset();
+    QVERIFY(clock.elapsed() < 3000);
+    QCOMPARE(WorkerGroup::live_in_process(), threads_before);
+  }
+
+  void titles_follow_typesetting_and_the_run() {
+    QCOMPARE(from_gbk(typeset_title(kTitlePrefix, {TypesetProgress::Stage::reading, 50})),
+             u("Quorvex2.0  进度1/2: 50%"));
+    QCOMPARE(from_gbk(typeset_title("", {TypesetProgress::Stage::joining, 100})),
+             u("进度2/2: 正在排版......."));
+    QCOMPARE(from_gbk(typeset_title("P ", {TypesetProgress::Stage::done, 100})),
+             u("P 进度: 全部完成......."));
+    RunSnapshot run;
+    run.total = 100;
+    run.started = 29;  // 29 / 100 x 100 in double precision lies just under 29
+    QCOMPARE(from_gbk(run_title(kTitlePrefix, run)), u("Quorvex2.0  28%"));
+    run.total = 3;
+    run.started = 2;
+    QCOMPARE(from_gbk(run_title("", run)), u("66%"));
   }
 
   void owner_search_finds_the_visible_window_or_gives_up() {

@@ -1,0 +1,39 @@
+// How far a check run has come, as data: each front end makes its own title, progress line or
+// status text out of it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace quorvex {
+
+enum class RunState : std::uint8_t {
+  idle,              // not started
+  waiting_for_list,  // started while a load still fills the list
+  running,
+  cooling_down,  // the share service throttles: no probe starts until the cool-down ends
+  finished,      // every row it was asked for has its verdict
+  cancelled,
+};
+
+struct RunSnapshot {
+  RunState state = RunState::idle;
+  int total = 0;     // rows in the list (0 until the list is complete)
+  int started = 0;   // rows whose probe has started, each counted once
+  int finished = 0;  // rows with a verdict
+  int running = 0;   // probes under way
+  // Rows counted in the summary (all but those whose address is the bare prefix), and how they
+  // came out.
+  int checked = 0;
+  int valid = 0;
+  int invalid = 0;
+  int unknown = 0;
+  std::chrono::milliseconds cooldown_left{0};
+
+  bool active() const {
+    return state == RunState::waiting_for_list || state == RunState::running ||
+           state == RunState::cooling_down;
+  }
+};
+
+}  // namespace quorvex

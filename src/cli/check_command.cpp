@@ -1,0 +1,131 @@
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "base/charset.h"
+#include "base/text_ops.h"
+#include "cli/cli_output.h"
+#include "cli/command.h"
+#include "session/session.h"
+#include "shell/export.h"
+#include "shell/settings.h"
+#include "text/typeset.h"
+
+namespace quorvex::cli {
+
+namespace {
+
+constexpr int kDefaultThreads = 10;
+
+class CheckCommand final : public Command {
+ public:
+  const char* name() const override { return "check"; }
+  const char* summary() const override { return "load the rows and check every link"; }
+
+  void declare(CLI::App& app) override {
+    app.footer(
+        "Loads the rows and checks every link with the window's scheduler and probes, showing\n"
+        "the progress on standard error. Then prints the rows with their verdicts\n"
+        "(x invalid, \xE2\x88\x9A valid) and the three summary lines.");
+    app.add_flag("--typeset", typeset_, "typeset the text first");
+    app.add_option("--threads", threads_,
+                   "links checked at the same time (default: the window's saved thread count, "
+                   "else 10)")
+        ->check(positive_whole_number())
+        ->type_name("N");
+    app.add_flag("--json", json_,
+                 "one JSON object per row (name, link, code, status, done); the summary lines "
+                 "then go to standard error");
+    app.add_option("--export", export_dir_, "also write the export file of valid links into DIR")
+        ->type_name("DIR");
+    declare_input(app, input_);
+  }
+
+  int run(const Io& io) override {
+    std::string text;
+    if (!read_source(input_, io, text)) return kExitIoError;
+    if (typeset_) text = typeset_share_text(text);
+
+    Session session;
+    session.set_thread_limit(thread_limit(io));
+    session.set_source_text(std::move(text));
+    session.reset_run_state();
+    session.wait_for_loads();
+    session.start_check_run();
+    show_progress(session, io.err);
+
+    const LinkTable& table = *session.table();
+    const bool ok = json_ ? write_rows_json(io.out, table) : write_rows_table(io.out, table, false);
+    const RunSnapshot run = session.run()->snapshot();
+    std::string summary = gbk_to_utf8(summary_text(run.checked, run.valid)) + "\n";
+    for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
+    std::fputs(summary.c_str(), json_ ? io.err : io.out);
+    const int rc = finish_output(io.out, io.err, ok);
+    if (rc != kExitOk) return rc;
+
+    if (export_dir_) {
+      const ExportResult exported =
+          export_valid_links(table, *export_dir_, ExportSources::system());
+      if (!exported.ok) {
+        std::fprintf(io.err, "quorvex-cli check: cannot write the export file %s: %s\n",
+                     exported.path.c_str(), exported.error.c_str());
+        return kExitIoError;
+      }
+      std::fprintf(io.err, "exported the valid links to %s\n", exported.path.c_str());
+    }
+    return kExitOk;
+  }
+
+ private:
+  // --threads, else the count the window saved, else 10.
+  int thread_limit(const Io& io) const {
+    if (threads_) return *threads_;
+    const StoredSettings saved = read_settings(settings_path(documents_folder()));
+    if (!saved.thread_count) return kDefaultThreads;
+    const int count = parse_leading_int(*saved.thread_count);
+    if (count > 0) return count;
+    // A run that never starts a probe would wait for ever in a terminal.
+    std::fprintf(io.err,
+                 "quorvex-cli check: the saved thread count is not a positive number; using 10\n");
+    return kDefaultThreads;
+  }
+
+  // Waits for the run, showing how far it has come: one redrawn line on a terminal, a line per
+  // tenth otherwise.
+  static void show_progress(Session& session, std::FILE* err) {
+    const bool live = ::isatty(::fileno(err)) != 0;
+    int last_reported = -1;
+    for (;;) {
+      const RunSnapshot run = session.run()->snapshot();
+      const bool done = !run.active();
+      const int percent =
+          run.total > 0 ? static_cast<int>(static_cast<double>(run.finished) / run.total * 100)
+                        : 100;
+      if (live) {
+        std::fprintf(err, "\rchecked %d of %d rows (%d%%), %d valid   ", run.finished, run.total,
+                     percent, run.valid);
+      } else if (percent / 10 != last_reported / 10 || (done && percent != last_reported)) {
+        std::fprintf(err, "checked %d of %d rows (%d%%)\n", run.finished, run.total, percent);
+        last_reported = percent;
+      }
+      std::fflush(err);
+      if (done) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (live) std::fputc('\n', err);
+  }
+
+  bool typeset_ = false;
+  bool json_ = false;
+  std::optional<int> threads_;
+  std::optional<std::string> export_dir_;
+  std::string input_ = "-";
+};
+
+}  // namespace
+
+std::unique_ptr<Command> make_check_command() { return std::make_unique<CheckCommand>(); }
+
+}  // namespace quorvex::cli

@@ -1,0 +1,53 @@
+// The command line's commands. Each command declares its flags on its own subcommand (the help is
+// made from them) and runs once the words have been parsed; the table of commands is
+// all_commands().
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvex::cli {
+
+// Where a command reads and writes: "-" reads `in`; output to `out`, progress and errors to `err`.
+struct Io {
+  std::FILE* in;
+  std::FILE* out;
+  std::FILE* err;
+};
+
+// Exit codes shared by every command.
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitIoError = 1,  // a file that cannot be read, output that cannot be written
+  kExitUsage = 2,    // words the command does not take
+};
+
+class Command {
+ public:
+  virtual ~Command() = default;
+  virtual const char* name() const = 0;
+  virtual const char* summary() const = 0;
+  // Declares the command's flags, and its description, on its subcommand.
+  virtual void declare(CLI::App& app) = 0;
+  // Runs the command with the flags as parsed; returns the exit code.
+  virtual int run(const Io& io) = 0;
+};
+
+// typeset, rows, check.
+std::vector<std::unique_ptr<Command>> all_commands();
+
+std::unique_ptr<Command> make_typeset_command();
+std::unique_ptr<Command> make_rows_command();
+std::unique_ptr<Command> make_check_command();
+
+// The input file argument that every command takes: FILE, or "-" (the default) for standard input.
+void declare_input(CLI::App& app, std::string& path);
+// Reads the input as a dropped file is read; says why and returns false when it cannot.
+bool read_source(const std::string& path, const Io& io, std::string& text);
+// A validator for whole numbers above 0, with a message people can read.
+CLI::Validator positive_whole_number();
+
+}  // namespace quorvex::cli

@@ -1,0 +1,20 @@
+// The share address of a row: the one rule by which the loader, the check run and the row's
+// double-click turn a cell's text into the address they use.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvex {
+
+// "https://" followed by "pan": the start of every share address the program builds.
+inline constexpr std::string_view share_link_prefix = "https://pan";
+
+// share_link_prefix and the rest of text after its last "pan" (the last occurrence that does not
+// end the text): whatever stands before the host ("链接：", another scheme) is replaced.
+std::string rebuild_share_url(std::string_view text);
+
+// The address of a row: rebuilt from its link cell, or from its name cell when that is empty.
+std::string share_url_of_row(std::string_view link_cell, std::string_view name_cell);
+
+}  // namespace quorvex

@@ -1,0 +1,78 @@
+#include "model/link_table.h"
+
+#include <gtest/gtest.h>
+
+#include "model/share_url.h"
+#include "support/gbk.h"
+
+namespace quorvex {
+namespace {
+
+using test::G;
+
+std::vector<std::string> cells(const LinkRow& row) {
+  std::vector<std::string> out;
+  for (int c = 0; c < kColumnCount; ++c) out.emplace_back(row.cell(c));
+  return out;
+}
+
+TEST(LinkRow, SetCellKeepsOtherCells) {
+  LinkRow row("n", "l", "c");
+  row.set_cell(kColumnStatus, G("√"));
+  row.set_cell(kColumnDone, G("完成"));
+  row.set_cell(kColumnLink, "longer link");
+  EXPECT_EQ(cells(row), (std::vector<std::string>{"n", "longer link", "c", G("√"), G("完成")}));
+  row.set_cell(7, "ignored");
+  EXPECT_EQ(row.cell(7), "");
+}
+
+TEST(LinkTable, VerdictsLandOnlyInTheirGeneration) {
+  LinkTable table;
+  const std::uint64_t first = table.replace_rows({LinkRow("a", "l", ""), LinkRow("b", "l", "")});
+  EXPECT_TRUE(table.set_verdict_if(first, 1, Verdict::valid));
+  EXPECT_EQ(table.cell(1, kColumnStatus), G("√"));
+  EXPECT_EQ(table.verdict(1), Verdict::valid);
+  EXPECT_TRUE(table.set_verdict_if(first, 0, Verdict::invalid));
+  EXPECT_EQ(table.cell(0, kColumnStatus), "x");
+  EXPECT_FALSE(table.set_verdict_if(first, 5, Verdict::valid));  // no such row
+  // Once the list has been replaced, a writer of the old one changes nothing.
+  const std::uint64_t second = table.replace_rows({LinkRow("c", "l", "")});
+  EXPECT_NE(first, second);
+  EXPECT_FALSE(table.set_verdict_if(first, 0, Verdict::valid));
+  EXPECT_FALSE(table.set_cell_if(first, 0, kColumnDone, "x"));
+  EXPECT_EQ(table.verdict(0), Verdict::none);
+  EXPECT_EQ(table.cell(0, kColumnStatus), "");
+  // Clearing a verdict empties the status and done cells.
+  table.set_verdict_if(second, 0, Verdict::invalid);
+  table.set_cell_if(second, 0, kColumnDone, G("完成"));
+  table.set_verdict_if(second, 0, Verdict::none);
+  std::vector<std::string> seen;
+  table.for_each_row([&](int, const LinkRow& row) { seen = cells(row); });
+  EXPECT_EQ(seen, (std::vector<std::string>{"c", "l", "", "", ""}));
+}
+
+TEST(LinkTable, ChangesAreReportedOncePerRow) {
+  LinkTable table;
+  const std::uint64_t g = table.replace_rows({LinkRow("a", "", ""), LinkRow("b", "", "")});
+  EXPECT_TRUE(table.take_changes().reset);
+  table.set_cell(1, kColumnStatus, "x");
+  table.set_verdict_if(g, 1, Verdict::valid);
+  table.set_cell(0, kColumnDone, "y");
+  const LinkTable::Changes changes = table.take_changes();
+  EXPECT_FALSE(changes.reset);
+  EXPECT_EQ(changes.rows, (std::vector<int>{0, 1}));
+  EXPECT_TRUE(table.take_changes().rows.empty());
+}
+
+TEST(ShareUrl, RebuiltAfterTheLastPan) {
+  EXPECT_EQ(share_url_of_row("https://pan.baidu.com/s/1a", "x"), "https://pan.baidu.com/s/1a");
+  EXPECT_EQ(share_url_of_row("", "pan.baidu.com/s/1a"), "https://pan.baidu.com/s/1a");
+  EXPECT_EQ(share_url_of_row(G("链接：pan.baidu.com/s/1a"), ""), "https://pan.baidu.com/s/1a");
+  EXPECT_EQ(share_url_of_row("pan.baidu.com/s/1pandaX", ""), "https://pandaX");
+  EXPECT_EQ(share_url_of_row("", "no link"), "https://pan");
+  // A "pan" that ends the text does not count.
+  EXPECT_EQ(rebuild_share_url("x.pan.y/pan"), "https://pan.y/pan");
+}
+
+}  // namespace
+}  // namespace quorvex
