@@ -2,28 +2,32 @@
 // only Host and, for a body, Content-Length), speaks HTTP/1.1, and hands the body back as raw
 // bytes.
 #include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "net/request_object.h"
-#include "net/web_request.h"
 
 namespace quorvex {
 
 namespace {
 
-// A body beyond this is no share page: the request counts as failed rather than filling memory.
-constexpr std::size_t kMaxBodyBytes = std::size_t{64} << 20;
+constexpr long kMaxRedirects = 10;
 
 // TLS sessions and resolved addresses are shared between requests; neither changes what a
-// request sends or receives, only how fast it connects.
+// request sends or receives, only how fast it connects. Requests that trust differently never
+// share a TLS session: a resumed session skips the certificate check.
 class SharedCaches {
  public:
   SharedCaches() : share_(curl_share_init()) {
@@ -51,16 +55,86 @@ class SharedCaches {
   std::mutex mutexes_[kLocks];
 };
 
-SharedCaches& shared_caches() {
-  // Never destroyed: detached probe threads may still use it while the program exits.
-  static SharedCaches* caches = [] {
+void init_once() {
+  static const bool done = [] {
     // With CURLOPT_NOSIGNAL (needed with many threads) curl no longer shields the process from
     // SIGPIPE, and a server that closes early would kill it through a TLS write.
     std::signal(SIGPIPE, SIG_IGN);
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    return new SharedCaches();
+    return true;
   }();
-  return *caches;
+  (void)done;
+}
+
+// The trust of one configuration: the system's authorities as curl would load them, plus an
+// extra file. Built once and shared by every connection, instead of curl loading the system's
+// bundle again for each request.
+class TrustStore {
+ public:
+  explicit TrustStore(const std::string& extra_file) : store_(X509_STORE_new()) {
+    if (!store_) return;
+    CURL* probe = curl_easy_init();
+    char* ca_file = nullptr;
+    char* ca_path = nullptr;
+    if (probe) {
+      curl_easy_getinfo(probe, CURLINFO_CAINFO, &ca_file);
+      curl_easy_getinfo(probe, CURLINFO_CAPATH, &ca_path);
+    }
+    // Curl's bundle file holds every authority of the system; the folder beside it only holds
+    // the same ones again, looked up lazily, so it is read only when there is no file.
+    if (ca_file) {
+      X509_STORE_load_file(store_, ca_file);
+    } else if (ca_path) {
+      X509_STORE_load_path(store_, ca_path);
+    } else {
+      X509_STORE_set_default_paths(store_);
+    }
+    if (probe) curl_easy_cleanup(probe);
+    if (!extra_file.empty()) extra_loaded_ = X509_STORE_load_file(store_, extra_file.c_str()) == 1;
+    // OpenSSL fills a certificate's cached extensions the first time a check looks at them;
+    // done here, before any connection shares the store, no two threads ever do it at once.
+    STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(store_);
+    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i)
+      if (X509* cert = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i)))
+        X509_check_purpose(cert, -1, 0);
+  }
+  X509_STORE* get() const { return store_; }
+  bool extra_loaded() const { return extra_loaded_; }
+
+ private:
+  X509_STORE* store_;
+  bool extra_loaded_ = false;
+};
+
+// Per trust configuration ("" for requests that check nothing), never destroyed: requests of
+// threads that outlive their owner may still use them while the program ends.
+struct TrustContext {
+  SharedCaches caches;
+  std::unique_ptr<TrustStore> store;  // only where certificates are checked
+};
+
+TrustContext& trust_context(bool verify, const std::string& extra_file) {
+  static std::mutex mutex;
+  static auto* contexts = new std::map<std::string, TrustContext*>();
+  const std::string key = verify ? "verify:" + extra_file : "";
+  std::lock_guard lock(mutex);
+  TrustContext*& context = (*contexts)[key];
+  if (!context) {
+    context = new TrustContext();
+    if (verify) context->store = std::make_unique<TrustStore>(extra_file);
+  }
+  return *context;
+}
+
+CURLcode use_trust_store(CURL*, void* ssl_ctx, void* store) {
+  SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(ssl_ctx), static_cast<X509_STORE*>(store));
+  return CURLE_OK;
+}
+
+bool is_certificate_error(CURLcode rc) {
+  return rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_ISSUER_ERROR ||
+         rc == CURLE_SSL_PINNEDPUBKEYNOTMATCH || rc == CURLE_SSL_INVALIDCERTSTATUS ||
+         rc == CURLE_SSL_CACERT_BADFILE;
 }
 
 class CurlRequest final : public RequestObject {
@@ -120,6 +194,7 @@ class CurlRequest final : public RequestObject {
     return out;
   }
   int status() override { return status_; }
+  TransferReport transfer_report() const override { return report_; }
 
  private:
   bool has_header(const char* name) const {
@@ -130,39 +205,77 @@ class CurlRequest final : public RequestObject {
     return false;
   }
 
+  // Whether certificates are checked: the creator's policy, else kOptionIgnoreCertErrors.
+  bool verify_peer() const {
+    return policy_.verify_certificates.value_or((ignore_cert_flags_ & 0x2100) == 0);
+  }
+  bool verify_host() const {
+    return policy_.verify_certificates.value_or((ignore_cert_flags_ & 0x1000) == 0);
+  }
+
+  void set_method(CURL* c, const std::string& method, const std::string& body) {
+    curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, nullptr);
+    if (method == "GET" && body.empty()) {
+      curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    } else if (method == "HEAD") {
+      curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    } else {
+      if (method == "POST" || !body.empty()) {
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+      }
+      if (method != "POST") curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+  }
+
   void perform(const std::string& body) {
     body_.clear();
     response_headers_.clear();
     status_ = 0;
-    too_large_ = false;
+    report_ = {};
+    too_large_ = idle_timed_out_ = cancelled_ = false;
     if (!curl_) return;
     curl_easy_reset(curl_);
     CURL* c = curl_;
-    curl_easy_setopt(c, CURLOPT_SHARE, shared_caches().get());
-    curl_easy_setopt(c, CURLOPT_URL, url_.c_str());
+    const bool check_peer = verify_peer();
+    const bool check_host = verify_host();
+    TrustContext& trust = trust_context(check_peer || check_host, policy_.extra_ca_file);
+    curl_easy_setopt(c, CURLOPT_SHARE, trust.caches.get());
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, follow_redirects_ ? 1L : 0L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, (ignore_cert_flags_ & 0x2100) ? 0L : 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, (ignore_cert_flags_ & 0x1000) ? 0L : 2L);
+    // The creator's policy follows redirects itself, one hop at a time, so that it can look at
+    // each address first; otherwise curl follows them, to web addresses only.
+    const bool manual_redirects = static_cast<bool>(policy_.may_follow);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, follow_redirects_ && !manual_redirects ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, check_peer ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, check_host ? 2L : 0L);
+    if (trust.store && trust.store->get()) {
+      curl_easy_setopt(c, CURLOPT_CAINFO, nullptr);
+      curl_easy_setopt(c, CURLOPT_CAPATH, nullptr);
+      curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, &use_trust_store);
+      curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, trust.store->get());
+    }
+    curl_slist* connect_to = nullptr;
+    for (const std::string& entry : policy_.connect_to)
+      connect_to = curl_slist_append(connect_to, entry.c_str());
+    curl_easy_setopt(c, CURLOPT_CONNECT_TO, connect_to);
 
     if (resolve_ms_ + connect_ms_ > 0)
       curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(resolve_ms_) + connect_ms_);
     // Per-phase limits alone let a server that trickles a byte now and then hold the thread for
     // ever; the whole request also ends once every phase's limit has been used up.
-    const long long total =
+    const long long phases =
         static_cast<long long>(resolve_ms_) + connect_ms_ + send_ms_ + receive_ms_;
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
-                     static_cast<long>(std::min<long long>(total, 0x7fffffff)));
+    const long long overall = policy_.overall_timeout ? policy_.overall_timeout->count() : phases;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(overall);
     // Without a proxy of the caller's, none: curl would otherwise take one from the environment.
     curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
-    if (!proxy_.empty()) {
-      if (!proxy_user_.empty()) {
-        curl_easy_setopt(c, CURLOPT_PROXYUSERNAME, proxy_user_.c_str());
-        curl_easy_setopt(c, CURLOPT_PROXYPASSWORD, proxy_password_.c_str());
-        curl_easy_setopt(c, CURLOPT_PROXYAUTH, CURLAUTH_BASIC);
-      }
+    if (!proxy_.empty() && !proxy_user_.empty()) {
+      curl_easy_setopt(c, CURLOPT_PROXYUSERNAME, proxy_user_.c_str());
+      curl_easy_setopt(c, CURLOPT_PROXYPASSWORD, proxy_password_.c_str());
+      curl_easy_setopt(c, CURLOPT_PROXYAUTH, CURLAUTH_BASIC);
     }
     if (!server_user_.empty()) {
       curl_easy_setopt(c, CURLOPT_USERNAME, server_user_.c_str());
@@ -184,30 +297,59 @@ class CurlRequest final : public RequestObject {
     curl_easy_setopt(c, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
     curl_easy_setopt(c, CURLOPT_PROXYHEADER, proxy_list);
 
-    if (method_ == "GET" && body.empty()) {
-      curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
-    } else if (method_ == "HEAD") {
-      curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-    } else {
-      if (method_ == "POST" || !body.empty()) {
-        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-      }
-      if (method_ != "POST") curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, method_.c_str());
-    }
-
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CurlRequest::on_body);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &CurlRequest::on_header);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
-    last_progress_ = std::chrono::steady_clock::now();
-    last_bytes_ = 0;
-    connected_ = false;
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &CurlRequest::on_progress);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+    char error[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
 
-    const CURLcode rc = curl_easy_perform(c);
+    std::string url = url_;
+    std::string method = method_;
+    CURLcode rc = CURLE_OK;
+    for (long hop = 0;; ++hop) {
+      curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+      // curl keeps a pointer to the body until the transfer ends: it must outlive it.
+      static const std::string kNoBody;
+      set_method(c, method, method == method_ ? body : kNoBody);
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+      curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
+                       static_cast<long>(std::clamp<long long>(left, 1, 0x7fffffff)));
+      last_progress_ = std::chrono::steady_clock::now();
+      last_bytes_ = 0;
+      connected_ = false;
+      rc = curl_easy_perform(c);
+      if (rc != CURLE_OK || too_large_ || !manual_redirects || !follow_redirects_) break;
+      long code = 0;
+      char* location = nullptr;
+      curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
+      curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
+      if (code < 300 || code > 399 || !location) break;
+      if (!policy_.may_follow(location)) {
+        report_.refused_redirect = location;
+        break;
+      }
+      if (hop + 1 >= kMaxRedirects) break;
+      url = location;
+      // As browsers do: a form sent to a moved address is not sent again.
+      if (code == 301 || code == 302 || code == 303) method = method == "HEAD" ? "HEAD" : "GET";
+    }
+
+    curl_off_t connect_time = 0;
+    curl_easy_getinfo(c, CURLINFO_CONNECT_TIME_T, &connect_time);
+    char* effective = nullptr;
+    curl_easy_getinfo(c, CURLINFO_EFFECTIVE_URL, &effective);
+    report_.connected = connect_time > 0 || connected_;
+    report_.final_url = effective ? effective : url;
+    report_.too_large = too_large_;
+    report_.cancelled = cancelled_;
+    report_.timed_out = rc == CURLE_OPERATION_TIMEDOUT || idle_timed_out_;
+    report_.certificate_rejected = is_certificate_error(rc);
     if (rc == CURLE_OK && !too_large_) {
       long code = 0;
       curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
@@ -216,17 +358,26 @@ class CurlRequest final : public RequestObject {
       body_.clear();
       response_headers_.clear();
       status_ = 0;
+      report_.error = too_large_ ? "the answer is larger than " +
+                                       std::to_string(policy_.max_body_bytes >> 20) + " MiB"
+                      : cancelled_      ? "cancelled"
+                      : idle_timed_out_ ? "no data within the receive time-out"
+                      : error[0]        ? error
+                                        : curl_easy_strerror(rc);
     }
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(c, CURLOPT_PROXYHEADER, nullptr);
+    curl_easy_setopt(c, CURLOPT_CONNECT_TO, nullptr);
     curl_slist_free_all(list);
     curl_slist_free_all(proxy_list);
+    curl_slist_free_all(connect_to);
   }
 
   static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* self_ptr) {
     auto* self = static_cast<CurlRequest*>(self_ptr);
     const std::size_t n = size * count;
-    if (self->body_.size() + n > kMaxBodyBytes) {
+    if (self->body_.size() + n > self->policy_.max_body_bytes) {
       self->too_large_ = true;
       return 0;  // makes curl stop with a write error
     }
@@ -253,7 +404,10 @@ class CurlRequest final : public RequestObject {
   static int on_progress(void* self_ptr, curl_off_t, curl_off_t now_down, curl_off_t,
                          curl_off_t now_up) {
     auto* self = static_cast<CurlRequest*>(self_ptr);
-    if (self->policy_.cancel && self->policy_.cancel->load(std::memory_order_acquire)) return 1;
+    if (self->policy_.cancel && self->policy_.cancel->load(std::memory_order_acquire)) {
+      self->cancelled_ = true;
+      return 1;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (!self->connected_) {
       // Resolving and connecting have their own limit; the idle clock starts once connected.
@@ -271,8 +425,11 @@ class CurlRequest final : public RequestObject {
     }
     // A server that sends nothing for the receive timeout has given up on the request.
     const int idle_limit = std::max(self->send_ms_, self->receive_ms_);
-    return idle_limit > 0 && now - self->last_progress_ > std::chrono::milliseconds(idle_limit) ? 1
-                                                                                                : 0;
+    if (idle_limit > 0 && now - self->last_progress_ > std::chrono::milliseconds(idle_limit)) {
+      self->idle_timed_out_ = true;
+      return 1;
+    }
+    return 0;
   }
 
   CURL* curl_;
@@ -290,7 +447,10 @@ class CurlRequest final : public RequestObject {
   std::string body_;
   std::vector<std::string> response_headers_;
   int status_ = 0;
+  TransferReport report_;
   bool too_large_ = false;
+  bool idle_timed_out_ = false;
+  bool cancelled_ = false;
   std::chrono::steady_clock::time_point last_progress_;
   curl_off_t last_bytes_ = 0;
   bool connected_ = false;
@@ -299,7 +459,7 @@ class CurlRequest final : public RequestObject {
 }  // namespace
 
 std::unique_ptr<RequestObject> create_request_object(const TransportPolicy& policy) {
-  shared_caches();
+  init_once();
   auto request = std::make_unique<CurlRequest>(policy);
   if (!request->ok()) return nullptr;
   return request;

@@ -3,8 +3,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quorvex {
 
@@ -54,6 +60,19 @@ class RequestObject {
   // One "name: value" a line, CR LF between lines; empty when nothing was received.
   virtual std::string all_response_headers() = 0;
   virtual int status() = 0;
+
+  // What the last request learned beyond its body, headers and status.
+  struct TransferReport {
+    bool connected = false;             // a connection to the server was made
+    bool timed_out = false;             // a time limit ended the request
+    bool certificate_rejected = false;  // the server's certificate was not accepted
+    bool too_large = false;             // the body went over the cap
+    bool cancelled = false;             // the creator's cancel flag ended it
+    std::string final_url;              // the address of the last answer
+    std::string refused_redirect;       // a redirect that was not followed, as the server sent it
+    std::string error;                  // the transport's words for a failure; empty when none
+  };
+  virtual TransferReport transfer_report() const { return {}; }
 };
 
 // What the creator of a request object decides for all its requests, beyond what web_request sets
@@ -61,6 +80,21 @@ class RequestObject {
 struct TransportPolicy {
   // When it becomes true, a request under way stops soon and fails.
   const std::atomic<bool>* cancel = nullptr;
+  // When set, certificates are checked (true) or not (false) whatever kOptionIgnoreCertErrors
+  // says.
+  std::optional<bool> verify_certificates;
+  // A PEM file of authorities to trust besides the system's.
+  std::string extra_ca_file;
+  // When set, a redirect is followed only to an address it accepts; any other ends the request
+  // there, with the redirect as its answer.
+  std::function<bool(std::string_view url)> may_follow;
+  // "HOST:PORT:ADDRESS:PORT" entries: connections for HOST:PORT are made to ADDRESS:PORT instead,
+  // while the request, its Host and the certificate check stay those of HOST.
+  std::vector<std::string> connect_to;
+  // An end for the whole request, redirects included; absent: the sum of the phase time-outs.
+  std::optional<std::chrono::milliseconds> overall_timeout;
+  // A body beyond this fails the request.
+  std::size_t max_body_bytes = std::size_t{64} << 20;
 };
 
 // Creates the real request object; nullptr when one cannot be had.

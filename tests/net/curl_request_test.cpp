@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "net/web_request.h"
 #include "support/test_forward_proxy.h"
@@ -194,6 +196,177 @@ TEST(CurlRequest, LargeBodiesUpToTheCapArriveWholeBeyondItFail) {
   r.status_code = &status;
   EXPECT_EQ(web_request(r), "");
   EXPECT_EQ(status, 0);
+}
+
+// A request for the share host's address, sent to `server` instead.
+struct PolicyRequest {
+  TransportPolicy policy;
+  std::string url = "https://pan.baidu.com/s/1abc";
+  int status = -1;
+  std::string body;
+  RequestObject::TransferReport report;
+
+  PolicyRequest& send() {
+    const std::unique_ptr<RequestObject> object = create_request_object(policy);
+    WebRequest r;
+    r.url = url;
+    r.request_object = object.get();
+    r.status_code = &status;
+    body = web_request(r);
+    report = object->transfer_report();
+    return *this;
+  }
+};
+
+PolicyRequest to(const TestHttpsServer& server) {
+  PolicyRequest p;
+  p.policy.connect_to = {server.connect_to()};
+  p.policy.verify_certificates = true;
+  p.policy.extra_ca_file = test::test_ca_file();
+  return p;
+}
+
+TEST(CurlRequest, ReachesAStandInUnderTheShareHostsNameWithVerifiedTls) {
+  TestHttpsServer server([](const RecordedRequest&) { return ScriptedResponse{200, {}, "page"}; });
+  PolicyRequest p = to(server);
+  p.send();
+  EXPECT_EQ(p.body, "page");
+  EXPECT_EQ(p.status, 200);
+  EXPECT_TRUE(p.report.connected);
+  EXPECT_EQ(p.report.final_url, "https://pan.baidu.com/s/1abc");
+  EXPECT_TRUE(p.report.error.empty());
+  const auto sent = server.requests().at(0).headers;
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent[0], (std::pair<std::string, std::string>{"Host", "pan.baidu.com"}));
+}
+
+TEST(CurlRequest, CertificatesAreCheckedWhenThePolicySaysSo) {
+  TestHttpsServer trusted([](const RecordedRequest&) { return ScriptedResponse{200, {}, "ok"}; });
+  TestHttpsServer forged(
+      [](const RecordedRequest&) {
+        return ScriptedResponse{200, {}, "ok"};
+      },
+      test::ServerCert::self_signed);
+  // The test authority is no authority of the system's.
+  PolicyRequest without_ca = to(trusted);
+  without_ca.policy.extra_ca_file.clear();
+  without_ca.send();
+  EXPECT_EQ(without_ca.body, "");
+  EXPECT_EQ(without_ca.status, 0);
+  EXPECT_TRUE(without_ca.report.certificate_rejected);
+  EXPECT_FALSE(without_ca.report.error.empty());
+  // With it, the stand-in passes; a certificate signed by nobody still does not.
+  EXPECT_EQ(to(trusted).send().body, "ok");
+  PolicyRequest self_signed = to(forged);
+  EXPECT_TRUE(self_signed.send().report.certificate_rejected);
+  // Told not to check, the request goes through, whatever web_request's own option says.
+  self_signed.policy.verify_certificates = false;
+  EXPECT_EQ(self_signed.send().body, "ok");
+  // And web_request on its own ignores certificate errors, as it always has.
+  WebRequest plain;
+  plain.url = forged.base_url() + "/x";
+  EXPECT_EQ(web_request(plain), "ok");
+}
+
+TEST(CurlRequest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
+  TestHttpsServer other([](const RecordedRequest&) { return ScriptedResponse{200, {}, "other"}; });
+  TestHttpsServer server([](const RecordedRequest& req) {
+    if (req.target == "/s/1abc")
+      return ScriptedResponse{302, {{"Location", "/share/init?surl=abc"}}, ""};
+    if (req.target == "/s/1away")
+      return ScriptedResponse{302, {{"Location", "https://wappass.baidu.com/captcha"}}, "moved"};
+    return ScriptedResponse{200, {}, "init page"};
+  });
+  PolicyRequest p = to(server);
+  p.policy.connect_to.push_back("wappass.baidu.com:443:127.0.0.1:" + std::to_string(other.port()));
+  p.policy.may_follow = [](std::string_view url) {
+    return url.rfind("https://pan.baidu.com/", 0) == 0;
+  };
+  p.send();
+  EXPECT_EQ(p.body, "init page");
+  EXPECT_EQ(p.report.final_url, "https://pan.baidu.com/share/init?surl=abc");
+  EXPECT_TRUE(p.report.refused_redirect.empty());
+  // The same referrer and headers go with the hop on the same host.
+  const auto reqs = server.requests();
+  ASSERT_EQ(reqs.size(), 2u);
+  EXPECT_EQ(reqs[0].raw.substr(reqs[0].raw.find("\r\n")),
+            reqs[1].raw.substr(reqs[1].raw.find("\r\n")));
+  // A redirect anywhere else ends the request there, with the redirect as its answer.
+  p.url = "https://pan.baidu.com/s/1away";
+  p.send();
+  EXPECT_EQ(p.status, 302);
+  EXPECT_EQ(p.body, "moved");
+  EXPECT_EQ(p.report.refused_redirect, "https://wappass.baidu.com/captcha");
+  EXPECT_EQ(p.report.final_url, "https://pan.baidu.com/s/1away");
+  EXPECT_TRUE(other.requests().empty());
+}
+
+TEST(CurlRequest, PlainRequestsFollowRedirectsToWebAddressesOnly) {
+  // A listener that notes any connection at all.
+  std::atomic<int> connections{0};
+  test::LoopbackListener ftp([&](int fd) {
+    connections.fetch_add(1);
+    ::close(fd);
+  });
+  TestHttpsServer server([&](const RecordedRequest&) {
+    return ScriptedResponse{
+        302, {{"Location", "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/x"}}, "moved"};
+  });
+  WebRequest r;
+  r.url = server.base_url() + "/s/1";
+  web_request(r);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(connections.load(), 0);
+}
+
+TEST(CurlRequest, TheReportTellsTimeOutsCancelsAndOversizedAnswers) {
+  TestHttpsServer server([](const RecordedRequest& req) {
+    ScriptedResponse r;
+    if (req.target == "/s/1silent") r.never_answer = true;
+    if (req.target == "/s/1big") {
+      r.body = std::string(1 << 20, 'b');
+      r.repeat_body = 3;
+    }
+    return r;
+  });
+  PolicyRequest silent = to(server);
+  silent.url = "https://pan.baidu.com/s/1silent";
+  silent.policy.overall_timeout = std::chrono::milliseconds(300);
+  const auto start = Clock::now();
+  silent.send();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  EXPECT_TRUE(silent.report.timed_out);
+  EXPECT_TRUE(silent.report.connected);
+  EXPECT_EQ(silent.status, 0);
+
+  std::atomic<bool> cancel{false};
+  PolicyRequest cancelled = to(server);
+  cancelled.url = "https://pan.baidu.com/s/1silent";
+  cancelled.policy.cancel = &cancel;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    cancel = true;
+  });
+  const auto begin = Clock::now();
+  cancelled.send();
+  canceller.join();
+  EXPECT_LT(Clock::now() - begin, std::chrono::seconds(3));
+  EXPECT_TRUE(cancelled.report.cancelled);
+  EXPECT_FALSE(cancelled.report.timed_out);
+
+  PolicyRequest big = to(server);
+  big.url = "https://pan.baidu.com/s/1big";
+  big.policy.max_body_bytes = std::size_t{2} << 20;
+  big.send();
+  EXPECT_TRUE(big.report.too_large);
+  EXPECT_EQ(big.body, "");
+
+  PolicyRequest nowhere;
+  nowhere.policy.connect_to = {"pan.baidu.com:443:127.0.0.1:1"};
+  nowhere.send();
+  EXPECT_FALSE(nowhere.report.connected);
+  EXPECT_FALSE(nowhere.report.timed_out);
+  EXPECT_FALSE(nowhere.report.error.empty());
 }
 
 }  // namespace

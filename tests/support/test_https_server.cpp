@@ -14,29 +14,11 @@
 #include <csignal>
 #include <stdexcept>
 
+#include "test_ca.h"
+
 namespace quorvex::test {
 
 namespace {
-
-SSL_CTX* make_context() {
-  SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
-  EVP_PKEY* key = EVP_EC_gen("P-256");
-  X509* cert = X509_new();
-  ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-  X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-  X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
-  X509_set_pubkey(cert, key);
-  X509_NAME* name = X509_get_subject_name(cert);
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                             reinterpret_cast<const unsigned char*>("pan.localhost"), -1, -1, 0);
-  X509_set_issuer_name(cert, name);
-  X509_sign(cert, key, EVP_sha256());
-  SSL_CTX_use_certificate(ctx, cert);
-  SSL_CTX_use_PrivateKey(ctx, key);
-  X509_free(cert);
-  EVP_PKEY_free(key);
-  return ctx;
-}
 
 const char* reason_of(int status) {
   switch (status) {
@@ -46,10 +28,16 @@ const char* reason_of(int status) {
       return "Moved Permanently";
     case 302:
       return "Found";
+    case 403:
+      return "Forbidden";
     case 404:
       return "Not Found";
+    case 429:
+      return "Too Many Requests";
     case 500:
       return "Internal Server Error";
+    case 503:
+      return "Service Unavailable";
     default:
       return "Status";
   }
@@ -68,9 +56,9 @@ bool write_all(SSL* ssl, const std::string& data) {
 
 }  // namespace
 
-TestHttpsServer::TestHttpsServer(Handler handler)
+TestHttpsServer::TestHttpsServer(Handler handler, ServerCert cert)
     : handler_(std::move(handler)),
-      ssl_ctx_(make_context()),
+      ssl_ctx_(make_server_context(cert)),
       listener_([this](int fd) { serve(fd); }) {
   // A client that hangs up early must not take the whole test process down with it.
   std::signal(SIGPIPE, SIG_IGN);
@@ -85,6 +73,10 @@ TestHttpsServer::~TestHttpsServer() {
 
 std::string TestHttpsServer::base_url() const {
   return "https://pan.localhost:" + std::to_string(listener_.port());
+}
+
+std::string TestHttpsServer::connect_to() const {
+  return "pan.baidu.com:443:127.0.0.1:" + std::to_string(listener_.port());
 }
 
 std::vector<RecordedRequest> TestHttpsServer::requests() const {
@@ -138,6 +130,7 @@ void TestHttpsServer::serve(int fd) {
     req.raw.append(buf, static_cast<std::size_t>(n));
   }
   if (header_end != std::string::npos) {
+    req.at = std::chrono::steady_clock::now();
     req.body = req.raw.substr(header_end + 4);
     const int now = ++active_;
     int peak = peak_.load();
@@ -157,6 +150,14 @@ void TestHttpsServer::serve(int fd) {
     }
     lock.unlock();
     --active_;
+    if (resp.reset) {
+      // Closing with a zero linger time sends a reset instead of an orderly end.
+      const linger abort{1, 0};
+      ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+      SSL_free(ssl);
+      ::close(fd);
+      return;
+    }
     if (!resp.never_answer) {
       std::string out =
           "HTTP/1.1 " + std::to_string(resp.status) + " " + reason_of(resp.status) + "\r\n";

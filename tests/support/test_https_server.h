@@ -1,9 +1,11 @@
-// A small HTTPS server on 127.0.0.1 for tests: a self-signed certificate made at start, every
-// request recorded byte for byte (header order included), and answers scripted per request,
-// slow, silent or oversized ones included.
+// A small HTTPS server on 127.0.0.1 for tests: a certificate for pan.baidu.com made at start
+// (signed by the test authority unless asked otherwise), every request recorded byte for byte
+// (header order included), and answers scripted per request, slow, silent, reset or oversized
+// ones included.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -13,11 +15,13 @@
 #include <vector>
 
 #include "loopback.h"
+#include "test_ca.h"
 
 namespace quorvex::test {
 
 struct RecordedRequest {
-  std::string raw;  // everything the client sent, headers and body
+  std::chrono::steady_clock::time_point at;  // when the request had arrived whole
+  std::string raw;                           // everything the client sent, headers and body
   std::string method;
   std::string target;
   std::vector<std::pair<std::string, std::string>> headers;  // in the order sent
@@ -31,12 +35,13 @@ struct ScriptedResponse {
   int delay_ms = 0;             // wait before answering
   bool never_answer = false;    // keep the connection open and silent until the server stops
   std::size_t repeat_body = 1;  // send the body this many times (for huge bodies)
+  bool reset = false;           // drop the connection with a reset instead of answering
 };
 
 class TestHttpsServer {
  public:
   using Handler = std::function<ScriptedResponse(const RecordedRequest&)>;
-  explicit TestHttpsServer(Handler handler);
+  explicit TestHttpsServer(Handler handler, ServerCert cert = ServerCert::trusted);
   ~TestHttpsServer();
   TestHttpsServer(const TestHttpsServer&) = delete;
   TestHttpsServer& operator=(const TestHttpsServer&) = delete;
@@ -44,6 +49,8 @@ class TestHttpsServer {
   int port() const { return listener_.port(); }
   // "https://pan.localhost:PORT": a host name that starts with "pan" and reaches this server.
   std::string base_url() const;
+  // "pan.baidu.com:443:127.0.0.1:PORT": sends a client's requests for the real share host here.
+  std::string connect_to() const;
   std::vector<RecordedRequest> requests() const;
   // The largest number of requests that were being answered at the same moment.
   int peak_concurrency() const { return peak_.load(); }
