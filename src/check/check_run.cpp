@@ -19,7 +19,22 @@ constexpr int kDefaultThreadLimit = 10;
 // are used to.
 constexpr long long kVerdictHoldMs = 20;
 
-enum RowFlag : std::uint8_t { kStarted = 1 };
+enum RowFlag : std::uint8_t {
+  kStarted = 1,   // a probe has taken the row at least once
+  kQueued = 2,    // waiting in the queue
+  kInFlight = 4,  // a probe has it now
+  kDecided = 8,   // it has its verdict
+  kCounted = 16,  // its verdict is in the counts of the summary
+};
+
+using Clock = CheckRun::Clock;
+
+// The wait before retry number `n` (1-based): the first delay, three times longer each time.
+std::chrono::milliseconds backoff(const ProbeSettings& s, int n) {
+  auto delay = s.retry_delay;
+  for (int i = 1; i < n && delay < std::chrono::hours(1); ++i) delay *= 3;
+  return delay;
+}
 
 }  // namespace
 
@@ -36,14 +51,20 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   bool ready = false;
   std::uint64_t generation = 0;
   int total = 0;
-  std::vector<std::uint8_t> flags;  // RowFlag bits per row
-  bool fresh_open = false;          // every row is to be checked
-  int fresh_next = 0;               // the first row no probe has taken yet
-  std::deque<int> queue;            // rows to take before fresh ones
+  std::vector<std::uint8_t> flags;          // RowFlag bits per row
+  std::vector<std::uint8_t> throttle_hits;  // times a row met the service's throttling
+  bool fresh_open = false;                  // every row is to be checked
+  int fresh_next = 0;                       // the first row no probe has taken yet
+  struct Queued {
+    int row;
+    Clock::time_point not_before;
+    bool after_fresh;  // taken only once no fresh row is left
+  };
+  std::deque<Queued> queue;
   bool scheduler_active = false;
   bool scheduler_ran = false;
   int running = 0;
-  RunSnapshot counts;  // started, finished and the verdict counts
+  RunSnapshot counts;  // started, finished, the verdict counts, requests, cool-downs
   Pacer pacer;
 
   // The one lock around verdict writes.
@@ -78,34 +99,61 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     config.on_progress(s);
   }
 
-  bool has_work_locked() const { return !queue.empty() || (fresh_open && fresh_next < total); }
+  // Whether a fresh row is left; moves the cursor past rows a recheck has taken already.
+  bool fresh_left_locked() {
+    if (!fresh_open) return false;
+    while (fresh_next < total &&
+           (flags[static_cast<std::size_t>(fresh_next)] & (kStarted | kQueued | kInFlight)))
+      ++fresh_next;
+    return fresh_next < total;
+  }
+  // The first queued row that may be taken now: rows ahead of the fresh ones first, then, when no
+  // fresh row is left, the others.
+  std::deque<Queued>::iterator due_locked(Clock::time_point now) {
+    const bool fresh_left = fresh_left_locked();
+    auto due = [&](bool after_fresh) {
+      return std::find_if(queue.begin(), queue.end(), [&](const Queued& q) {
+        return q.after_fresh == after_fresh && q.not_before <= now;
+      });
+    };
+    const auto first = due(false);
+    if (first != queue.end() || fresh_left) return first;
+    return due(true);
+  }
+  bool has_due_work_locked(Clock::time_point now) {
+    return due_locked(now) != queue.end() || fresh_left_locked();
+  }
+  bool has_work_locked() { return !queue.empty() || fresh_left_locked(); }
 
   struct Taken {
     int row;
     bool first;  // the row's first start
   };
 
-  Taken take_work_locked() {
+  Taken take_work_locked(Clock::time_point now) {
     Taken t{};
-    if (!queue.empty()) {
-      t.row = queue.front();
-      queue.pop_front();
+    const auto due = due_locked(now);
+    if (due != queue.end()) {
+      t.row = due->row;
+      queue.erase(due);
     } else {
+      fresh_left_locked();
       t.row = fresh_next++;
     }
-    t.first = !(flags[t.row] & kStarted);
-    if (t.first) {
-      flags[t.row] |= kStarted;
-      ++counts.started;
-    }
+    std::uint8_t& f = flags[static_cast<std::size_t>(t.row)];
+    t.first = !(f & kStarted);
+    if (t.first) ++counts.started;
+    f = static_cast<std::uint8_t>((f & ~kQueued) | kStarted | kInFlight);
     return t;
   }
 
   // The start did not happen: the row goes back first in line, as if never taken.
   void give_back_locked(const Taken& t) {
-    queue.push_front(t.row);
+    std::uint8_t& f = flags[static_cast<std::size_t>(t.row)];
+    f = static_cast<std::uint8_t>((f & ~kInFlight) | kQueued);
+    queue.push_front({t.row, Clock::time_point{}, false});
     if (t.first) {
-      flags[t.row] &= static_cast<std::uint8_t>(~kStarted);
+      f &= static_cast<std::uint8_t>(~kStarted);
       --counts.started;
     }
   }
@@ -115,10 +163,40 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     return std::min(limit, kMaxProbesAtOnce);
   }
 
+  // Waits, without the lock, until `until` or a cancel; false when cancelled.
+  bool sleep_until(Clock::time_point until) {
+    std::unique_lock lock(mutex);
+    return !wake.wait_until(lock, until, [&] { return cancelled.load(); });
+  }
+  // Waits until the pacer lets one more request go; false when cancelled.
+  bool wait_for_turn() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      if (cancelled) return false;
+      const auto now = Clock::now();
+      if (pacer.try_take(now)) return true;
+      wake.wait_until(lock, pacer.next_start(now));
+    }
+  }
+
+  FetchResult fetch(const std::string& url) {
+    {
+      std::lock_guard lock(mutex);
+      ++counts.requests;
+    }
+    return config.fetch ? config.fetch(url, cancelled)
+                        : fetch_share_page(url, config.probe, cancelled);
+  }
+
   void run_scheduler(const std::shared_ptr<WorkerGroup>& probes);
   void probe_row(int row);
-  void decide(int row, Verdict verdict, bool counted);
-  void finish_probe();
+  // Tells the pacer of an answer. For a throttled page it says whether the row is given up on:
+  // a row meets throttling at its own cost only while the service does not throttle the whole
+  // run, and rows whose answers began a cool-down are refunded.
+  bool note_answer(int row, const Judgement& judgement);
+  void requeue(int row, Clock::time_point not_before);
+  void decide(int row, RowVerdict verdict, bool counted);
+  void finish_probe(int row);
 };
 
 void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) {
@@ -132,9 +210,9 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
       probes->reap();
       const int limit = thread_limit();
       lock.lock();
-      const auto now = CheckRun::Clock::now();
-      if (has_work_locked() && running < limit && pacer.try_take(now)) {
-        const Taken taken = take_work_locked();
+      const auto now = Clock::now();
+      if (has_due_work_locked(now) && running < limit && pacer.try_take(now)) {
+        const Taken taken = take_work_locked(now);
         ++running;
         lock.unlock();
         const bool started = probes->start([self, row = taken.row] { self->probe_row(row); });
@@ -150,7 +228,12 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
         }
       }
     }
-    wake.wait_for(lock, pacer.settings().min_interval, [&] { return cancelled.load(); });
+    // One pass at least every min_interval, and none before the pacer's next slot: a pace of,
+    // say, 18 starts a second is kept as such, not rounded to whole passes.
+    const auto now = Clock::now();
+    auto until = now + pacer.settings().min_interval;
+    if (ready && has_work_locked()) until = std::max(until, pacer.next_start(now));
+    wake.wait_until(lock, until, [&] { return cancelled.load(); });
   }
   scheduler_active = false;
   lock.unlock();
@@ -158,42 +241,126 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
   report();
 }
 
-void CheckRun::State::finish_probe() {
+void CheckRun::State::finish_probe(int row) {
   {
     std::lock_guard lock(mutex);
+    --running;
+    flags[static_cast<std::size_t>(row)] &= static_cast<std::uint8_t>(~kInFlight);
+  }
+  wake.notify_all();
+  report();
+}
+
+bool CheckRun::State::note_answer(int row, const Judgement& judgement) {
+  bool began_cooldown = false;
+  bool give_up = false;
+  {
+    std::lock_guard lock(mutex);
+    if (!judgement.throttle_sign) {
+      pacer.on_answer();
+      return false;
+    }
+    std::vector<int> streak;
+    began_cooldown = pacer.on_throttled(row, Clock::now(), &streak);
+    if (began_cooldown) {
+      ++counts.cooldowns;
+      for (const int r : streak) {
+        std::uint8_t& h = throttle_hits[static_cast<std::size_t>(r)];
+        if (r != row && h > 0) --h;
+      }
+    }
+    if (judgement.outcome == Outcome::throttled) {
+      std::uint8_t& h = throttle_hits[static_cast<std::size_t>(row)];
+      if (pacer.cooldowns_in_a_row() == 0 && h < 255) ++h;
+      // Throttling that outlasted several cool-downs is given up on, as is a row that keeps
+      // meeting it on its own.
+      give_up = pacer.throttling_persists() || h > config.probe.retries;
+    }
+  }
+  if (began_cooldown) report();
+  return give_up;
+}
+
+void CheckRun::State::requeue(int row, Clock::time_point not_before) {
+  {
+    std::lock_guard lock(mutex);
+    std::uint8_t& f = flags[static_cast<std::size_t>(row)];
+    f = static_cast<std::uint8_t>((f & ~kInFlight) | kQueued);
+    queue.push_back({row, not_before, true});
     --running;
   }
   wake.notify_all();
   report();
 }
 
-void CheckRun::State::decide(int row, Verdict verdict, bool counted) {
+void CheckRun::State::decide(int row, RowVerdict verdict, bool counted) {
   {
     std::lock_guard hold(verdict_lock);
     if (table->set_verdict_if(generation, row, verdict)) {
       std::lock_guard lock(mutex);
       ++counts.finished;
+      std::uint8_t& f = flags[static_cast<std::size_t>(row)];
+      f |= kDecided;
       if (counted) {
+        f |= kCounted;
         ++counts.checked;
-        if (verdict == Verdict::valid) ++counts.valid;
-        if (verdict == Verdict::invalid) ++counts.invalid;
-        if (verdict == Verdict::unknown) ++counts.unknown;
+        if (verdict.verdict == Verdict::valid) ++counts.valid;
+        if (verdict.verdict == Verdict::invalid) ++counts.invalid;
+        if (verdict.verdict == Verdict::unknown) ++counts.unknown;
+      } else {
+        ++counts.uncounted;
       }
     }
     pumped_wait(kVerdictHoldMs, kWaitMilliseconds);
     table->set_cell_if(generation, row, kColumnDone, gbk::kDoneMark);
   }
+  if (config.on_verdict) config.on_verdict(row, verdict);
 }
 
 void CheckRun::State::probe_row(int row) {
   const std::string url =
       share_url_of_row(table->cell(row, kColumnLink), table->cell(row, kColumnName));
-  if (table->generation() != generation || cancelled) return finish_probe();
-  const std::string page =
-      config.fetch ? config.fetch(url, cancelled) : fetch_share_page(url, cancelled);
-  if (cancelled) return finish_probe();
-  decide(row, page_is_live(page) ? Verdict::valid : Verdict::invalid, url != share_link_prefix);
-  finish_probe();
+  if (table->generation() != generation || cancelled) return finish_probe(row);
+  // Only share addresses of the service are ever requested; anything else is no live share.
+  if (!is_share_url(url)) {
+    decide(row, {Verdict::invalid, Reason::not_share_link}, false);
+    return finish_probe(row);
+  }
+  const ProbeSettings& settings = config.probe;
+  for (int retries = 0;;) {
+    const FetchResult result = fetch(url);
+    if (cancelled) return finish_probe(row);
+    const Judgement judgement = judge_fetch(result);
+    const bool give_up = note_answer(row, judgement);
+    switch (judgement.outcome) {
+      case Outcome::decided:
+        decide(row, judgement.verdict, true);
+        return finish_probe(row);
+      case Outcome::retry: {
+        if (retries >= settings.retries) break;
+        ++retries;
+        auto delay = backoff(settings, retries);
+        if (const auto asked = retry_after(result))
+          delay = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(*asked),
+                           settings.retry_after_cap);
+        if (!sleep_until(Clock::now() + delay) || !wait_for_turn()) return finish_probe(row);
+        continue;
+      }
+      case Outcome::throttled: {
+        if (give_up) break;
+        // Back in the queue, behind the fresh rows, whose answers tell whether the whole
+        // service throttles; the pacer holds every start while it cools down.
+        int hits;
+        {
+          std::lock_guard lock(mutex);
+          hits = throttle_hits[static_cast<std::size_t>(row)];
+        }
+        return requeue(row, Clock::now() + backoff(settings, std::max(hits, 1)));
+      }
+    }
+    decide(row, judgement.verdict, true);
+    return finish_probe(row);
+  }
 }
 
 CheckRun::CheckRun(std::shared_ptr<LinkTable> table, CheckRunConfig config)
@@ -211,6 +378,7 @@ void CheckRun::list_ready(std::uint64_t generation) {
     state_->generation = generation;
     state_->total = state_->table->row_count();
     state_->flags.assign(static_cast<std::size_t>(state_->total), 0);
+    state_->throttle_hits.assign(static_cast<std::size_t>(state_->total), 0);
     state_->ready = true;
   }
   state_->wake.notify_all();
@@ -221,6 +389,14 @@ bool CheckRun::start() {
     std::lock_guard lock(state_->mutex);
     if (state_->cancelled || state_->scheduler_active) return true;
     state_->fresh_open = true;
+  }
+  return start_scheduler();
+}
+
+bool CheckRun::start_scheduler() {
+  {
+    std::lock_guard lock(state_->mutex);
+    if (state_->cancelled || state_->scheduler_active) return true;
     state_->scheduler_active = true;
     state_->scheduler_ran = true;
   }
@@ -232,6 +408,55 @@ bool CheckRun::start() {
     state_->scheduler_active = false;
   }
   return started;
+}
+
+int CheckRun::recheck(const std::vector<int>& rows) {
+  State& s = *state_;
+  int queued = 0;
+  {
+    std::lock_guard hold(s.verdict_lock);
+    std::lock_guard lock(s.mutex);
+    if (!s.ready || s.cancelled) return 0;
+    for (const int row : rows) {
+      if (row < 0 || row >= s.total) continue;
+      std::uint8_t& f = s.flags[static_cast<std::size_t>(row)];
+      if (f & (kQueued | kInFlight)) continue;
+      // A row the fresh rows will still reach needs nothing.
+      if (!(f & kStarted) && s.fresh_open && row >= s.fresh_next) continue;
+      if (f & kDecided) {
+        const RowVerdict old = s.table->verdict(row);
+        if (f & kCounted) {
+          --s.counts.checked;
+          if (old.verdict == Verdict::valid) --s.counts.valid;
+          if (old.verdict == Verdict::invalid) --s.counts.invalid;
+          if (old.verdict == Verdict::unknown) --s.counts.unknown;
+        } else {
+          --s.counts.uncounted;
+        }
+        --s.counts.finished;
+        s.table->set_verdict_if(s.generation, row, {});
+      }
+      f = static_cast<std::uint8_t>((f & kStarted) | kQueued);
+      s.throttle_hits[static_cast<std::size_t>(row)] = 0;
+      s.queue.push_back({row, Clock::time_point{}, false});
+      ++queued;
+    }
+  }
+  if (queued > 0) {
+    start_scheduler();
+    state_->report();
+  }
+  return queued;
+}
+
+std::vector<int> CheckRun::unknown_rows() const {
+  std::vector<int> rows;
+  std::lock_guard lock(state_->mutex);
+  for (int row = 0; row < state_->total; ++row)
+    if ((state_->flags[static_cast<std::size_t>(row)] & kDecided) &&
+        state_->table->verdict(row).verdict == Verdict::unknown)
+      rows.push_back(row);
+  return rows;
 }
 
 void CheckRun::cancel() {

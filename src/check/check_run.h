@@ -1,7 +1,9 @@
 // The check run of one loaded list: a scheduler thread that starts probes, at most the thread
 // limit at a time and no faster than the pacer allows, and the probes that fetch each row's share
-// page and write its verdict. The run owns its threads: it can be cancelled, and it waits for
-// them, with a deadline, before it goes away.
+// page and write its verdict (see verdict_rules.h). A failure that may pass is tried again by its
+// probe, which keeps the row meanwhile; a row that meets the service's throttling goes back in the
+// queue, and the pacer pauses and slows the run. The run owns its threads: it can be cancelled,
+// and it waits for them, with a deadline, before it goes away.
 #pragma once
 
 #include <chrono>
@@ -14,6 +16,7 @@
 #include "check/pacer.h"
 #include "check/probe.h"
 #include "check/run_progress.h"
+#include "check/verdict_rules.h"
 #include "model/link_table.h"
 
 namespace quorvex {
@@ -31,13 +34,17 @@ struct CheckRunConfig {
   // How many probes may run at once; asked on every pass, so a change applies at once. Below 1
   // no probe starts (the run waits for a usable number). Absent: 10.
   std::function<int()> thread_limit;
-  // Fetches a share page; absent: fetch_share_page.
+  // How the probes fetch and retry.
+  ProbeSettings probe;
+  // Fetches a share page; absent: fetch_share_page with `probe`.
   PageFetcher fetch;
   // Makes the threads of the probes; absent: real threads.
   WorkerGroup::Spawn spawn;
   PacerSettings pacer;
-  // Told of every change (a start, a verdict, the end), on the thread that made it.
+  // Told of every change (a start, a verdict, a cool-down, the end), on the thread that made it.
   std::function<void(const RunSnapshot&)> on_progress;
+  // Told of every verdict as it lands, with its row, on the probe's thread.
+  std::function<void(int row, RowVerdict verdict)> on_verdict;
 };
 
 class CheckRun {
@@ -59,6 +66,13 @@ class CheckRun {
   // False when no thread could be had for the scheduler.
   bool start();
 
+  // Checks these rows again: a row with a verdict loses it and is queued; a row not started yet
+  // is queued; a row under way or already queued is left alone. The scheduler starts if it is
+  // not working. Returns the number of rows queued.
+  int recheck(const std::vector<int>& rows);
+  // The rows whose verdict is unknown, in list order.
+  std::vector<int> unknown_rows() const;
+
   // Stops starting probes and makes the fetches under way end early; rows without a verdict keep
   // none. Returns at once.
   void cancel();
@@ -71,6 +85,8 @@ class CheckRun {
   struct State;  // shared with the run's threads
 
  private:
+  bool start_scheduler();
+
   std::shared_ptr<State> state_;
   std::shared_ptr<WorkerGroup> probes_;
   WorkerGroup scheduler_;

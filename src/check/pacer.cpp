@@ -41,24 +41,35 @@ bool Pacer::try_take(Clock::time_point now) {
 }
 
 double Pacer::achieved_rate(Clock::time_point now) const {
+  // Starts within the last two seconds, over the time they span: a run that began a moment ago
+  // has not had two seconds to reach its rate.
   const auto window = std::chrono::seconds(2);
   int count = 0;
+  Clock::time_point oldest = now;
   for (std::size_t i = 0; i < recent_count_; ++i) {
     const auto t = recent_[(recent_next_ + recent_.size() - 1 - i) % recent_.size()];
     if (now - t > window) break;
     ++count;
+    oldest = t;
   }
-  return count / Seconds(window).count();
+  const double span =
+      std::max(Seconds(now - oldest).count(), Seconds(settings_.min_interval).count());
+  return count > 1 ? count / span : 0.0;
 }
 
-void Pacer::on_answer() { streak_.clear(); }
+void Pacer::on_answer() {
+  streak_.clear();
+  cooldowns_in_a_row_ = 0;
+}
 
-bool Pacer::on_throttled(int row, Clock::time_point now) {
+bool Pacer::on_throttled(int row, Clock::time_point now, std::vector<int>* streak_rows) {
   // Answers of requests sent before the pause began change nothing more.
   if (cooling(now)) return false;
   streak_.insert(row);
   if (static_cast<int>(streak_.size()) < std::max(1, settings_.throttle_streak)) return false;
+  if (streak_rows) streak_rows->assign(streak_.begin(), streak_.end());
   streak_.clear();
+  ++cooldowns_in_a_row_;
   cooldown_until_ = now + settings_.cooldown;
   // Half of what was really reached: a rate the run never came near would not slow it down.
   const double reached = std::min(rate(now), achieved_rate(now));

@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <set>
+#include <vector>
 
 namespace quorvex {
 
@@ -16,6 +17,9 @@ struct PacerSettings {
   double ramp_per_second = 1.0;                // starts per second regained every second
   double min_rate = 0.2;                       // starts per second it never drops below
   int throttle_streak = 3;  // throttled answers from this many rows in a row start a cool-down
+  // Cool-downs in a row, with no ordinary answer between them, after which throttling is taken to
+  // persist: rows that still meet it are given up on instead of being queued again.
+  int persist_after = 3;
 };
 
 // Not thread-safe: the run that owns it guards it. Times are passed in, so tests need no clock.
@@ -30,11 +34,17 @@ class Pacer {
   // Takes the next slot when it is due at `now`; false when it is not.
   bool try_take(Clock::time_point now);
 
-  // An answer that showed no throttling: the streak of throttled rows is broken.
+  // An answer that showed no throttling: the streak of throttled rows is broken, and so is a
+  // run of cool-downs.
   void on_answer();
   // A throttled answer (security check, off-site redirect, 429) for `row`. Returns true when it
-  // began a cool-down.
-  bool on_throttled(int row, Clock::time_point now);
+  // began a cool-down; the rows of the streak that began it then go to *streak_rows.
+  bool on_throttled(int row, Clock::time_point now, std::vector<int>* streak_rows = nullptr);
+  // Cool-downs since the last ordinary answer: 0 while the service does not throttle the run as a
+  // whole (a throttled row is then a matter of that row).
+  int cooldowns_in_a_row() const { return cooldowns_in_a_row_; }
+  // Whether throttling has outlasted persist_after cool-downs.
+  bool throttling_persists() const { return cooldowns_in_a_row_ >= settings_.persist_after; }
 
   bool cooling(Clock::time_point now) const { return now < cooldown_until_; }
   Clock::duration cooldown_left(Clock::time_point now) const;
@@ -53,6 +63,7 @@ class Pacer {
   Clock::time_point last_take_{};  // the last slot taken
   bool taken_any_ = false;
   Clock::time_point cooldown_until_{};
+  int cooldowns_in_a_row_ = 0;
   std::set<int> streak_;                         // rows throttled since the last ordinary answer
   std::array<Clock::time_point, 128> recent_{};  // the last starts, newest at recent_next_ - 1
   std::size_t recent_next_ = 0;

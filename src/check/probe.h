@@ -1,11 +1,17 @@
-// What one probe does for one row: fetch the share page with the probe's browser identity and
-// decide from its text whether the share is alive.
+// What one probe does for one row: fetch the share page with the probe's browser identity, over
+// verified TLS, following redirects only on the share host.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "net/request_object.h"
 
 namespace quorvex {
 
@@ -13,17 +19,48 @@ inline constexpr std::string_view kProbeUserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/47.0.2526.80 Safari/537.36 Core/1.47.277.400 QQBrowser/9.4.7658.400";
 
-// Fetches a share page: the page text in GBK, empty when nothing arrived. `cancel` ends a fetch
-// under way early.
+// How probes fetch and how often they try.
+struct ProbeSettings {
+  // Further tries after a passing failure (network, time-out, 5xx, 429, 403), and how often a row
+  // that meets the service's security check is queued again before it stays unknown.
+  int retries = 2;
+  // The wait before the first retry; each later one waits three times the one before (1 s, 3 s).
+  std::chrono::milliseconds retry_delay{1000};
+  // The longest wait a Retry-After header is granted.
+  std::chrono::milliseconds retry_after_cap{60000};
+  // The end of one request, redirects included; absent: 15 s for each phase of it.
+  std::optional<std::chrono::milliseconds> timeout;
+  // Certificates are checked unless this is set (for people behind intercepting proxies).
+  bool insecure = false;
+  // A PEM file of authorities to trust besides the system's.
+  std::string ca_file;
+  // "HOST:PORT:ADDRESS:PORT" entries, for a stand-in of the service (see TransportPolicy).
+  std::vector<std::string> connect_to;
+  // Real share pages are well under 1 MiB; an answer beyond this is no share page.
+  std::size_t max_page_bytes = std::size_t{8} << 20;
+};
+
+// Everything a fetch found out.
+struct FetchResult {
+  int status = 0;       // of the last answer; 0 when none arrived
+  std::string body;     // as received (the service sends UTF-8)
+  std::string headers;  // the last answer's header lines
+  RequestObject::TransferReport transfer;
+};
+
+// Fetches a share page. `cancel` ends a fetch under way early.
 using PageFetcher =
-    std::function<std::string(const std::string& url, const std::atomic<bool>& cancel)>;
+    std::function<FetchResult(const std::string& url, const std::atomic<bool>& cancel)>;
 
-// The real fetch: a GET with the probe's User-Agent through web_request, the body converted from
-// UTF-8 to GBK and cut at its first NUL byte.
-std::string fetch_share_page(const std::string& url, const std::atomic<bool>& cancel);
+// The real fetch: a GET with the probe's User-Agent through web_request, as the original sent it,
+// with the certificate checks and redirect limits above.
+FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settings,
+                             const std::atomic<bool>& cancel);
 
-// Whether a page's text belongs to a live share: it asks for the extraction code
-// ("请输入提取码") or shows an expiry time ("失效时间"), ASCII letters compared without case.
-bool page_is_live(std::string_view page);
+// The page as text in GBK: the body converted from UTF-8 and cut at its first NUL byte.
+std::string page_text(const FetchResult& result);
+
+// The wait a Retry-After header asks for (seconds, or an HTTP date); nullopt when there is none.
+std::optional<std::chrono::seconds> retry_after(const FetchResult& result);
 
 }  // namespace quorvex

@@ -22,12 +22,15 @@ struct RunSnapshot {
   int started = 0;   // rows whose probe has started, each counted once
   int finished = 0;  // rows with a verdict
   int running = 0;   // probes under way
-  // Rows counted in the summary (all but those whose address is the bare prefix), and how they
-  // came out.
+  // Rows counted in the summary (all with a share address), and how they came out; checked is
+  // valid + invalid + unknown.
   int checked = 0;
   int valid = 0;
   int invalid = 0;
   int unknown = 0;
+  int uncounted = 0;  // rows that hold no share address: "x", never fetched, counted nowhere
+  int requests = 0;   // fetches sent, retries and rows queued again included
+  int cooldowns = 0;  // pauses for the service's throttling
   std::chrono::milliseconds cooldown_left{0};
 
   bool active() const {

@@ -30,10 +30,10 @@ void LinkRow::set_cell(int column, std::string_view text) {
     end_[c] = static_cast<std::uint32_t>(static_cast<std::int64_t>(end_[c]) + delta);
 }
 
-void LinkRow::set_verdict(Verdict verdict) {
+void LinkRow::set_verdict(RowVerdict verdict) {
   verdict_ = verdict;
-  set_cell(kColumnStatus, status_glyph(verdict));
-  if (verdict == Verdict::none) set_cell(kColumnDone, {});
+  set_cell(kColumnStatus, status_glyph(verdict.verdict));
+  if (verdict.verdict == Verdict::none) set_cell(kColumnDone, {});
 }
 
 void LinkTable::clear() { replace_rows({}); }
@@ -106,7 +106,7 @@ bool LinkTable::set_cell_if(std::uint64_t generation, int row, int column, std::
   return true;
 }
 
-bool LinkTable::set_verdict_if(std::uint64_t generation, int row, Verdict verdict) {
+bool LinkTable::set_verdict_if(std::uint64_t generation, int row, RowVerdict verdict) {
   {
     std::unique_lock lock(mutex_);
     if (generation_.load(std::memory_order_acquire) != generation) return false;
@@ -118,9 +118,9 @@ bool LinkTable::set_verdict_if(std::uint64_t generation, int row, Verdict verdic
   return true;
 }
 
-Verdict LinkTable::verdict(int row) const {
+RowVerdict LinkTable::verdict(int row) const {
   std::shared_lock lock(mutex_);
-  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return Verdict::none;
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return {};
   return rows_[row].verdict();
 }
 

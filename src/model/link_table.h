@@ -34,14 +34,15 @@ class LinkRow {
   std::string_view cell(int column) const;
   void set_cell(int column, std::string_view text);
 
-  // The verdict behind the status cell; none until a probe has decided.
-  Verdict verdict() const { return verdict_; }
-  void set_verdict(Verdict verdict);
+  // The verdict behind the status cell and its reason; none until a probe has decided.
+  RowVerdict verdict() const { return verdict_; }
+  // Sets the verdict and the status cell; none also empties the done cell.
+  void set_verdict(RowVerdict verdict);
 
  private:
   std::string data_;
   std::array<std::uint32_t, kColumnCount> end_{};
-  Verdict verdict_ = Verdict::none;
+  RowVerdict verdict_;
 };
 
 class LinkTable {
@@ -61,8 +62,8 @@ class LinkTable {
   bool set_cell_if(std::uint64_t generation, int row, int column, std::string_view text);
   // Sets a row's verdict and its status cell together, while the table holds `generation`;
   // Verdict::none empties the status and done cells.
-  bool set_verdict_if(std::uint64_t generation, int row, Verdict verdict);
-  Verdict verdict(int row) const;
+  bool set_verdict_if(std::uint64_t generation, int row, RowVerdict verdict);
+  RowVerdict verdict(int row) const;
 
   // Counts clear/replace operations, so that writers of an older list can be told apart.
   std::uint64_t generation() const { return generation_.load(std::memory_order_acquire); }

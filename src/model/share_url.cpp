@@ -1,5 +1,7 @@
 #include "model/share_url.h"
 
+#include <optional>
+
 #include "base/text_ops.h"
 
 namespace quorvex {
@@ -14,6 +16,60 @@ std::string rebuild_share_url(std::string_view text) {
 
 std::string share_url_of_row(std::string_view link_cell, std::string_view name_cell) {
   return rebuild_share_url(link_cell.empty() ? name_cell : link_cell);
+}
+
+namespace {
+
+bool starts_with_nocase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+constexpr std::string_view kHttps = "https://";
+
+// The authority of an https address (between "https://" and the first "/", "?" or "#"), or
+// nullopt when the address is no https address.
+std::optional<std::string_view> https_authority(std::string_view url) {
+  if (!starts_with_nocase(url, kHttps)) return std::nullopt;
+  const std::string_view rest = url.substr(kHttps.size());
+  return rest.substr(0, rest.find_first_of("/?#"));
+}
+
+}  // namespace
+
+bool is_share_host_url(std::string_view url) {
+  const std::optional<std::string_view> authority = https_authority(url);
+  // An exact host: a user name ("pan@other"), a port, or a longer name ("pan.baidu.com.other")
+  // all make another authority.
+  return authority && authority->size() == kShareHost.size() &&
+         starts_with_nocase(*authority, kShareHost);
+}
+
+std::string_view url_path(std::string_view url) {
+  const std::optional<std::string_view> authority = https_authority(url);
+  std::string_view rest;
+  if (authority) {
+    rest = url.substr(kHttps.size() + authority->size());
+  } else {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos) return {};
+    rest = url.substr(scheme + 3);
+    const std::size_t slash = rest.find_first_of("/?#");
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
+  }
+  if (rest.empty() || rest.front() != '/') return {};
+  return rest.substr(0, rest.find_first_of("?#"));
+}
+
+bool is_share_url(std::string_view url) {
+  if (!is_share_host_url(url)) return false;
+  const std::string_view path = url_path(url);
+  return path.rfind("/s/", 0) == 0 || path.rfind("/share/", 0) == 0;
 }
 
 }  // namespace quorvex

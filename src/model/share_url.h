@@ -17,4 +17,15 @@ std::string rebuild_share_url(std::string_view text);
 // The address of a row: rebuilt from its link cell, or from its name cell when that is empty.
 std::string share_url_of_row(std::string_view link_cell, std::string_view name_cell);
 
+// The share service's host; nothing else is ever requested.
+inline constexpr std::string_view kShareHost = "pan.baidu.com";
+
+// Whether url is "https://pan.baidu.com" followed by nothing or by "/", "?" or "#" and the rest:
+// no other scheme, no user name or password, no port, no other host (letter case aside).
+bool is_share_host_url(std::string_view url);
+// Whether url is a share address: on the share host (as above) with a path under /s/ or /share/.
+bool is_share_url(std::string_view url);
+// The path of an address (from the first "/" after the host up to "?" or "#"); "" when none.
+std::string_view url_path(std::string_view url);
+
 }  // namespace quorvex

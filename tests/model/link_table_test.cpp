@@ -2,19 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "model/share_url.h"
+#include "support/cells.h"
 #include "support/gbk.h"
 
 namespace quorvex {
 namespace {
 
+using test::cells;
 using test::G;
-
-std::vector<std::string> cells(const LinkRow& row) {
-  std::vector<std::string> out;
-  for (int c = 0; c < kColumnCount; ++c) out.emplace_back(row.cell(c));
-  return out;
-}
 
 TEST(LinkRow, SetCellKeepsOtherCells) {
   LinkRow row("n", "l", "c");
@@ -29,23 +27,24 @@ TEST(LinkRow, SetCellKeepsOtherCells) {
 TEST(LinkTable, VerdictsLandOnlyInTheirGeneration) {
   LinkTable table;
   const std::uint64_t first = table.replace_rows({LinkRow("a", "l", ""), LinkRow("b", "l", "")});
-  EXPECT_TRUE(table.set_verdict_if(first, 1, Verdict::valid));
+  EXPECT_TRUE(table.set_verdict_if(first, 1, {Verdict::valid, Reason::public_share}));
   EXPECT_EQ(table.cell(1, kColumnStatus), G("√"));
-  EXPECT_EQ(table.verdict(1), Verdict::valid);
-  EXPECT_TRUE(table.set_verdict_if(first, 0, Verdict::invalid));
+  EXPECT_EQ(table.verdict(1), (RowVerdict{Verdict::valid, Reason::public_share}));
+  EXPECT_TRUE(table.set_verdict_if(first, 0, {Verdict::invalid, Reason::deleted}));
   EXPECT_EQ(table.cell(0, kColumnStatus), "x");
-  EXPECT_FALSE(table.set_verdict_if(first, 5, Verdict::valid));  // no such row
+  EXPECT_FALSE(table.set_verdict_if(first, 5, {Verdict::valid, Reason::need_code}));  // no such row
   // Once the list has been replaced, a writer of the old one changes nothing.
   const std::uint64_t second = table.replace_rows({LinkRow("c", "l", "")});
   EXPECT_NE(first, second);
-  EXPECT_FALSE(table.set_verdict_if(first, 0, Verdict::valid));
+  EXPECT_FALSE(table.set_verdict_if(first, 0, {Verdict::valid, Reason::need_code}));
   EXPECT_FALSE(table.set_cell_if(first, 0, kColumnDone, "x"));
-  EXPECT_EQ(table.verdict(0), Verdict::none);
+  EXPECT_EQ(table.verdict(0), RowVerdict{});
   EXPECT_EQ(table.cell(0, kColumnStatus), "");
   // Clearing a verdict empties the status and done cells.
-  table.set_verdict_if(second, 0, Verdict::invalid);
+  table.set_verdict_if(second, 0, {Verdict::unknown, Reason::timeout});
+  EXPECT_EQ(table.cell(0, kColumnStatus), "?");
   table.set_cell_if(second, 0, kColumnDone, G("完成"));
-  table.set_verdict_if(second, 0, Verdict::none);
+  table.set_verdict_if(second, 0, {});
   std::vector<std::string> seen;
   table.for_each_row([&](int, const LinkRow& row) { seen = cells(row); });
   EXPECT_EQ(seen, (std::vector<std::string>{"c", "l", "", "", ""}));
@@ -56,7 +55,7 @@ TEST(LinkTable, ChangesAreReportedOncePerRow) {
   const std::uint64_t g = table.replace_rows({LinkRow("a", "", ""), LinkRow("b", "", "")});
   EXPECT_TRUE(table.take_changes().reset);
   table.set_cell(1, kColumnStatus, "x");
-  table.set_verdict_if(g, 1, Verdict::valid);
+  table.set_verdict_if(g, 1, {Verdict::valid, Reason::need_code});
   table.set_cell(0, kColumnDone, "y");
   const LinkTable::Changes changes = table.take_changes();
   EXPECT_FALSE(changes.reset);
@@ -72,6 +71,24 @@ TEST(ShareUrl, RebuiltAfterTheLastPan) {
   EXPECT_EQ(share_url_of_row("", "no link"), "https://pan");
   // A "pan" that ends the text does not count.
   EXPECT_EQ(rebuild_share_url("x.pan.y/pan"), "https://pan.y/pan");
+}
+
+TEST(Reasons, EachHasItsOwnCodeAndLabel) {
+  std::set<std::string_view> codes, labels;
+  for (const Reason r : all_reasons()) {
+    EXPECT_FALSE(reason_code(r).empty());
+    EXPECT_FALSE(reason_label(r).empty());
+    for (const char c : reason_code(r))
+      EXPECT_TRUE((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_');
+    codes.insert(reason_code(r));
+    labels.insert(reason_label(r));
+  }
+  EXPECT_EQ(codes.size(), all_reasons().size());
+  EXPECT_EQ(labels.size(), all_reasons().size());
+  EXPECT_EQ(reason_code(Reason::public_share), "public");
+  EXPECT_EQ(reason_label(Reason::need_code), "需提取码");
+  EXPECT_EQ(reason_code(Reason::none), "");
+  EXPECT_EQ(verdict_code(Verdict::unknown), "unknown");
 }
 
 }  // namespace

@@ -2,18 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cells.h"
 #include "support/gbk.h"
 
 namespace quorvex {
 namespace {
 
+using test::cells;
 using test::G;
-
-std::vector<std::string> cells(const LinkRow& row) {
-  std::vector<std::string> out;
-  for (int c = 0; c < kColumnCount; ++c) out.emplace_back(row.cell(c));
-  return out;
-}
 
 TEST(LinkRowFromLine, TypesetLine) {
   const LinkRow row = link_row_from_line(G("标题  链接：https://pan.baidu.com/s/1abc  密码：x1y2"));

@@ -1,0 +1,17 @@
+// The five cells of a row as texts, for comparing whole rows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/link_table.h"
+
+namespace quorvex::test {
+
+inline std::vector<std::string> cells(const LinkRow& row) {
+  std::vector<std::string> out;
+  for (int c = 0; c < kColumnCount; ++c) out.emplace_back(row.cell(c));
+  return out;
+}
+
+}  // namespace quorvex::test

@@ -1,0 +1,160 @@
+#include "share_service.h"
+
+#include <algorithm>
+
+namespace quorvex::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string page(std::string_view title, std::string_view body) {
+  return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + std::string(title) +
+         "</title></head><body>" + std::string(body) + "</body></html>";
+}
+
+// What today's pages say, by state.
+const std::map<std::string, std::string, std::less<>>& pages() {
+  static const std::map<std::string, std::string, std::less<>> kPages = {
+      {"needcode",
+       page("百度网盘-请输入提取码", "<div class=\"verify-form\">请输入提取码：</div>")},
+      {"public",
+       page("百度网盘 - 分享文件", "<div class=\"share-valid-check\">过期时间：永久有效</div>")},
+      {"old", page("百度网盘 - 分享文件", "<div>失效时间：2030-01-01</div>")},
+      {"deleted",
+       page("百度网盘-链接不存在", "啊哦，你来晚了，分享的文件已经被删除了，下次要早点哟。")},
+      {"cancelled",
+       page("百度网盘-链接不存在", "啊哦，你来晚了，分享的文件已经被取消了，下次要早点哟。")},
+      // An expired share still shows when it expired.
+      {"expired",
+       page("百度网盘-链接不存在", "啊哦，来晚了，该分享文件已过期<br>失效时间：2020-01-01")},
+      {"blocked", page("百度网盘-链接不存在",
+                       "此链接分享内容可能因为涉及侵权、色情、反动、低俗等信息，无法访问！")},
+      {"frozen", page("百度网盘", "该链接已被冻结，无法访问")},
+      {"gone", page("百度网盘", "很抱歉，您要访问的页面不存在！")},
+      {"overused", page("百度网盘", "由于访问次数过多，该分享链接已失效")},
+      {"temporary", page("百度网盘", "此链接分享内容暂时不可访问")},
+      {"nomarker", page("百度网盘", "<div>欢迎使用百度网盘</div>")},
+  };
+  return kPages;
+}
+
+ScriptedResponse ok(std::string body) {
+  ScriptedResponse r;
+  r.headers = {{"Content-Type", "text/html; charset=utf-8"}};
+  r.body = std::move(body);
+  return r;
+}
+
+ScriptedResponse redirect(std::string location) {
+  ScriptedResponse r;
+  r.status = 302;
+  r.headers = {{"Location", std::move(location)}};
+  return r;
+}
+
+ScriptedResponse status(int code, std::vector<std::pair<std::string, std::string>> headers = {}) {
+  ScriptedResponse r;
+  r.status = code;
+  r.headers = std::move(headers);
+  r.body = page("error", "error " + std::to_string(code));
+  return r;
+}
+
+std::string path_of(const std::string& target) { return target.substr(0, target.find('?')); }
+
+}  // namespace
+
+const std::string& ShareService::security_check_page() {
+  static const std::string kPage = page("百度安全验证",
+                                        "<div class=\"timeout-title\">网络不给力，请稍后重试</div>"
+                                        "<div>安全验证</div><a>返回首页</a><a>问题反馈</a>");
+  return kPage;
+}
+
+ShareService::ShareService(Throttle throttle, ServerCert cert)
+    : throttle_(throttle),
+      server_([this](const RecordedRequest& request) { return answer(request); }, cert) {}
+
+std::string ShareService::link(std::string_view id) {
+  return "https://pan.baidu.com/s/1" + std::string(id);
+}
+
+int ShareService::requests_for(std::string_view id) const {
+  int count = 0;
+  for (const RecordedRequest& r : server_.requests())
+    if (path_of(r.target) == "/s/1" + std::string(id)) ++count;
+  return count;
+}
+
+int ShareService::throttled_answers() const {
+  std::lock_guard lock(mutex_);
+  return throttled_answers_;
+}
+
+bool ShareService::throttled_now() {
+  if (throttle_.per_second <= 0) return false;
+  const auto now = Clock::now();
+  recent_.push_back(now);
+  std::erase_if(recent_, [&](Clock::time_point t) { return now - t > std::chrono::seconds(1); });
+  if (static_cast<int>(recent_.size()) > throttle_.per_second)
+    penalty_until_ = std::max(penalty_until_, now + throttle_.penalty);
+  return now < penalty_until_;
+}
+
+ScriptedResponse ShareService::answer(const RecordedRequest& request) {
+  const std::string path = path_of(request.target);
+  int seen;
+  {
+    std::lock_guard lock(mutex_);
+    if (throttled_now()) {
+      ++throttled_answers_;
+      return ok(security_check_page());
+    }
+    seen = ++seen_[path];
+  }
+  if (path == "/share/init") return ok(pages().at("needcode"));
+  if (path.rfind("/error/404", 0) == 0) return status(404);
+  if (path.rfind("/s/1", 0) != 0) return status(404);
+  const std::string id = path.substr(4);
+  const std::string state = id.substr(0, id.find('-'));
+
+  // A share that needs its code sends the browser on to the page that asks for it.
+  if (state == "need") return redirect("/share/init?surl=" + id);
+  if (const auto it = pages().find(state); it != pages().end()) return ok(it->second);
+  if (state == "empty") return ok("");
+  if (state == "notfound") return redirect("https://pan.baidu.com/error/404.html");
+  if (state == "flaky") return seen == 1 ? status(503) : ok(pages().at("public"));
+  if (state == "down") return status(503);
+  if (state == "broken") return status(500);
+  if (state == "forbidden") return status(403);
+  if (state == "busy")
+    return seen == 1 ? status(429, {{"Retry-After", "1"}}) : ok(pages().at("public"));
+  if (state == "captcha") return ok(security_check_page());
+  if (state == "offsite") return redirect("https://wappass.baidu.com/static/captcha/tuxing.html");
+  if (state == "plainhttp") return redirect("http://pan.baidu.com/s/1public");
+  if (state == "loop") return redirect(path);
+  if (state == "slow" || state == "lag") {
+    ScriptedResponse r = ok(pages().at("public"));
+    r.delay_ms = state == "slow" ? 1500 : 300;
+    return r;
+  }
+  if (state == "silent") {
+    ScriptedResponse r;
+    r.never_answer = true;
+    return r;
+  }
+  if (state == "reset") {
+    ScriptedResponse r;
+    r.reset = true;
+    return r;
+  }
+  if (state == "huge") {
+    ScriptedResponse r = ok(std::string(1 << 20, 'x'));
+    r.repeat_body = 40;
+    return r;
+  }
+  return status(404);
+}
+
+}  // namespace quorvex::test
