@@ -40,9 +40,11 @@ int main(int argc, char** argv) {
   QTemporaryDir home;
   MainWindow w(WindowPlaces{home.path(), home.path()}, DesktopActions{});
   w.show();
-  std::string text =
-      "\xD7\xCA\xD4\xB4 https://pan.baidu.com/s/1abcDEF \xC3\xDC\xC2\xEB\xA3\xBA"
-      "ab12\r\n";
+  std::string text;
+  for (int i = 0; i < 12; ++i)
+    text += "\xD7\xCA\xD4\xB4" + std::to_string(i + 1) + " https://pan.baidu.com/s/1abcDEF" +
+            std::to_string(i) + " \xC3\xDC\xC2\xEB\xA3\xBA" + "ab" + std::to_string(10 + i) +
+            "\r\n";
   if (argc > 2) {
     const InputFile file = read_input_file(argv[2]);
     if (file.status == InputFile::Status::ok) text = file.text;
@@ -50,11 +52,15 @@ int main(int argc, char** argv) {
   w.session()->set_source_text(text);
   w.reset_run_state();
   settle(w);
-  // A few verdicts, so the status columns show what a finished run looks like.
+  // A few verdicts of every kind, so the status columns show what a finished run looks like.
   auto& table = *w.session()->table();
+  const RowVerdict kinds[] = {{Verdict::valid, Reason::need_code},
+                              {Verdict::valid, Reason::public_share},
+                              {Verdict::invalid, Reason::deleted},
+                              {Verdict::unknown, Reason::timeout}};
   for (int r = 0; r < table.row_count() && r < 12; ++r) {
-    table.set_cell(r, 3, r % 3 ? std::string(gbk::kValidMark) : std::string("x"));
-    table.set_cell(r, 4, gbk::kDoneMark);
+    table.set_verdict_if(table.generation(), r, kinds[r % 4]);
+    table.set_cell(r, kColumnDone, gbk::kDoneMark);
   }
   settle(w);
   w.grab().save(out + "/window.png");

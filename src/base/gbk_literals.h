@@ -40,7 +40,9 @@ inline constexpr std::string_view kSummaryChecked =
 inline constexpr std::string_view kSummaryValid =
     "\xCC\xF5\xCD\xF8\xD6\xB7\x0D\x0A\xD3\xD0\xD0\xA7\xCD\xF8\xD6\xB7\x3A";  // 条网址\r\n有效网址:
 inline constexpr std::string_view kSummaryInvalid =
-    "\x0D\x0A\xCA\xA7\xD0\xA7\xCD\xF8\xD6\xB7\x3A";                          // \r\n失效网址:
+    "\x0D\x0A\xCA\xA7\xD0\xA7\xCD\xF8\xD6\xB7\x3A";  // \r\n失效网址:
+inline constexpr std::string_view kSummaryUnknown =
+    "\x0D\x0A\xCE\xB4\xC8\xB7\xB6\xA8\xCD\xF8\xD6\xB7\x3A";                  // \r\n未确定网址:
 inline constexpr std::string_view kSummaryCaption = "\xCA\xFD\xBE\xDD\x3A";  // 数据:
 inline constexpr std::string_view kExportName = "\xD3\xD0\xD0\xA7\xC1\xB4\xBD\xD3";  // 有效链接
 inline constexpr std::string_view kExportLink = "\xC1\xB4\xBD\xD3\xA3\xBA";          // 链接：
@@ -58,6 +60,10 @@ inline constexpr std::string_view kTrue = "\xD5\xE6";                           
 inline constexpr std::string_view kFalse = "\xBC\xD9";                               // 假
 inline constexpr std::string_view kThemeCaption = "\xD6\xF7\xCC\xE2\x3A";            // 主题:
 inline constexpr std::string_view kFullWidthBlank = "\xA1\xA1";                      // 　
+
+inline constexpr std::string_view kWaiting =
+    "\x20\x20\xB5\xC8\xB4\xFD\x20";                           //   等待 (two blanks before)
+inline constexpr std::string_view kSeconds = "\x20\xC3\xEB";  //  秒
 
 // Keywords with the two blanks that typesetting puts before them.
 inline constexpr std::string_view kSpacedLianJie = "  \xC1\xB4\xBD\xD3";          //   链接

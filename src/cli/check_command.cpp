@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <optional>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include "cli/command.h"
 #include "session/session.h"
 #include "shell/export.h"
+#include "shell/probe_environment.h"
 #include "shell/settings.h"
 #include "text/typeset.h"
 
@@ -18,6 +20,10 @@ namespace quorvex::cli {
 namespace {
 
 constexpr int kDefaultThreads = 10;
+
+std::chrono::milliseconds to_ms(double seconds) {
+  return std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000)));
+}
 
 class CheckCommand final : public Command {
  public:
@@ -28,7 +34,16 @@ class CheckCommand final : public Command {
     app.footer(
         "Loads the rows and checks every link with the window's scheduler and probes, showing\n"
         "the progress on standard error. Then prints the rows with their verdicts\n"
-        "(x invalid, \xE2\x88\x9A valid) and the three summary lines.");
+        "(\xE2\x88\x9A valid, x invalid, ? unknown) and the summary lines.\n"
+        "\n"
+        "A row is unknown when the service could not tell: no answer, a time-out, a rejected\n"
+        "certificate, a server error, or a security check that outlasted the retries.\n"
+        "Passing failures are tried again; when the service throttles, the run pauses for the\n"
+        "cool-down and goes on more slowly.\n"
+        "\n"
+        "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
+        "unknown, 1 a file or output error, 2 wrong usage.\n"
+        "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.");
     app.add_flag("--typeset", typeset_, "typeset the text first");
     app.add_option("--threads", threads_,
                    "links checked at the same time (default: the window's saved thread count, "
@@ -36,19 +51,50 @@ class CheckCommand final : public Command {
         ->check(positive_whole_number())
         ->type_name("N");
     app.add_flag("--json", json_,
-                 "one JSON object per row (name, link, code, status, done); the summary lines "
-                 "then go to standard error");
+                 "one JSON object per row (name, link, code, status, verdict, reason, done); "
+                 "the summary lines then go to standard error");
     app.add_option("--export", export_dir_, "also write the export file of valid links into DIR")
         ->type_name("DIR");
+    app.add_option("--retries", retries_, "further tries after a passing failure (default 2)")
+        ->check(whole_number())
+        ->type_name("N");
+    app.add_option("--timeout", timeout_,
+                   "the longest one request may take, redirects included (default: 15 s for "
+                   "each phase)")
+        ->check(positive_seconds())
+        ->type_name("SECONDS");
+    app.add_option("--cooldown", cooldown_,
+                   "the pause when the service throttles this client (default 60)")
+        ->check(seconds())
+        ->type_name("SECONDS");
+    app.add_option("--ca-file", ca_file_, "a PEM file of authorities to trust besides the system's")
+        ->type_name("FILE");
+    app.add_flag("--insecure", insecure_,
+                 "do not check the service's certificate (behind an intercepting proxy)");
     declare_input(app, input_);
   }
 
   int run(const Io& io) override {
+    CheckRunConfig runs;
+    runs.probe = probe_settings_from_environment();
+    if (ca_file_) runs.probe.ca_file = *ca_file_;
+    if (!runs.probe.ca_file.empty() && !insecure_) {
+      if (const auto problem = ca_file_problem(runs.probe.ca_file)) {
+        std::fprintf(io.err, "quorvex-cli check: cannot use the CA file %s: %s\n",
+                     runs.probe.ca_file.c_str(), problem->c_str());
+        return kExitIoError;
+      }
+    }
+    runs.probe.insecure = insecure_;
+    if (retries_) runs.probe.retries = *retries_;
+    if (timeout_) runs.probe.timeout = to_ms(*timeout_);
+    if (cooldown_) runs.pacer.cooldown = to_ms(*cooldown_);
+
     std::string text;
     if (!read_source(input_, io, text)) return kExitIoError;
     if (typeset_) text = typeset_share_text(text);
 
-    Session session;
+    Session session(runs);
     session.set_thread_limit(thread_limit(io));
     session.set_source_text(std::move(text));
     session.reset_run_state();
@@ -57,9 +103,10 @@ class CheckCommand final : public Command {
     show_progress(session, io.err);
 
     const LinkTable& table = *session.table();
-    const bool ok = json_ ? write_rows_json(io.out, table) : write_rows_table(io.out, table, false);
+    const bool ok =
+        json_ ? write_rows_json(io.out, table, true) : write_rows_table(io.out, table, false);
     const RunSnapshot run = session.run()->snapshot();
-    std::string summary = gbk_to_utf8(summary_text(run.checked, run.valid)) + "\n";
+    std::string summary = gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown)) + "\n";
     for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
     std::fputs(summary.c_str(), json_ ? io.err : io.out);
     const int rc = finish_output(io.out, io.err, ok);
@@ -75,6 +122,8 @@ class CheckCommand final : public Command {
       }
       std::fprintf(io.err, "exported the valid links to %s\n", exported.path.c_str());
     }
+    if (run.unknown > 0) return kExitSomeUnknown;
+    if (run.invalid > 0 || run.uncounted > 0) return kExitSomeInvalid;
     return kExitOk;
   }
 
@@ -93,19 +142,26 @@ class CheckCommand final : public Command {
   }
 
   // Waits for the run, showing how far it has come: one redrawn line on a terminal, a line per
-  // tenth otherwise.
+  // tenth otherwise, and a line whenever the service makes the run wait.
   static void show_progress(Session& session, std::FILE* err) {
     const bool live = ::isatty(::fileno(err)) != 0;
     int last_reported = -1;
+    int cooldowns_told = 0;
     for (;;) {
       const RunSnapshot run = session.run()->snapshot();
       const bool done = !run.active();
       const int percent =
           run.total > 0 ? static_cast<int>(static_cast<double>(run.finished) / run.total * 100)
                         : 100;
+      if (run.cooldowns > cooldowns_told && run.state == RunState::cooling_down) {
+        cooldowns_told = run.cooldowns;
+        std::fprintf(err, "%sthe share service is throttling this client: waiting %lld s\n",
+                     live ? "\r" : "",
+                     static_cast<long long>((run.cooldown_left.count() + 999) / 1000));
+      }
       if (live) {
-        std::fprintf(err, "\rchecked %d of %d rows (%d%%), %d valid   ", run.finished, run.total,
-                     percent, run.valid);
+        std::fprintf(err, "\rchecked %d of %d rows (%d%%), %d valid, %d unknown   ", run.finished,
+                     run.total, percent, run.valid, run.unknown);
       } else if (percent / 10 != last_reported / 10 || (done && percent != last_reported)) {
         std::fprintf(err, "checked %d of %d rows (%d%%)\n", run.finished, run.total, percent);
         last_reported = percent;
@@ -119,7 +175,12 @@ class CheckCommand final : public Command {
 
   bool typeset_ = false;
   bool json_ = false;
+  bool insecure_ = false;
   std::optional<int> threads_;
+  std::optional<int> retries_;
+  std::optional<double> timeout_;
+  std::optional<double> cooldown_;
+  std::optional<std::string> ca_file_;
   std::optional<std::string> export_dir_;
   std::string input_ = "-";
 };

@@ -64,7 +64,7 @@ bool write_text(std::FILE* out, std::FILE* err, std::string_view bytes) {
   return finish_output(out, err, ok) == 0;
 }
 
-bool write_rows_json(std::FILE* out, const LinkTable& table) {
+bool write_rows_json(std::FILE* out, const LinkTable& table, bool verdicts) {
   static constexpr std::array<const char*, kColumnCount> kKeys = {"name", "link", "code", "status",
                                                                   "done"};
   bool ok = true;
@@ -73,6 +73,23 @@ bool write_rows_json(std::FILE* out, const LinkTable& table) {
     buffer.push_back('{');
     for (int c = 0; c < kColumnCount; ++c) {
       if (c) buffer.push_back(',');
+      if (verdicts && c == kColumnDone) {
+        // The verdict and its reason stand next to the status glyph; null while undecided.
+        const RowVerdict v = row.verdict();
+        buffer.append("\"verdict\":");
+        if (v.verdict == Verdict::none) {
+          buffer.append("null");
+        } else {
+          append_json_string(buffer, verdict_code(v.verdict));
+        }
+        buffer.append(",\"reason\":");
+        if (v.reason == Reason::none) {
+          buffer.append("null");
+        } else {
+          append_json_string(buffer, reason_code(v.reason));
+        }
+        buffer.push_back(',');
+      }
       buffer.push_back('"');
       buffer.append(kKeys[c]);
       buffer.append("\":");

@@ -44,17 +44,35 @@ bool read_source(const std::string& path, const Io& io, std::string& text) {
   return false;
 }
 
-CLI::Validator positive_whole_number() {
+namespace {
+
+// A validator that takes the whole value as a number of type T, at least `least`.
+template <class T>
+CLI::Validator number_from(T least, std::string what, std::string name) {
   return CLI::Validator(
-      [](std::string& value) -> std::string {
-        int number = 0;
+      [least, what](std::string& value) -> std::string {
+        T number{};
         const char* end = value.data() + value.size();
         const auto [rest, error] = std::from_chars(value.data(), end, number);
-        if (error != std::errc() || rest != end || number < 1)
-          return "needs a whole number above 0, not '" + value + "'";
+        if (error != std::errc() || rest != end || value.empty() || !(number >= least))
+          return "needs " + what + ", not '" + value + "'";
         return {};
       },
-      "N");
+      std::move(name));
 }
+
+}  // namespace
+
+CLI::Validator positive_whole_number() {
+  return number_from<int>(1, "a whole number above 0", "N");
+}
+
+CLI::Validator whole_number() { return number_from<int>(0, "a whole number from 0", "N"); }
+
+CLI::Validator positive_seconds() {
+  return number_from<double>(0.001, "a number of seconds above 0", "SECONDS");
+}
+
+CLI::Validator seconds() { return number_from<double>(0, "a number of seconds from 0", "SECONDS"); }
 
 }  // namespace quorvex::cli

@@ -20,9 +20,11 @@ struct Io {
 
 // Exit codes shared by every command.
 enum ExitCode : int {
-  kExitOk = 0,
-  kExitIoError = 1,  // a file that cannot be read, output that cannot be written
-  kExitUsage = 2,    // words the command does not take
+  kExitOk = 0,           // for check: every row valid
+  kExitIoError = 1,      // a file that cannot be read, output that cannot be written
+  kExitUsage = 2,        // words the command does not take
+  kExitSomeInvalid = 3,  // check: some rows invalid, none unknown
+  kExitSomeUnknown = 4,  // check: some rows could not be decided
 };
 
 class Command {
@@ -47,7 +49,11 @@ std::unique_ptr<Command> make_check_command();
 void declare_input(CLI::App& app, std::string& path);
 // Reads the input as a dropped file is read; says why and returns false when it cannot.
 bool read_source(const std::string& path, const Io& io, std::string& text);
-// A validator for whole numbers above 0, with a message people can read.
+// Validators with messages people can read: whole numbers above 0 or from 0, and seconds (a
+// number, fractions allowed) above 0 or from 0.
 CLI::Validator positive_whole_number();
+CLI::Validator whole_number();
+CLI::Validator positive_seconds();
+CLI::Validator seconds();
 
 }  // namespace quorvex::cli

@@ -28,6 +28,8 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   const std::shared_ptr<LinkTable>& table() const { return table_; }
+  // What every run of this session is made with.
+  const CheckRunConfig& run_template() const { return run_template_; }
 
   // The source text is replaced as a whole; a running load keeps the text it started with.
   std::shared_ptr<const std::string> source_text() const;

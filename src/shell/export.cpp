@@ -13,10 +13,12 @@
 
 namespace quorvex {
 
-std::string summary_text(long long checked, long long valid) {
+std::string summary_text(long long valid, long long invalid, long long unknown) {
   std::string text(gbk::kSummaryChecked);
-  text.append(std::to_string(checked)).append(gbk::kSummaryValid).append(std::to_string(valid));
-  text.append(gbk::kSummaryInvalid).append(std::to_string(checked - valid));
+  text.append(std::to_string(valid + invalid + unknown));
+  text.append(gbk::kSummaryValid).append(std::to_string(valid));
+  text.append(gbk::kSummaryInvalid).append(std::to_string(invalid));
+  if (unknown > 0) text.append(gbk::kSummaryUnknown).append(std::to_string(unknown));
   return text;
 }
 

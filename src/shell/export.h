@@ -10,8 +10,9 @@
 
 namespace quorvex {
 
-// "共计检测:C条网址\r\n有效网址:V\r\n失效网址:C-V" (GBK).
-std::string summary_text(long long checked, long long valid);
+// "共计检测:N条网址\r\n有效网址:V\r\n失效网址:X" (GBK), and "\r\n未确定网址:U" after it when
+// U > 0; N = V + X + U.
+std::string summary_text(long long valid, long long invalid, long long unknown);
 
 // Date and time as "Y年M月D日" and, shortened as the clock allows, "h时m分s秒".
 std::string date_time_text(const std::tm& t);

@@ -1,5 +1,8 @@
 #include "window/link_list_model.h"
 
+#include <QColor>
+#include <QFont>
+
 #include "window/gbk_qstring.h"
 
 namespace quorvex {
@@ -15,9 +18,68 @@ int LinkListModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : kColumnCount;
 }
 
+namespace {
+
+// Green, red and amber: dark shades on light lists, light ones on dark lists.
+QColor verdict_colour(Verdict verdict, bool dark_background) {
+  switch (verdict) {
+    case Verdict::valid:
+      return dark_background ? QColor(0x7e, 0xe2, 0xa0) : QColor(0x1a, 0x7f, 0x37);
+    case Verdict::invalid:
+      return dark_background ? QColor(0xff, 0x8a, 0x80) : QColor(0xc6, 0x28, 0x28);
+    case Verdict::unknown:
+      return dark_background ? QColor(0xff, 0xc4, 0x6b) : QColor(0xa3, 0x52, 0x00);
+    case Verdict::none:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
 QVariant LinkListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
-  return from_gbk(table_->cell(index.row(), index.column()));
+  if (!index.isValid()) return {};
+  const bool status = index.column() == kColumnStatus;
+  switch (role) {
+    case Qt::DisplayRole:
+      return from_gbk(table_->cell(index.row(), index.column()));
+    case Qt::ToolTipRole:
+      if (status) {
+        const Reason reason = table_->verdict(index.row()).reason;
+        return reason == Reason::none
+                   ? QVariant()
+                   : QString::fromUtf8(reason_label(reason).data(),
+                                       static_cast<qsizetype>(reason_label(reason).size()));
+      }
+      return from_gbk(table_->cell(index.row(), index.column()));
+    case Qt::ForegroundRole:
+      if (status) {
+        const QColor colour =
+            verdict_colour(table_->verdict(index.row()).verdict, dark_background_);
+        if (colour.isValid()) return colour;
+      }
+      return {};
+    case Qt::FontRole:
+      if (status && table_->verdict(index.row()).verdict != Verdict::none) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+      }
+      return {};
+    case Qt::TextAlignmentRole:
+      if (status) return static_cast<int>(Qt::AlignCenter);
+      return {};
+    default:
+      return {};
+  }
+}
+
+void LinkListModel::set_dark_background(bool dark) {
+  if (dark == dark_background_) return;
+  dark_background_ = dark;
+  if (rows_ > 0)
+    emit dataChanged(index(0, kColumnStatus), index(rows_ - 1, kColumnStatus),
+                     {Qt::ForegroundRole});
 }
 
 QVariant LinkListModel::headerData(int section, Qt::Orientation orientation, int role) const {

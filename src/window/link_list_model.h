@@ -1,6 +1,7 @@
 // Shows the core's link table in the list view. Workers change the table freely; the model looks
 // for changes on a timer and tells the view in batches (a reset after a load, spans of changed
-// rows after verdicts), never once per cell.
+// rows after verdicts), never once per cell. The status cell is coloured by its verdict and says
+// the reason in its tooltip.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -24,9 +25,13 @@ class LinkListModel : public QAbstractTableModel {
   // Brings the view up to date with the table; called on the window's refresh tick.
   void refresh();
 
+  // The verdict colours follow the list's background, so they stay readable in every theme.
+  void set_dark_background(bool dark);
+
  private:
   std::shared_ptr<LinkTable> table_;
   int rows_ = 0;
+  bool dark_background_ = false;
 };
 
 }  // namespace quorvex

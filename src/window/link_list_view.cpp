@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
 
 namespace quorvex {
 
@@ -26,7 +27,8 @@ LinkListView::LinkListView(QWidget* parent) : QTreeView(parent) {
   setRootIsDecorated(false);
   setItemsExpandable(false);
   setUniformRowHeights(true);
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setContextMenuPolicy(Qt::CustomContextMenu);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setAcceptDrops(true);
@@ -42,6 +44,14 @@ int LinkListView::first_selected_row() const {
   for (const QModelIndex& index : selectionModel()->selectedIndexes())
     if (first < 0 || index.row() < first) first = index.row();
   return first;
+}
+
+std::vector<int> LinkListView::selected_rows() const {
+  std::vector<int> rows;
+  if (!selectionModel()) return rows;
+  for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  return rows;
 }
 
 void LinkListView::dragEnterEvent(QDragEnterEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <QTreeView>
+#include <vector>
 
 namespace quorvex {
 
@@ -14,6 +15,8 @@ class LinkListView : public QTreeView {
   explicit LinkListView(QWidget* parent = nullptr);
   // The first selected row, or -1.
   int first_selected_row() const;
+  // Every selected row, ascending.
+  std::vector<int> selected_rows() const;
 
  signals:
   void files_dropped(const QStringList& paths);

@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
 #include "shell/export.h"
+#include "shell/probe_environment.h"
 #include "shell/row_link.h"
 #include "shell/settings.h"
 #include "text/file_input.h"
@@ -89,11 +91,18 @@ DesktopActions DesktopActions::standard() {
           [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }};
 }
 
-MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, QWidget* parent)
+CheckRunConfig MainWindow::default_runs() {
+  CheckRunConfig runs;
+  runs.probe = probe_settings_from_environment();
+  return runs;
+}
+
+MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, CheckRunConfig runs,
+                       QWidget* parent)
     : QWidget(parent),
       places_(std::move(places)),
       desktop_(std::move(desktop)),
-      session_(std::make_shared<Session>()) {
+      session_(std::make_shared<Session>(std::move(runs))) {
   setObjectName("mainWindow");
   setWindowTitle("Quorvex 2.0");
   build_controls();
@@ -167,6 +176,7 @@ void MainWindow::build_controls() {
   connect(single_column_, &QCheckBox::clicked, this, &MainWindow::toggle_single_column_mode);
   connect(thread_count_, &QLineEdit::textChanged, this, &MainWindow::save_thread_count);
   connect(list_, &LinkListView::left_double_clicked, this, &MainWindow::open_row_link);
+  connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::show_list_menu);
   connect(list_, &LinkListView::files_dropped, this, &MainWindow::load_dropped_files);
 }
 
@@ -198,7 +208,10 @@ void MainWindow::load_settings() {
 
 void MainWindow::apply_theme() {
   const QString sheet = theme_style_sheet(theme_number_);
-  if (!sheet.isEmpty()) setStyleSheet(sheet);
+  if (!sheet.isEmpty()) {
+    setStyleSheet(sheet);
+    model_->set_dark_background(theme_is_dark(theme_number_));
+  }
   std::string error;
   if (!save_theme(path_bytes(settings_file()), theme_number_, &error)) warn_settings_failure(error);
 }
@@ -225,10 +238,28 @@ void MainWindow::show_run_progress() {
     shown_started_ = 0;
   }
   const RunSnapshot snapshot = run->snapshot();
-  if (snapshot.started == shown_started_) return;
+  const long long wait = cooldown_seconds(snapshot);
+  if (snapshot.started == shown_started_ && wait == shown_wait_) return;
   shown_started_ = snapshot.started;
+  shown_wait_ = wait;
   set_title_gbk(run_title(title_prefix_, snapshot));
 }
+
+void MainWindow::show_list_menu(const QPoint& at) {
+  QMenu menu(this);
+  menu.addAction(u("重新检测未确定的行"), this, &MainWindow::recheck_unknown_rows);
+  menu.addAction(u("重新检测选中的行"), this, &MainWindow::recheck_selected_rows);
+  menu.exec(list_->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::recheck_unknown_rows() {
+  const std::shared_ptr<CheckRun> run = session_->run();
+  if (run->recheck(run->unknown_rows()) == 0)
+    timed_message_box(u("没有未确定的行。"), kIconInformation, from_gbk(gbk::kNoticeCaption), this,
+                      2000);
+}
+
+void MainWindow::recheck_selected_rows() { session_->run()->recheck(list_->selected_rows()); }
 
 void MainWindow::set_title_gbk(const std::string& gbk) { setWindowTitle(from_gbk(gbk)); }
 
@@ -280,12 +311,24 @@ void MainWindow::reset_run_state() {
   session_->reset_run_state();
 }
 
-void MainWindow::start_check_run() { session_->start_check_run(); }
+void MainWindow::start_check_run() {
+  const ProbeSettings& probe = session_->run_template().probe;
+  if (!probe.ca_file.empty() && !probe.insecure) {
+    // Without the authority every answer would look like a forged one.
+    if (const auto problem = ca_file_problem(probe.ca_file)) {
+      warn(u("无法检测"), u("证书文件无法使用：\n%1\n\n原因：%2")
+                              .arg(QFile::decodeName(probe.ca_file.c_str()),
+                                   QString::fromLocal8Bit(problem->c_str())));
+      return;
+    }
+  }
+  session_->start_check_run();
+}
 
 void MainWindow::show_summary() {
   const RunSnapshot run = session_->run()->snapshot();
   QMessageBox box(QMessageBox::Information, from_gbk(gbk::kSummaryCaption),
-                  from_gbk(summary_text(run.checked, run.valid)), QMessageBox::Ok);
+                  from_gbk(summary_text(run.valid, run.invalid, run.unknown)), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }

@@ -49,10 +49,13 @@ class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
+  // `runs` is how the window's check runs fetch (by default: as the environment says, see
+  // shell/probe_environment.h).
   explicit MainWindow(WindowPlaces places = WindowPlaces::standard(),
                       DesktopActions desktop = DesktopActions::standard(),
-                      QWidget* parent = nullptr);
+                      CheckRunConfig runs = default_runs(), QWidget* parent = nullptr);
   ~MainWindow() override;
+  static CheckRunConfig default_runs();
 
   const std::shared_ptr<Session>& session() const { return session_; }
   LinkListModel* model() const { return model_; }
@@ -72,6 +75,9 @@ class MainWindow : public QWidget {
   void save_thread_count(const QString& text);
   void show_about();
   void open_row_link();
+  // The list's right-click menu: check the unknown rows, or the selected ones, again.
+  void recheck_unknown_rows();
+  void recheck_selected_rows();
 
   // Applies a theme's look (numbers outside 1 to 25 leave it as it is) and saves the number.
   void apply_theme();
@@ -93,6 +99,7 @@ class MainWindow : public QWidget {
   void load_settings();
   void refresh_tick();
   void show_run_progress();
+  void show_list_menu(const QPoint& at);
   void set_title_gbk(const std::string& gbk);
   void warn_settings_failure(const std::string& reason);
   void warn(const QString& title, const QString& text);
@@ -105,9 +112,10 @@ class MainWindow : public QWidget {
   int theme_number_ = 0;
   int single_column_mode_ = 0;
   std::string title_prefix_;
-  // The run whose progress the title shows, and the number of started rows it last showed.
+  // The run whose progress the title shows, and what it last showed.
   std::shared_ptr<CheckRun> shown_run_;
   int shown_started_ = 0;
+  long long shown_wait_ = 0;
   QTimer refresh_timer_;
   QFutureWatcher<DropReadResult>* drop_reader_ = nullptr;
   bool settings_warned_ = false;

@@ -1,5 +1,6 @@
 #include "window/themes.h"
 
+#include <QColor>
 #include <array>
 #include <utility>
 
@@ -88,6 +89,11 @@ const Palette* palette_of(int n) {
 QString theme_name(int n) {
   const Palette* p = palette_of(n);
   return p ? QString::fromUtf8(p->name) : QString();
+}
+
+bool theme_is_dark(int n) {
+  const Palette* p = palette_of(n);
+  return p && QColor(QLatin1String(p->surface)).lightnessF() < 0.5;
 }
 
 QString theme_style_sheet(int n) {

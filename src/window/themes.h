@@ -16,4 +16,8 @@ QString theme_style_sheet(int n);
 // A short name of theme n, for the contact sheet and tooltips; empty outside 1 to 25.
 QString theme_name(int n);
 
+// Whether theme n draws the list light on dark (false outside 1 to 25: the start-up look is
+// light).
+bool theme_is_dark(int n);
+
 }  // namespace quorvex

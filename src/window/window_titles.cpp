@@ -20,11 +20,18 @@ std::string typeset_title(std::string_view prefix, const TypesetProgress& progre
   return title;
 }
 
+long long cooldown_seconds(const RunSnapshot& run) {
+  if (run.state != RunState::cooling_down) return 0;
+  return (run.cooldown_left.count() + 999) / 1000;
+}
+
 std::string run_title(std::string_view prefix, const RunSnapshot& run) {
   if (run.total <= 0) return {};
   const auto percent = static_cast<long long>(static_cast<double>(run.started) / run.total * 100);
   std::string title(prefix);
   title.append(std::to_string(percent)).push_back('%');
+  if (const long long wait = cooldown_seconds(run); wait > 0)
+    title.append(gbk::kWaiting).append(std::to_string(wait)).append(gbk::kSeconds);
   return title;
 }
 

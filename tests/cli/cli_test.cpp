@@ -9,7 +9,7 @@
 
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
-#include "support/test_https_server.h"
+#include "support/share_service.h"
 
 namespace quorvex {
 namespace {
@@ -101,43 +101,120 @@ TEST(Cli, UsageAndFileErrors) {
   EXPECT_EQ(run({"--help"}).code, 0);
 }
 
+// Sets an environment variable for one test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() { ::unsetenv(name_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+};
+
+// The command line reaches the stand-in as pan.baidu.com and trusts its authority.
+struct StandIn {
+  test::ShareService service;
+  ScopedEnv connect{"QUORVEX_CONNECT_TO", service.connect_to()};
+  ScopedEnv ca{"QUORVEX_CA_FILE", test::test_ca_file()};
+};
+
+std::string lines_for(std::initializer_list<std::pair<std::string, std::string>> rows) {
+  std::string text;
+  for (const auto& [name, id] : rows) text += name + " " + test::ShareService::link(id) + "\r\n";
+  return text;
+}
+
 TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
-  test::TestHttpsServer server([](const test::RecordedRequest& req) {
-    test::ScriptedResponse r;
-    r.body = req.target == "/live" ? "\xE5\xA4\xB1\xE6\x95\x88\xE6\x97\xB6\xE9\x97\xB4" : "gone";
-    return r;
-  });
-  const std::string text =
-      "good " + server.base_url() + "/live\r\nbad " + server.base_url() + "/dead\r\n";
+  StandIn stand_in;
+  const std::string text = lines_for({{"good", "need"}, {"bad", "deleted"}});
   const test::ScratchDir scratch;
   const std::filesystem::path& dir = scratch.path();
   const Result r = run({"check", "--threads", "4", "--json", "--export", dir.string(), "-"}, text);
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("\"name\":\"good\",\"link\":\"" + server.base_url() +
-                       "/live\",\"code\":\"\",\"status\":\"\xE2\x88\x9A\",\"done\":"
-                       "\"\xE5\xAE\x8C\xE6\x88\x90\""),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("\"name\":\"bad\",\"link\":\"" + server.base_url() +
-                       "/dead\",\"code\":\"\",\"status\":\"x\""),
-            std::string::npos);
+  EXPECT_EQ(r.code, 3) << r.err;  // some rows invalid, none unknown
   EXPECT_NE(
-      r.err.find(
-          "\xE5\x85\xB1\xE8\xAE\xA1\xE6\xA3\x80\xE6\xB5\x8B:2\xE6\x9D\xA1\xE7\xBD\x91\xE5\x9D\x80\n"
-          "\xE6\x9C\x89\xE6\x95\x88\xE7\xBD\x91\xE5\x9D\x80:1\n"
-          "\xE5\xA4\xB1\xE6\x95\x88\xE7\xBD\x91\xE5\x9D\x80:1\n"),
+      r.out.find("{\"name\":\"good\",\"link\":\"https://pan.baidu.com/s/1need\",\"code\":\"\","
+                 "\"status\":\"\xE2\x88\x9A\",\"verdict\":\"valid\",\"reason\":\"need_code\","
+                 "\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\"}"),
       std::string::npos)
-      << r.err;
+      << r.out;
+  EXPECT_NE(
+      r.out.find("\"name\":\"bad\",\"link\":\"https://pan.baidu.com/s/1deleted\",\"code\":\"\","
+                 "\"status\":\"x\",\"verdict\":\"invalid\",\"reason\":\"deleted\""),
+      std::string::npos);
+  EXPECT_NE(r.err.find("共计检测:2条网址\n有效网址:1\n失效网址:1\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("未确定网址"), std::string::npos);
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     ++files;
     std::ifstream in(entry.path(), std::ios::binary);
     const std::string content(std::istreambuf_iterator<char>(in), {});
-    EXPECT_EQ(content.rfind(
-                  " good   " + test::G("链接：") + server.base_url() + "/live   \r\n\r\n\r\n", 0),
-              0u);
+    EXPECT_EQ(
+        content.rfind(
+            " good   " + test::G("链接：") + "https://pan.baidu.com/s/1need   \r\n\r\n\r\n", 0),
+        0u);
   }
   EXPECT_EQ(files, 1);
+}
+
+TEST(Cli, ExitCodesTellValidInvalidAndUnknownApart) {
+  StandIn stand_in;
+  const Result all_valid = run({"check", "-"}, lines_for({{"a", "public"}, {"b", "needcode"}}));
+  EXPECT_EQ(all_valid.code, 0) << all_valid.err;
+  EXPECT_NE(all_valid.out.find("共计检测:2条网址\n有效网址:2\n失效网址:0\n"), std::string::npos);
+  const Result some_unknown = run({"check", "--retries", "0", "-"},
+                                  lines_for({{"a", "public"}, {"b", "down"}, {"c", "deleted"}}));
+  EXPECT_EQ(some_unknown.code, 4);
+  EXPECT_NE(some_unknown.out.find("共计检测:3条网址\n有效网址:1\n失效网址:1\n未确定网址:1\n"),
+            std::string::npos)
+      << some_unknown.out;
+}
+
+TEST(Cli, ANetworkThatIsDownIsNoVerdict) {
+  // Nothing listens where the share host is sent: every row stays undecided, none is "dead".
+  ScopedEnv connect{"QUORVEX_CONNECT_TO", "pan.baidu.com:443:127.0.0.1:1"};
+  const Result r =
+      run({"check", "--retries", "1", "--json", "-"}, lines_for({{"a", "public"}, {"b", "need"}}));
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.out.find("\"status\":\"?\",\"verdict\":\"unknown\",\"reason\":\"network\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.err.find("有效网址:0\n失效网址:0\n未确定网址:2\n"), std::string::npos) << r.err;
+}
+
+TEST(Cli, CertificatesAndTheirOptions) {
+  test::ShareService forged({}, test::ServerCert::self_signed);
+  ScopedEnv connect{"QUORVEX_CONNECT_TO", forged.connect_to()};
+  const std::string text = lines_for({{"a", "public"}});
+  const Result rejected =
+      run({"check", "--retries", "0", "--ca-file", test::test_ca_file(), "--json", "-"}, text);
+  EXPECT_EQ(rejected.code, 4);
+  EXPECT_NE(rejected.out.find("\"reason\":\"tls\""), std::string::npos) << rejected.out;
+  const Result insecure = run({"check", "--insecure", "-"}, text);
+  EXPECT_EQ(insecure.code, 0) << insecure.err;
+  const Result missing = run({"check", "--ca-file", "/no/such/ca.pem", "-"}, text);
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.err.find("/no/such/ca.pem"), std::string::npos);
+}
+
+TEST(Cli, CheckOptionsAreTyped) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "--threads", "5x"},
+                                               {"check", "--retries", "-1"},
+                                               {"check", "--retries", "two"},
+                                               {"check", "--timeout", "0"},
+                                               {"check", "--timeout", "abc"},
+                                               {"check", "--cooldown", "-1"},
+                                               {"check", "--ca-file"}}) {
+    const Result r = run(args);
+    EXPECT_EQ(r.code, 2) << args[1] << " " << args.back();
+    EXPECT_NE(r.err.find("Try 'quorvex-cli check --help'"), std::string::npos) << r.err;
+  }
+  const Result help = run({"check", "--help"});
+  for (const char* flag : {"--retries", "--timeout", "--cooldown", "--ca-file", "--insecure"})
+    EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
 }
 
 }  // namespace

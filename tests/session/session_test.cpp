@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "support/test_https_server.h"
+#include "support/share_service.h"
 
 namespace quorvex {
 namespace {
@@ -18,24 +18,22 @@ std::string numbered_lines(const std::string& tag, int count) {
 }
 
 using namespace std::chrono_literals;
-using test::RecordedRequest;
-using test::ScriptedResponse;
-using test::TestHttpsServer;
+using test::ShareService;
 
-// /slow* answers a dead page late, /silent* never answers, anything else at once.
-ScriptedResponse slow_service(const RecordedRequest& req) {
-  ScriptedResponse r;
-  r.body = "gone";
-  if (req.target.rfind("/slow", 0) == 0) r.delay_ms = 300;
-  if (req.target.rfind("/silent", 0) == 0) r.never_answer = true;
-  return r;
+// Runs that reach the stand-in share service as pan.baidu.com.
+CheckRunConfig runs_for(const ShareService& service) {
+  CheckRunConfig config;
+  config.probe.ca_file = test::test_ca_file();
+  config.probe.connect_to = {service.connect_to()};
+  return config;
 }
 
-std::string rows_for(const TestHttpsServer& server, std::initializer_list<std::string> paths) {
+// One line per share id: "rowN https://pan.baidu.com/s/1<id>".
+std::string rows_for(std::initializer_list<std::string> ids) {
   std::string text;
   int i = 0;
-  for (const auto& p : paths)
-    text += "row" + std::to_string(i++) + " " + server.base_url() + p + "\r\n";
+  for (const auto& id : ids)
+    text += "row" + std::to_string(i++) + " " + ShareService::link(id) + "\r\n";
   return text;
 }
 
@@ -102,15 +100,16 @@ TEST(Session, ReplacingTheSourceTextDoesNotDisturbARunningLoad) {
 }
 
 TEST(Session, AReloadMidRunKeepsOldProbesOutOfTheNewRows) {
-  TestHttpsServer server(slow_service);
-  Session session;
-  session.set_source_text(rows_for(server, {"/slow1", "/slow2", "/slow3", "/slow4"}));
+  ShareService service;
+  Session session(runs_for(service));
+  session.set_source_text(rows_for({"lag-1", "lag-2", "lag-3", "lag-4"}));
   session.reset_run_state();
   session.wait_for_loads();
   const std::shared_ptr<CheckRun> old_run = session.run();
   session.start_check_run();
   std::this_thread::sleep_for(100ms);  // probes are fetching now
-  session.set_source_text(rows_for(server, {"/dead1", "/dead2", "/dead3", "/dead4", "/dead5"}));
+  session.set_source_text(
+      rows_for({"deleted-1", "deleted-2", "deleted-3", "deleted-4", "deleted-5"}));
   session.reset_run_state();
   session.wait_for_loads();
   ASSERT_TRUE(run_ends(old_run));
@@ -146,10 +145,10 @@ TEST(Session, ARunStartedDuringALoadWaitsForTheWholeList) {
 }
 
 TEST(Session, GoingAwayWithProbesUnderWayWaitsForThemWithoutHanging) {
-  TestHttpsServer server(slow_service);
+  ShareService service;
   const int threads_before = WorkerGroup::live_in_process();
-  auto session = std::make_unique<Session>();
-  session->set_source_text(rows_for(server, {"/silent1", "/silent2", "/silent3"}));
+  auto session = std::make_unique<Session>(runs_for(service));
+  session->set_source_text(rows_for({"silent-1", "silent-2", "silent-3"}));
   session->reset_run_state();
   session->wait_for_loads();
   session->start_check_run();

@@ -27,10 +27,13 @@ std::tm at(int y, int mo, int d, int h, int mi, int s) {
   return t;
 }
 
-TEST(Summary, ThreeLines) {
-  EXPECT_EQ(summary_text(12, 9), G("共计检测:12条网址\r\n有效网址:9\r\n失效网址:3"));
-  EXPECT_EQ(summary_text(5, 5), G("共计检测:5条网址\r\n有效网址:5\r\n失效网址:0"));
-  EXPECT_EQ(summary_text(0, 0), G("共计检测:0条网址\r\n有效网址:0\r\n失效网址:0"));
+TEST(Summary, ThreeLinesAndOneForUndecidedRows) {
+  EXPECT_EQ(summary_text(9, 3, 0), G("共计检测:12条网址\r\n有效网址:9\r\n失效网址:3"));
+  EXPECT_EQ(summary_text(5, 0, 0), G("共计检测:5条网址\r\n有效网址:5\r\n失效网址:0"));
+  EXPECT_EQ(summary_text(0, 0, 0), G("共计检测:0条网址\r\n有效网址:0\r\n失效网址:0"));
+  // Rows that could not be decided get a line of their own and are part of the total.
+  EXPECT_EQ(summary_text(9, 3, 2),
+            G("共计检测:14条网址\r\n有效网址:9\r\n失效网址:3\r\n未确定网址:2"));
 }
 
 TEST(DateTimeText, ShortensAsTheClockAllows) {

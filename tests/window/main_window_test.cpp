@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -17,7 +18,7 @@
 
 #include "base/charset.h"
 #include "shell/profile.h"
-#include "support/test_https_server.h"
+#include "support/share_service.h"
 #include "window/gbk_qstring.h"
 #include "window/link_list_model.h"
 #include "window/link_list_view.h"
@@ -77,13 +78,20 @@ class MainWindowTest : public QObject {
   QStringList opened_;
   QStringList clipboard_;
 
-  std::unique_ptr<MainWindow> make_window() {
+  // A window whose runs reach `service` (when given) as pan.baidu.com.
+  std::unique_ptr<MainWindow> make_window(const test::ShareService* service = nullptr) {
     QDir().mkpath(home_.path() + "/Documents");
     QDir().mkpath(home_.path() + "/Desktop");
     DesktopActions desktop{[this](const QString& t) { clipboard_ << t; },
                            [this](const QString& url) { opened_ << url; }};
+    CheckRunConfig runs;
+    if (service) {
+      runs.probe.ca_file = test::test_ca_file();
+      runs.probe.connect_to = {service->connect_to()};
+      runs.probe.retry_delay = std::chrono::milliseconds(20);
+    }
     auto w = std::make_unique<MainWindow>(
-        WindowPlaces{home_.path() + "/Documents", home_.path() + "/Desktop"}, desktop);
+        WindowPlaces{home_.path() + "/Documents", home_.path() + "/Desktop"}, desktop, runs);
     w->show();
     return w;
   }
@@ -267,18 +275,11 @@ class MainWindowTest : public QObject {
   }
 
   void summary_and_export() {
-    // A share service where /live* asks for the code and anything else is gone.
-    test::TestHttpsServer server([](const test::RecordedRequest& req) {
-      test::ScriptedResponse r;
-      r.body = req.target.rfind("/live", 0) == 0
-                   ? "\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81"
-                   : "gone";
-      return r;
-    });
-    auto w = make_window();
-    const std::string base = server.base_url();
-    w->session()->set_source_text("n1 " + base + "/dead\r\nn2 " + base + "/live1\r\nn3 " + base +
-                                  "/live2\r\n");
+    test::ShareService service;
+    auto w = make_window(&service);
+    w->session()->set_source_text("n1 " + test::ShareService::link("deleted") + "\r\nn2 " +
+                                  test::ShareService::link("need") + "\r\nn3 " +
+                                  test::ShareService::link("public") + "\r\n");
     w->reset_run_state();
     wait_for_rows(*w, 3);
     QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
@@ -294,9 +295,10 @@ class MainWindowTest : public QObject {
                 .match(files[0])
                 .hasMatch());
     const std::string content = read_bytes(home_.path() + "/Desktop/" + files[0]);
-    QVERIFY(content.rfind(" n2   " + utf8_to_gbk("链接：") + base + "/live1   \r\n n3   " +
-                              utf8_to_gbk("链接：") + base +
-                              "/live2   \r\n\r\n\r\nQuorvexByOrvane   ",
+    QVERIFY(content.rfind(" n2   " + utf8_to_gbk("链接：") +
+                              "https://pan.baidu.com/s/1need   \r\n" + " n3   " +
+                              utf8_to_gbk("链接：") +
+                              "https://pan.baidu.com/s/1public   \r\n\r\n\r\nQuorvexByOrvane   ",
                           0) == 0);
     QCOMPARE(closer.texts.size(), 1);  // success is silent
     // Without a desktop folder the export says where and why it failed.
@@ -342,15 +344,11 @@ class MainWindowTest : public QObject {
   }
 
   void closing_with_probes_under_way_ends_them_all() {
-    test::TestHttpsServer server([](const test::RecordedRequest&) {
-      test::ScriptedResponse r;
-      r.never_answer = true;
-      return r;
-    });
+    test::ShareService service;
     const int threads_before = WorkerGroup::live_in_process();
-    auto w = make_window();
-    w->session()->set_source_text("a " + server.base_url() + "/1\r\nb " + server.base_url() +
-                                  "/2\r\n");
+    auto w = make_window(&service);
+    w->session()->set_source_text("a " + test::ShareService::link("silent-1") + "\r\nb " +
+                                  test::ShareService::link("silent-2") + "\r\n");
     w->reset_run_state();
     wait_for_rows(*w, 2);
     QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
@@ -360,6 +358,60 @@ class MainWindowTest : public QObject {
     w.reset();
     QVERIFY(clock.elapsed() < 3000);
     QCOMPARE(WorkerGroup::live_in_process(), threads_before);
+  }
+
+  void verdicts_show_in_colour_with_their_reason_and_can_be_checked_again() {
+    test::ShareService service;
+    auto w = make_window(&service);
+    w->session()->set_source_text("a " + test::ShareService::link("public") + "\r\nb " +
+                                  test::ShareService::link("deleted") + "\r\nc " +
+                                  test::ShareService::link("down") + "\r\n");
+    w->reset_run_state();
+    wait_for_rows(*w, 3);
+    QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    QTRY_COMPARE(w->model()->data(w->model()->index(2, 3), Qt::DisplayRole).toString(), u("?"));
+    auto cell = [&](int row, int role) {
+      return w->model()->data(w->model()->index(row, 3), role);
+    };
+    QCOMPARE(cell(0, Qt::DisplayRole).toString(), u("√"));
+    QCOMPARE(cell(1, Qt::DisplayRole).toString(), u("x"));
+    QCOMPARE(cell(0, Qt::ToolTipRole).toString(), u("公开"));
+    QCOMPARE(cell(1, Qt::ToolTipRole).toString(), u("已删除"));
+    QCOMPARE(cell(2, Qt::ToolTipRole).toString(), u("HTTP 503"));
+    const QColor valid = cell(0, Qt::ForegroundRole).value<QColor>();
+    const QColor invalid = cell(1, Qt::ForegroundRole).value<QColor>();
+    const QColor unknown = cell(2, Qt::ForegroundRole).value<QColor>();
+    QVERIFY(valid.isValid() && invalid.isValid() && unknown.isValid());
+    QVERIFY(valid != invalid && invalid != unknown && valid != unknown);
+    QVERIFY(!w->model()->data(w->model()->index(0, 0), Qt::ForegroundRole).isValid());
+    // The summary counts the undecided row apart.
+    BoxCloser closer;
+    QTest::mouseClick(find<QPushButton>(*w, "按钮3"), Qt::LeftButton);
+    QCOMPARE(closer.texts.value(0),
+             u("共计检测:3条网址\r\n有效网址:1\r\n失效网址:1\r\n未确定网址:1"));
+    // The list's menu offers to check rows again, without loading the list again.
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    QStringList offered;
+    QTimer::singleShot(200, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        for (QAction* action : menu->actions()) offered << action->text();
+        menu->close();
+      }
+    });
+    emit list->customContextMenuRequested(QPoint(10, 10));
+    QCOMPARE(offered, QStringList({u("重新检测未确定的行"), u("重新检测选中的行")}));
+    const int down_before = service.requests_for("down");
+    w->recheck_unknown_rows();
+    QTRY_VERIFY_WITH_TIMEOUT(service.requests_for("down") > down_before, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    QCOMPARE(service.requests_for("public"), 1);
+    list->selectionModel()->select(w->model()->index(0, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    w->recheck_selected_rows();
+    QTRY_COMPARE_WITH_TIMEOUT(service.requests_for("public"), 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    QCOMPARE(w->session()->run()->snapshot().checked, 3);
   }
 
   void titles_follow_typesetting_and_the_run() {
@@ -376,6 +428,10 @@ class MainWindowTest : public QObject {
     run.total = 3;
     run.started = 2;
     QCOMPARE(from_gbk(run_title("", run)), u("66%"));
+    // While the service's throttling is waited out, the title says how long.
+    run.state = RunState::cooling_down;
+    run.cooldown_left = std::chrono::milliseconds(44200);
+    QCOMPARE(from_gbk(run_title(kTitlePrefix, run)), u("Quorvex2.0  66%  等待 45 秒"));
   }
 
   void owner_search_finds_the_visible_window_or_gives_up() {
