@@ -18,9 +18,11 @@ int main(int argc, char** argv) {
       100, "<p>\xE8\xAF\xB7\xE8\xBE\x93\xE5\x85\xA5\xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81</p>");
   std::string text;
   for (int i = 0; i < rows; ++i)
-    text +=
-        "row" + std::to_string(i) + " " + server.base_url() + "/s/1x" + std::to_string(i) + "\r\n";
-  quorvex::Session session;
+    text += "row" + std::to_string(i) + " https://pan.baidu.com/s/1x" + std::to_string(i) + "\r\n";
+  quorvex::CheckRunConfig runs;
+  runs.probe.ca_file = quorvex::test::test_ca_file();
+  runs.probe.connect_to = {server.connect_to()};
+  quorvex::Session session(runs);
   session.set_thread_limit(limit);
   session.set_source_text(text);
   session.reset_run_state();

@@ -17,6 +17,8 @@ namespace quorvex::bench {
 class ServerProcess {
  public:
   ServerProcess(int latency_ms, std::string body) {
+    // The authority is made here, before the fork, so that both sides know the same one.
+    test::test_ca_file();
     int fds[2];
     if (::pipe(fds) != 0) return;
     pid_ = ::fork();
@@ -43,6 +45,8 @@ class ServerProcess {
     }
   }
   std::string base_url() const { return "https://pan.localhost:" + std::to_string(port_); }
+  // Sends requests for the share host to this server (see TransportPolicy::connect_to).
+  std::string connect_to() const { return "pan.baidu.com:443:127.0.0.1:" + std::to_string(port_); }
 
  private:
   pid_t pid_ = -1;

@@ -1,5 +1,6 @@
 // A local HTTPS share service for comparisons with other checkers: answers every request with a
-// live share page after a fixed latency. Prints its port, then serves until killed.
+// live share page after a fixed latency. Prints its port and the file of the authority that signed
+// its certificate (for pan.baidu.com), then serves until killed.
 //   share_server LATENCY_MS
 #include <chrono>
 #include <cstdio>
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
         "body></html>";
     return r;
   });
-  std::printf("%d\n", server.port());
+  std::printf("%d %s\n", server.port(), quorvex::test::test_ca_file().c_str());
   std::fflush(stdout);
   for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
 }
