@@ -12,14 +12,14 @@ namespace {
 
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-bool equal_nocase(std::string_view a, std::string_view b) {
+}  // namespace
+
+bool equals_nocase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
   return true;
 }
-
-}  // namespace
 
 std::size_t find_aligned(std::string_view text, std::string_view needle, std::size_t from) {
   if (needle.empty() || text.size() < needle.size()) return std::string_view::npos;
@@ -41,7 +41,7 @@ std::size_t find_aligned_nocase(std::string_view text, std::string_view needle, 
   std::size_t i = from;
   while (i <= last) {
     const char c = text[i];
-    if (ascii_lower(c) == first && equal_nocase(text.substr(i, needle.size()), needle)) return i;
+    if (ascii_lower(c) == first && equals_nocase(text.substr(i, needle.size()), needle)) return i;
     i += char_width(static_cast<unsigned char>(c));
   }
   return std::string_view::npos;
@@ -55,7 +55,7 @@ bool contains_bytes(std::string_view text, std::string_view needle) {
 bool contains_nocase(std::string_view text, std::string_view needle) {
   if (needle.empty() || text.size() < needle.size()) return false;
   for (std::size_t i = 0; i + needle.size() <= text.size(); ++i)
-    if (equal_nocase(text.substr(i, needle.size()), needle)) return true;
+    if (equals_nocase(text.substr(i, needle.size()), needle)) return true;
   return false;
 }
 

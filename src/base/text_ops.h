@@ -35,6 +35,9 @@ std::size_t find_aligned(std::string_view text, std::string_view needle, std::si
 std::size_t find_aligned_nocase(std::string_view text, std::string_view needle,
                                 std::size_t from = 0);
 
+// Whether two texts are equal, ASCII letters compared without regard to case.
+bool equals_nocase(std::string_view a, std::string_view b);
+
 // Plain byte-substring search, not aligned to characters; an empty text or needle never matches.
 bool contains_bytes(std::string_view text, std::string_view needle);
 

@@ -59,8 +59,7 @@ std::string page_text(const FetchResult& result) {
 
 std::optional<std::chrono::seconds> retry_after(const FetchResult& result) {
   for (const std::string_view line : split_keep_empty(result.headers, "\r\n")) {
-    const std::string name = header_name_of(line);
-    if (name.size() != 11 || !contains_nocase(name, "Retry-After")) continue;
+    if (!equals_nocase(header_name_of(line), "Retry-After")) continue;
     const std::string value = header_value_of(line);
     if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos)
       return std::chrono::seconds(value.size() > 9 ? 999999999 : std::stol(value));

@@ -21,13 +21,7 @@ std::string share_url_of_row(std::string_view link_cell, std::string_view name_c
 namespace {
 
 bool starts_with_nocase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    if (c != prefix[i]) return false;
-  }
-  return true;
+  return text.size() >= prefix.size() && equals_nocase(text.substr(0, prefix.size()), prefix);
 }
 
 constexpr std::string_view kHttps = "https://";
@@ -46,8 +40,7 @@ bool is_share_host_url(std::string_view url) {
   const std::optional<std::string_view> authority = https_authority(url);
   // An exact host: a user name ("pan@other"), a port, or a longer name ("pan.baidu.com.other")
   // all make another authority.
-  return authority && authority->size() == kShareHost.size() &&
-         starts_with_nocase(*authority, kShareHost);
+  return authority && equals_nocase(*authority, kShareHost);
 }
 
 std::string_view url_path(std::string_view url) {

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/text_ops.h"
+
 namespace quorvex {
 
 namespace {
@@ -18,17 +20,6 @@ std::string_view trim_ws(std::string_view s) {
   if (b == std::string_view::npos) return {};
   const auto e = s.find_last_not_of(" \t\r");
   return s.substr(b, e - b + 1);
-}
-
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 bool read_all(const std::string& path, std::string& out) {
@@ -86,11 +77,11 @@ std::string read_profile_string(const std::string& path, std::string_view sectio
   for (const std::string& line : split_lines(text)) {
     std::string_view name;
     if (section_of(line, name)) {
-      in_section = iequals(name, section);
+      in_section = equals_nocase(name, section);
       continue;
     }
     std::string_view k, v;
-    if (in_section && key_of(line, k, v) && iequals(k, key)) {
+    if (in_section && key_of(line, k, v) && equals_nocase(k, key)) {
       // A value in matching quotes is given without them, as the platform's reader does.
       if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
@@ -123,7 +114,7 @@ bool write_profile_string(const std::string& path, std::string_view section, std
   for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
     std::string_view name;
     if (section_of(lines[i], name)) {
-      in_section = iequals(name, section);
+      in_section = equals_nocase(name, section);
       // Only the first section of that name is written to.
       if (in_section && section_line >= 0) in_section = false;
       if (in_section) section_line = last_in_section = i;
@@ -131,7 +122,7 @@ bool write_profile_string(const std::string& path, std::string_view section, std
     }
     if (in_section && section_line >= 0) {
       std::string_view k, v;
-      if (key_of(lines[i], k, v) && iequals(k, key) && key_line < 0) key_line = i;
+      if (key_of(lines[i], k, v) && equals_nocase(k, key) && key_line < 0) key_line = i;
       if (!trim_ws(lines[i]).empty()) last_in_section = i;
     }
   }

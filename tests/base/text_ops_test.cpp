@@ -74,6 +74,9 @@ TEST(ReplaceInOrder, PairByPairAlignedAndNonOverlapping) {
 TEST(FindAlignedNocase, IgnoresAsciiCaseOnly) {
   EXPECT_EQ(find_aligned_nocase("xxCOOKIE:a", "Cookie:"), 2u);
   EXPECT_EQ(find_aligned_nocase("\xB0Pan", "pan"), std::string_view::npos);
+  EXPECT_TRUE(equals_nocase("Retry-After", "retry-after"));
+  EXPECT_FALSE(equals_nocase("Retry-After", "Retry-After2"));
+  EXPECT_FALSE(equals_nocase("\xC1\xB4", "\xE1\xB4"));  // only ASCII letters fold
 }
 
 TEST(ParseLeadingInt, LikeTheThreadCountBox) {
