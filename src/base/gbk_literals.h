@@ -70,4 +70,21 @@ inline constexpr std::string_view kSpacedLianJie = "  \xC1\xB4\xBD\xD3";        
 inline constexpr std::string_view kSpacedMiMa = "  \xC3\xDC\xC2\xEB";             //   密码
 inline constexpr std::string_view kSpacedJiHuoMa = "  \xBC\xA4\xBB\xEE\xC2\xEB";  //   激活码
 
+inline constexpr std::string_view kSummaryDuplicates =
+    "\x0D\x0A\xD6\xD8\xB8\xB4\xCD\xF8\xD6\xB7\x3A";  // \r\n重复网址:
+
+// What link extraction looks for and writes.
+inline constexpr std::string_view kMa = "\xC2\xEB";                                      // 码
+inline constexpr std::string_view kMi = "\xC3\xDC";                                      // 密
+inline constexpr std::string_view kTiQu = "\xCC\xE1\xC8\xA1";                            // 提取
+inline constexpr std::string_view kFangWen = "\xB7\xC3\xCE\xCA";                         // 访问
+inline constexpr std::string_view kJieYa = "\xBD\xE2\xD1\xB9";                           // 解压
+inline constexpr std::string_view kWangPanLianJie = "\xCD\xF8\xC5\xCC\xC1\xB4\xBD\xD3";  // 网盘链接
+inline constexpr std::string_view kBaiDuWangPan = "\xB0\xD9\xB6\xC8\xCD\xF8\xC5\xCC";  // 百度网盘
+inline constexpr std::string_view kUnnamed = "\xCE\xB4\xC3\xFC\xC3\xFB";               // 未命名
+inline constexpr std::string_view kShareFooter =
+    "\x2D\x2D\xC0\xB4\xD7\xD4\xB0\xD9\xB6\xC8\xCD\xF8\xC5\xCC";  // --来自百度网盘
+inline constexpr std::string_view kCopyHint =
+    "\xB8\xB4\xD6\xC6\xD5\xE2\xB6\xCE\xC4\xDA\xC8\xDD";  // 复制这段内容
+
 }  // namespace quorvex::gbk

@@ -273,4 +273,51 @@ int parse_leading_int(std::string_view text) {
   return static_cast<int>(value);
 }
 
+std::string normalize_line_ends(std::string text) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  // First pass: count the lone ends. Most texts have none, and then nothing is copied.
+  std::size_t lone = 0;
+  // The next CR and the next LF at or after p; each is looked for again only once p has passed
+  // it, so a text with only one kind of end is not searched to its end for every line.
+  auto next = [end](const char* from, char c) {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+  };
+  const char* r = next(begin, '\r');
+  const char* n = next(begin, '\n');
+  for (const char* p = begin;;) {
+    if (r < p) r = next(p, '\r');
+    if (n < p) n = next(p, '\n');
+    if (r == end && n == end) break;
+    if (r < n) {
+      const bool pair = r + 1 < end && r[1] == '\n';
+      if (!pair) ++lone;
+      p = pair ? r + 2 : r + 1;
+    } else {
+      ++lone;
+      p = n + 1;
+    }
+  }
+  if (lone == 0) return text;
+  std::string out;
+  out.resize(text.size() + lone);
+  char* o = out.data();
+  for (const char* p = begin; p < end; ++p) {
+    const char c = *p;
+    if (c == '\r') {
+      *o++ = '\r';
+      *o++ = '\n';
+      if (p + 1 < end && p[1] == '\n') ++p;
+    } else if (c == '\n') {
+      *o++ = '\r';
+      *o++ = '\n';
+    } else {
+      *o++ = c;
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return out;
+}
+
 }  // namespace quorvex

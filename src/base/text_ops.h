@@ -111,6 +111,11 @@ void replace_aligned_together(
 // no empty last piece after a trailing separator; an empty text gives no piece.
 std::vector<std::string_view> split_keep_empty(std::string_view text, std::string_view sep);
 
+// The text with every line end (CR LF, a lone LF, a lone CR) written as CR LF. CR and LF never
+// occur inside a GBK double-byte character, so bytes are enough. A text that has CR LF ends only
+// comes back untouched, without a copy.
+std::string normalize_line_ends(std::string text);
+
 // Integer value of a text: leading blanks skipped, optional sign, then decimal digits up to the
 // first other character; 0 when there are none. Saturates at the 32-bit range.
 int parse_leading_int(std::string_view text);

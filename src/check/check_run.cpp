@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 
 #include "base/gbk_literals.h"
 #include "base/pumped_wait.h"
@@ -25,6 +27,7 @@ enum RowFlag : std::uint8_t {
   kInFlight = 4,  // a probe has it now
   kDecided = 8,   // it has its verdict
   kCounted = 16,  // its verdict is in the counts of the summary
+  kRepeat = 32,   // an earlier row holds the same share: it takes that row's verdict, unfetched
 };
 
 using Clock = CheckRun::Clock;
@@ -53,8 +56,13 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   int total = 0;
   std::vector<std::uint8_t> flags;          // RowFlag bits per row
   std::vector<std::uint8_t> throttle_hits;  // times a row met the service's throttling
-  bool fresh_open = false;                  // every row is to be checked
-  int fresh_next = 0;                       // the first row no probe has taken yet
+  // Rows of one share are chained from the first of them: first_of[row] is that first row
+  // (the row itself when it is the first or holds no share), next_of[row] the next row of the
+  // same share or -1.
+  std::vector<int> first_of;
+  std::vector<int> next_of;
+  bool fresh_open = false;  // every row is to be checked
+  int fresh_next = 0;       // the first row no probe has taken yet
   struct Queued {
     int row;
     Clock::time_point not_before;
@@ -102,8 +110,8 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // Whether a fresh row is left; moves the cursor past rows a recheck has taken already.
   bool fresh_left_locked() {
     if (!fresh_open) return false;
-    while (fresh_next < total &&
-           (flags[static_cast<std::size_t>(fresh_next)] & (kStarted | kQueued | kInFlight)))
+    while (fresh_next < total && (flags[static_cast<std::size_t>(fresh_next)] &
+                                  (kStarted | kQueued | kInFlight | kRepeat)))
       ++fresh_next;
     return fresh_next < total;
   }
@@ -142,9 +150,20 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     }
     std::uint8_t& f = flags[static_cast<std::size_t>(t.row)];
     t.first = !(f & kStarted);
-    if (t.first) ++counts.started;
+    if (t.first) mark_started_locked(t.row, true);
     f = static_cast<std::uint8_t>((f & ~kQueued) | kStarted | kInFlight);
     return t;
+  }
+
+  // A row and the repeats of its share start, or (when a start did not happen) stop being started.
+  void mark_started_locked(int row, bool started) {
+    for (int r = row; r >= 0; r = next_of[static_cast<std::size_t>(r)]) {
+      std::uint8_t& f = flags[static_cast<std::size_t>(r)];
+      if (started == static_cast<bool>(f & kStarted)) continue;
+      f = started ? static_cast<std::uint8_t>(f | kStarted)
+                  : static_cast<std::uint8_t>(f & ~kStarted);
+      counts.started += started ? 1 : -1;
+    }
   }
 
   // The start did not happen: the row goes back first in line, as if never taken.
@@ -152,10 +171,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     std::uint8_t& f = flags[static_cast<std::size_t>(t.row)];
     f = static_cast<std::uint8_t>((f & ~kInFlight) | kQueued);
     queue.push_front({t.row, Clock::time_point{}, false});
-    if (t.first) {
-      f &= static_cast<std::uint8_t>(~kStarted);
-      --counts.started;
-    }
+    if (t.first) mark_started_locked(t.row, false);
   }
 
   int thread_limit() const {
@@ -294,13 +310,19 @@ void CheckRun::State::requeue(int row, Clock::time_point not_before) {
 }
 
 void CheckRun::State::decide(int row, RowVerdict verdict, bool counted) {
+  std::vector<int> decided;
   {
     std::lock_guard hold(verdict_lock);
-    if (table->set_verdict_if(generation, row, verdict)) {
+    // The row and every later row of the same share get the one verdict; only the row itself
+    // paces the verdicts.
+    for (int r = row; r >= 0; r = next_of[static_cast<std::size_t>(r)]) {
+      if (!table->set_verdict_if(generation, r, verdict)) continue;
+      decided.push_back(r);
       std::lock_guard lock(mutex);
       ++counts.finished;
-      std::uint8_t& f = flags[static_cast<std::size_t>(row)];
+      std::uint8_t& f = flags[static_cast<std::size_t>(r)];
       f |= kDecided;
+      if (f & kRepeat) ++counts.repeats;
       if (counted) {
         f |= kCounted;
         ++counts.checked;
@@ -312,9 +334,10 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted) {
       }
     }
     pumped_wait(kVerdictHoldMs, kWaitMilliseconds);
-    table->set_cell_if(generation, row, kColumnDone, gbk::kDoneMark);
+    for (const int r : decided) table->set_cell_if(generation, r, kColumnDone, gbk::kDoneMark);
   }
-  if (config.on_verdict) config.on_verdict(row, verdict);
+  if (config.on_verdict)
+    for (const int r : decided) config.on_verdict(r, verdict);
 }
 
 void CheckRun::State::probe_row(int row) {
@@ -373,12 +396,35 @@ CheckRun::~CheckRun() {
 }
 
 void CheckRun::list_ready(std::uint64_t generation) {
+  // Rows of one share, found before the lock is taken: a large list takes a moment.
+  const int total = state_->table->row_count();
+  std::vector<int> first_of(static_cast<std::size_t>(total));
+  std::vector<int> next_of(static_cast<std::size_t>(total), -1);
+  std::vector<std::uint8_t> flags(static_cast<std::size_t>(total), 0);
+  {
+    std::unordered_map<std::string, int> last_of_share;  // share -> its last row so far
+    for (int row = 0; row < total; ++row) {
+      first_of[static_cast<std::size_t>(row)] = row;
+      const std::string url = share_url_of_row(state_->table->cell(row, kColumnLink),
+                                               state_->table->cell(row, kColumnName));
+      // Rows without a share address are each told so on their own.
+      if (!is_share_url(url)) continue;
+      const auto [it, inserted] = last_of_share.try_emplace(share_identity(url), row);
+      if (inserted) continue;
+      next_of[static_cast<std::size_t>(it->second)] = row;
+      first_of[static_cast<std::size_t>(row)] = first_of[static_cast<std::size_t>(it->second)];
+      flags[static_cast<std::size_t>(row)] = kRepeat;
+      it->second = row;
+    }
+  }
   {
     std::lock_guard lock(state_->mutex);
     state_->generation = generation;
-    state_->total = state_->table->row_count();
-    state_->flags.assign(static_cast<std::size_t>(state_->total), 0);
-    state_->throttle_hits.assign(static_cast<std::size_t>(state_->total), 0);
+    state_->total = total;
+    state_->flags = std::move(flags);
+    state_->first_of = std::move(first_of);
+    state_->next_of = std::move(next_of);
+    state_->throttle_hits.assign(static_cast<std::size_t>(total), 0);
     state_->ready = true;
   }
   state_->wake.notify_all();
@@ -417,15 +463,19 @@ int CheckRun::recheck(const std::vector<int>& rows) {
     std::lock_guard hold(s.verdict_lock);
     std::lock_guard lock(s.mutex);
     if (!s.ready || s.cancelled) return 0;
-    for (const int row : rows) {
-      if (row < 0 || row >= s.total) continue;
+    for (const int asked : rows) {
+      if (asked < 0 || asked >= s.total) continue;
+      // A repeated share is checked again through its first row, which all its rows follow.
+      const int row = s.first_of[static_cast<std::size_t>(asked)];
       std::uint8_t& f = s.flags[static_cast<std::size_t>(row)];
       if (f & (kQueued | kInFlight)) continue;
       // A row the fresh rows will still reach needs nothing.
       if (!(f & kStarted) && s.fresh_open && row >= s.fresh_next) continue;
-      if (f & kDecided) {
-        const RowVerdict old = s.table->verdict(row);
-        if (f & kCounted) {
+      for (int r = row; r >= 0; r = s.next_of[static_cast<std::size_t>(r)]) {
+        std::uint8_t& rf = s.flags[static_cast<std::size_t>(r)];
+        if (!(rf & kDecided)) continue;
+        const RowVerdict old = s.table->verdict(r);
+        if (rf & kCounted) {
           --s.counts.checked;
           if (old.verdict == Verdict::valid) --s.counts.valid;
           if (old.verdict == Verdict::invalid) --s.counts.invalid;
@@ -434,7 +484,9 @@ int CheckRun::recheck(const std::vector<int>& rows) {
           --s.counts.uncounted;
         }
         --s.counts.finished;
-        s.table->set_verdict_if(s.generation, row, {});
+        if (rf & kRepeat) --s.counts.repeats;
+        rf = static_cast<std::uint8_t>(rf & ~(kDecided | kCounted));
+        s.table->set_verdict_if(s.generation, r, {});
       }
       f = static_cast<std::uint8_t>((f & kStarted) | kQueued);
       s.throttle_hits[static_cast<std::size_t>(row)] = 0;

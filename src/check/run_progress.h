@@ -29,6 +29,9 @@ struct RunSnapshot {
   int invalid = 0;
   int unknown = 0;
   int uncounted = 0;  // rows that hold no share address: "x", never fetched, counted nowhere
+  // Rows with a verdict whose share an earlier row holds too: fetched once, through that row,
+  // and given its verdict; counted like any other row.
+  int repeats = 0;
   int requests = 0;   // fetches sent, retries and rows queued again included
   int cooldowns = 0;  // pauses for the service's throttling
   std::chrono::milliseconds cooldown_left{0};

@@ -13,7 +13,6 @@
 #include "shell/export.h"
 #include "shell/probe_environment.h"
 #include "shell/settings.h"
-#include "text/typeset.h"
 
 namespace quorvex::cli {
 
@@ -44,7 +43,7 @@ class CheckCommand final : public Command {
         "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
         "unknown, 1 a file or output error, 2 wrong usage.\n"
         "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.");
-    app.add_flag("--typeset", typeset_, "typeset the text first");
+    preparation_.declare(app);
     app.add_option("--threads", threads_,
                    "links checked at the same time (default: the window's saved thread count, "
                    "else 10)")
@@ -92,7 +91,7 @@ class CheckCommand final : public Command {
 
     std::string text;
     if (!read_source(input_, io, text)) return kExitIoError;
-    if (typeset_) text = typeset_share_text(text);
+    text = preparation_.apply(std::move(text));
 
     Session session(runs);
     session.set_thread_limit(thread_limit(io));
@@ -106,7 +105,8 @@ class CheckCommand final : public Command {
     const bool ok =
         json_ ? write_rows_json(io.out, table, true) : write_rows_table(io.out, table, false);
     const RunSnapshot run = session.run()->snapshot();
-    std::string summary = gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown)) + "\n";
+    std::string summary =
+        gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats)) + "\n";
     for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
     std::fputs(summary.c_str(), json_ ? io.err : io.out);
     const int rc = finish_output(io.out, io.err, ok);
@@ -173,7 +173,7 @@ class CheckCommand final : public Command {
     if (live) std::fputc('\n', err);
   }
 
-  bool typeset_ = false;
+  TextPreparation preparation_;
   bool json_ = false;
   bool insecure_ = false;
   std::optional<int> threads_;

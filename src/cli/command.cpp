@@ -2,13 +2,16 @@
 
 #include <charconv>
 
+#include "text/extract.h"
 #include "text/file_input.h"
+#include "text/typeset.h"
 
 namespace quorvex::cli {
 
 std::vector<std::unique_ptr<Command>> all_commands() {
   std::vector<std::unique_ptr<Command>> commands;
   commands.push_back(make_typeset_command());
+  commands.push_back(make_extract_command());
   commands.push_back(make_rows_command());
   commands.push_back(make_check_command());
   return commands;
@@ -42,6 +45,21 @@ bool read_source(const std::string& path, const Io& io, std::string& text) {
                    file.reason.c_str());
   }
   return false;
+}
+
+void TextPreparation::declare(CLI::App& app) {
+  CLI::Option* typeset_flag =
+      app.add_flag("--typeset", typeset, "typeset the text first, as the window's 重新排版 does");
+  app.add_flag("--extract", extract,
+               "extract the share links first: one line per distinct share, with its title and "
+               "code (see 'quorvex-cli extract --help')")
+      ->excludes(typeset_flag);
+}
+
+std::string TextPreparation::apply(std::string text) const {
+  if (typeset) return typeset_share_text(text);
+  if (extract) return extract_share_text(text);
+  return text;
 }
 
 namespace {

@@ -38,17 +38,27 @@ class Command {
   virtual int run(const Io& io) = 0;
 };
 
-// typeset, rows, check.
+// typeset, extract, rows, check.
 std::vector<std::unique_ptr<Command>> all_commands();
 
 std::unique_ptr<Command> make_typeset_command();
 std::unique_ptr<Command> make_rows_command();
 std::unique_ptr<Command> make_check_command();
+std::unique_ptr<Command> make_extract_command();
 
 // The input file argument that every command takes: FILE, or "-" (the default) for standard input.
 void declare_input(CLI::App& app, std::string& path);
 // Reads the input as a dropped file is read; says why and returns false when it cannot.
 bool read_source(const std::string& path, const Io& io, std::string& text);
+// What a command that loads rows does to the text first: nothing, typesetting as the window's
+// 重新排版 button does, or link extraction (--typeset and --extract, one or the other).
+struct TextPreparation {
+  bool typeset = false;
+  bool extract = false;
+  void declare(CLI::App& app);
+  std::string apply(std::string text) const;
+};
+
 // Validators with messages people can read: whole numbers above 0 or from 0, and seconds (a
 // number, fractions allowed) above 0 or from 0.
 CLI::Validator positive_whole_number();

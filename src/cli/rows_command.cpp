@@ -1,7 +1,6 @@
 #include "cli/cli_output.h"
 #include "cli/command.h"
 #include "session/session.h"
-#include "text/typeset.h"
 
 namespace quorvex::cli {
 
@@ -14,8 +13,7 @@ class RowsCommand final : public Command {
 
   void declare(CLI::App& app) override {
     app.footer("Prints the rows a load of the text produces (name, link, code, status, done).");
-    app.add_flag("--typeset", typeset_,
-                 "typeset the text first, as the window's 重新排版 button does");
+    preparation_.declare(app);
     CLI::Option* json = app.add_flag(
         "--json", json_, "one JSON object per row with the keys name, link, code, status, done");
     app.add_flag("--gbk", gbk_, "print the raw GBK bytes instead of UTF-8 (not with --json)")
@@ -26,7 +24,7 @@ class RowsCommand final : public Command {
   int run(const Io& io) override {
     std::string text;
     if (!read_source(input_, io, text)) return kExitIoError;
-    if (typeset_) text = typeset_share_text(text);
+    text = preparation_.apply(std::move(text));
     Session session;
     session.set_source_text(std::move(text));
     session.reset_run_state();
@@ -37,7 +35,7 @@ class RowsCommand final : public Command {
   }
 
  private:
-  bool typeset_ = false;
+  TextPreparation preparation_;
   bool json_ = false;
   bool gbk_ = false;
   std::string input_ = "-";

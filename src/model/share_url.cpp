@@ -1,5 +1,6 @@
 #include "model/share_url.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/text_ops.h"
@@ -63,6 +64,30 @@ bool is_share_url(std::string_view url) {
   if (!is_share_host_url(url)) return false;
   const std::string_view path = url_path(url);
   return path.rfind("/s/", 0) == 0 || path.rfind("/share/", 0) == 0;
+}
+
+std::string share_identity(std::string_view url) {
+  if (!is_share_url(url)) return std::string(url);
+  const std::string_view path = url_path(url);
+  if (path.rfind("/s/", 0) == 0) {
+    std::string_view id = path.substr(3);
+    while (!id.empty() && id.back() == '/') id.remove_suffix(1);
+    return "/s/" + std::string(id);
+  }
+  if (path == "/share/init" || path == "/share/init/") {
+    const std::size_t query = url.find('?');
+    std::string_view rest = query == std::string_view::npos ? "" : url.substr(query + 1);
+    rest = rest.substr(0, rest.find('#'));
+    // The surl parameter, wherever it stands among the others.
+    for (std::size_t from = 0; from <= rest.size();) {
+      const std::size_t amp = std::min(rest.find('&', from), rest.size());
+      const std::string_view param = rest.substr(from, amp - from);
+      if (param.rfind("surl=", 0) == 0 && param.size() > 5)
+        return "/s/1" + std::string(param.substr(5));
+      from = amp + 1;
+    }
+  }
+  return std::string(url);
 }
 
 }  // namespace quorvex

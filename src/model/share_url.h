@@ -25,6 +25,10 @@ inline constexpr std::string_view kShareHost = "pan.baidu.com";
 bool is_share_host_url(std::string_view url);
 // Whether url is a share address: on the share host (as above) with a path under /s/ or /share/.
 bool is_share_url(std::string_view url);
+// The share an address names, so that two spellings of one share are known as one: "/s/1ID" for
+// both https://pan.baidu.com/s/1ID… and https://pan.baidu.com/share/init?surl=ID…; any other
+// address stands for itself.
+std::string share_identity(std::string_view url);
 // The path of an address (from the first "/" after the host up to "?" or "#"); "" when none.
 std::string_view url_path(std::string_view url);
 

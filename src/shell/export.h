@@ -10,9 +10,11 @@
 
 namespace quorvex {
 
-// "共计检测:N条网址\r\n有效网址:V\r\n失效网址:X" (GBK), and "\r\n未确定网址:U" after it when
-// U > 0; N = V + X + U.
-std::string summary_text(long long valid, long long invalid, long long unknown);
+// "共计检测:N条网址\r\n有效网址:V\r\n失效网址:X" (GBK), then "\r\n未确定网址:U" when U > 0 and
+// "\r\n重复网址:R" when R > 0; N = V + X + U. The R rows repeat a share of an earlier row: they
+// are among the N, but their share was fetched only once.
+std::string summary_text(long long valid, long long invalid, long long unknown,
+                         long long repeats = 0);
 
 // Date and time as "Y年M月D日" and, shortened as the clock allows, "h时m分s秒".
 std::string date_time_text(const std::tm& t);

@@ -8,6 +8,7 @@
 
 #include "base/big_buffers.h"
 #include "base/charset.h"
+#include "base/text_ops.h"
 
 namespace quorvex {
 
@@ -31,6 +32,10 @@ void cut_at_nul(std::string& s) {
 }  // namespace
 
 std::string decode_input_bytes(std::string bytes) {
+  return normalize_line_ends(decode_charset(std::move(bytes)));
+}
+
+std::string decode_charset(std::string bytes) {
   std::string text;
   if (starts_with(bytes, "\xEF\xBB\xBF")) {
     text = convert_charset(std::string_view(bytes).substr(3), "UTF-8", "GBK");

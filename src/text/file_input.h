@@ -14,6 +14,11 @@ inline constexpr std::size_t kMaxInputBytes = std::size_t{512} << 20;
 // Turns file bytes into GBK text: a UTF-8 or UTF-16 byte-order mark, or valid UTF-8 holding
 // non-ASCII bytes, is converted (characters GBK cannot hold become "?"); anything else is taken as
 // GBK as it stands. The text ends before the first NUL byte.
+std::string decode_charset(std::string bytes);
+
+// What every text that comes in goes through, whether read, pasted or dropped: decode_charset,
+// then every line end made CR LF, so that a file written with LF or CR ends loads and typesets as
+// its CR LF twin does.
 std::string decode_input_bytes(std::string bytes);
 
 struct InputFile {

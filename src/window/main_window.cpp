@@ -328,7 +328,8 @@ void MainWindow::start_check_run() {
 void MainWindow::show_summary() {
   const RunSnapshot run = session_->run()->snapshot();
   QMessageBox box(QMessageBox::Information, from_gbk(gbk::kSummaryCaption),
-                  from_gbk(summary_text(run.valid, run.invalid, run.unknown)), QMessageBox::Ok);
+                  from_gbk(summary_text(run.valid, run.invalid, run.unknown, run.repeats)),
+                  QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }

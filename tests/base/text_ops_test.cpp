@@ -88,6 +88,23 @@ TEST(ParseLeadingInt, LikeTheThreadCountBox) {
   EXPECT_EQ(parse_leading_int("99999999999999"), 2147483647);
 }
 
+TEST(NormalizeLineEnds, EveryEndBecomesCrLf) {
+  EXPECT_EQ(normalize_line_ends("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
+  EXPECT_EQ(normalize_line_ends("\r\r\n\n\r"), "\r\n\r\n\r\n\r\n");
+  EXPECT_EQ(normalize_line_ends("\n"), "\r\n");
+  EXPECT_EQ(normalize_line_ends("a\r"), "a\r\n");  // a CR at the very end
+  EXPECT_EQ(normalize_line_ends(""), "");
+  // Double-byte characters hold no CR or LF, so they pass untouched.
+  EXPECT_EQ(normalize_line_ends("\xC1\xB4\n\xBD\xD3"), "\xC1\xB4\r\n\xBD\xD3");
+  // A text with CR LF ends only comes back as it was, in its own buffer.
+  std::string crlf = "a line long enough to live on the heap\r\nand another\r\n";
+  const std::string copy = crlf;
+  const char* buffer = crlf.data();
+  const std::string same = normalize_line_ends(std::move(crlf));
+  EXPECT_EQ(same, copy);
+  EXPECT_EQ(same.data(), buffer);
+}
+
 TEST(SplitKeepEmpty, KeepsInnerEmptyPiecesButNoTrailingOne) {
   EXPECT_EQ(split_keep_empty("a&&b&", "&"), (std::vector<std::string_view>{"a", "", "b"}));
   EXPECT_TRUE(split_keep_empty("", "&").empty());

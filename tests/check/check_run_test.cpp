@@ -306,6 +306,51 @@ TEST(CheckRun, RowsCheckedOnTheirOwnAreNotFetchedAgainByTheWholeRun) {
   EXPECT_EQ(run.snapshot().started, 3);
 }
 
+TEST(CheckRun, ASharePostedTwiceIsFetchedOnceAndEveryRowGetsItsVerdict) {
+  ShareService service;
+  CheckRunConfig config = config_for(service);
+  config.probe.retries = 0;
+  std::vector<std::pair<int, RowVerdict>> told;
+  std::mutex told_mutex;
+  config.on_verdict = [&](int row, RowVerdict v) {
+    std::lock_guard lock(told_mutex);
+    told.emplace_back(row, v);
+  };
+  // Rows 2 and 4 repeat row 0 (once in the init spelling, once with a code); row 3 repeats row 1.
+  const List list =
+      list_of({ShareService::link("public"), ShareService::link("deleted"),
+               "https://pan.baidu.com/share/init?surl=public", ShareService::link("deleted"),
+               ShareService::link("public") + "?pwd=ab12", "https://pan.example/s/1public"});
+  auto run = started(list, config);
+  ASSERT_TRUE(finishes(*run));
+  EXPECT_EQ(service.requests_for("public"), 1);
+  EXPECT_EQ(service.requests_for("deleted"), 1);
+  EXPECT_EQ(service.requests().size(), 2u);
+  for (const int row : {0, 2, 4}) {
+    EXPECT_EQ(list.table->verdict(row), (RowVerdict{Verdict::valid, Reason::public_share})) << row;
+    EXPECT_EQ(list.table->cell(row, kColumnDone), G("完成"));
+  }
+  for (const int row : {1, 3}) EXPECT_EQ(list.table->verdict(row).verdict, Verdict::invalid);
+  RunSnapshot s = run->snapshot();
+  // Rows are counted as rows; three of them repeated an earlier share.
+  EXPECT_EQ(s.checked, 5);
+  EXPECT_EQ(s.valid, 3);
+  EXPECT_EQ(s.invalid, 2);
+  EXPECT_EQ(s.repeats, 3);
+  EXPECT_EQ(s.started, 6);
+  EXPECT_EQ(s.finished, 6);
+  EXPECT_EQ(told.size(), 6u);
+  // Checking a repeat again checks its share again, once, for all its rows.
+  EXPECT_EQ(run->recheck({4, 2}), 1);
+  ASSERT_TRUE(finishes(*run));
+  EXPECT_EQ(service.requests_for("public"), 2);
+  s = run->snapshot();
+  EXPECT_EQ(s.checked, 5);
+  EXPECT_EQ(s.valid, 3);
+  EXPECT_EQ(s.repeats, 3);
+  EXPECT_EQ(list.table->verdict(2).verdict, Verdict::valid);
+}
+
 TEST(CheckRun, ProgressIsReportedAtEveryStartAndASecondStartChangesNothing) {
   ShareService service;
   const List list = shares({"public-1", "public-2", "public-3", "public-4"});

@@ -173,6 +173,37 @@ TEST(Cli, ExitCodesTellValidInvalidAndUnknownApart) {
       << some_unknown.out;
 }
 
+TEST(Cli, ExtractFindsEachShareOnceAndFeedsRowsAndCheck) {
+  // LF line ends, a link without a scheme, a half-width colon, the code on the next line, and the
+  // same share again in its other spelling.
+  const std::string post =
+      "电影 合集\n链接: pan.baidu.com/s/1need\n提取码: ab12\n\n"
+      "又一个 https://pan.baidu.com/share/init?surl=need\n"
+      "坏的 https://pan.baidu.com/s/1deleted?pwd=cd34\n";
+  const Result extracted = run({"extract", "-"}, post);
+  EXPECT_EQ(extracted.code, 0) << extracted.err;
+  EXPECT_EQ(extracted.out,
+            "电影　合集  链接：https://pan.baidu.com/s/1need  密码：ab12\r\n"
+            "坏的  链接：https://pan.baidu.com/s/1deleted  密码：cd34\r\n");
+  EXPECT_EQ(run({"extract", "--gbk", "-"}, post).out, test::G(extracted.out));
+  const Result rows = run({"rows", "--extract", "--json", "-"}, post);
+  EXPECT_NE(rows.out.find("{\"name\":\"电影　合集\",\"link\":\"https://pan.baidu.com/s/1need\","
+                          "\"code\":\"ab12\""),
+            std::string::npos)
+      << rows.out;
+  StandIn stand_in;
+  const Result checked = run({"check", "--extract", "-"}, post);
+  EXPECT_EQ(checked.code, 3) << checked.err;
+  EXPECT_NE(checked.out.find("共计检测:2条网址\n有效网址:1\n失效网址:1\n"), std::string::npos)
+      << checked.out;
+  // Without extraction the repeated share is a row of its own, fetched once, and told apart.
+  const Result repeated =
+      run({"check", "-"}, lines_for({{"a", "public"}, {"b", "deleted"}, {"c", "public"}}));
+  EXPECT_NE(repeated.out.find("共计检测:3条网址\n有效网址:2\n失效网址:1\n重复网址:1\n"),
+            std::string::npos)
+      << repeated.out;
+}
+
 TEST(Cli, ANetworkThatIsDownIsNoVerdict) {
   // Nothing listens where the share host is sent: every row stays undecided, none is "dead".
   ScopedEnv connect{"QUORVEX_CONNECT_TO", "pan.baidu.com:443:127.0.0.1:1"};

@@ -34,6 +34,9 @@ TEST(Summary, ThreeLinesAndOneForUndecidedRows) {
   // Rows that could not be decided get a line of their own and are part of the total.
   EXPECT_EQ(summary_text(9, 3, 2),
             G("共计检测:14条网址\r\n有效网址:9\r\n失效网址:3\r\n未确定网址:2"));
+  // Rows that repeated an earlier share are among the total and are told apart after it.
+  EXPECT_EQ(summary_text(9, 3, 0, 4),
+            G("共计检测:12条网址\r\n有效网址:9\r\n失效网址:3\r\n重复网址:4"));
 }
 
 TEST(DateTimeText, ShortensAsTheClockAllows) {

@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/cells.h"
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
+#include "text/link_loader.h"
 
 namespace quorvex {
 namespace {
@@ -40,6 +42,30 @@ TEST(DecodeInput, StopsAtTheFirstNul) {
                                            "a\0\0\0b\0",
                                            8)),
             "a");
+}
+
+TEST(DecodeInput, LfAndCrFilesLoadAsTheirCrLfTwins) {
+  const std::string crlf = G("标题 链接：pan.baidu.com/s/1abc 提取码：ab12\r\n\r\n第二行 x y\r\n");
+  std::string lf, cr;
+  for (std::size_t i = 0; i < crlf.size(); ++i) {
+    if (crlf[i] == '\r') continue;
+    lf += crlf[i];
+    cr += crlf[i] == '\n' ? '\r' : crlf[i];
+  }
+  for (const std::string& twin : {lf, cr}) {
+    const std::string text = decode_input_bytes(twin);
+    EXPECT_EQ(text, crlf);
+    const auto rows = build_link_rows(text);
+    const auto want = build_link_rows(crlf);
+    ASSERT_EQ(rows.size(), 2u);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      EXPECT_EQ(test::cells(rows[r]), test::cells(want[r]));
+  }
+  // After the charset is decoded: a UTF-16 file with LF ends too.
+  EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE"
+                                           "a\0\n\0b\0",
+                                           8)),
+            "a\r\nb");
 }
 
 class InputFileTest : public ::testing::Test {

@@ -1,0 +1,47 @@
+#include "base/charset.h"
+#include "cli/cli_output.h"
+#include "cli/command.h"
+#include "text/extract.h"
+
+namespace quorvex::cli {
+
+namespace {
+
+class ExtractCommand final : public Command {
+ public:
+  const char* name() const override { return "extract"; }
+  const char* summary() const override { return "find every share link in a text, once each"; }
+
+  void declare(CLI::App& app) override {
+    app.footer(
+        "Prints one line per distinct share of the text, in the shape the list loads:\n"
+        "  TITLE  链接：https://pan.baidu.com/s/ID  密码：CODE\n"
+        "(the code part only when a code was found), in order of first appearance.\n"
+        "\n"
+        "Links: pan.baidu.com/s/1ID or pan.baidu.com/share/init?surl=ID, with https://,\n"
+        "http:// or no scheme. Code: ?pwd=CODE in the link, else 提取码, 提取密码, 密码 or 访问码\n"
+        "with a colon or blanks and four letters or digits, after the link and before the next\n"
+        "one. Title: the text before the link on its line (without 链接：, 下载链接：, "
+        "网盘链接：,\n"
+        "百度网盘：), else the nearest usable line of the two above, else 未命名.");
+    app.add_flag("--gbk", gbk_, "print the raw GBK bytes instead of UTF-8");
+    declare_input(app, input_);
+  }
+
+  int run(const Io& io) override {
+    std::string text;
+    if (!read_source(input_, io, text)) return kExitIoError;
+    const std::string lines = extract_share_text(text);
+    return write_text(io.out, io.err, gbk_ ? lines : gbk_to_utf8(lines)) ? kExitOk : kExitIoError;
+  }
+
+ private:
+  bool gbk_ = false;
+  std::string input_ = "-";
+};
+
+}  // namespace
+
+std::unique_ptr<Command> make_extract_command() { return std::make_unique<ExtractCommand>(); }
+
+}  // namespace quorvex::cli

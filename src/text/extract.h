@@ -1,0 +1,31 @@
+// Link extraction: every Baidu share in a forum text, once each, as lines the list loads. Unlike
+// typesetting, which keeps the original program's rules to the byte, extraction reads the forms
+// people actually paste. What counts as a share link is described in docs/extraction.md.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvex {
+
+// One share found in a text. All texts are GBK.
+struct ExtractedShare {
+  std::string title;  // one cell: no ASCII blank, runs of blanks made one full-width blank
+  std::string id;     // "1…": the part after /s/ of the share's address
+  std::string code;   // four letters or digits, or empty when none was found
+};
+
+// Every distinct share of a GBK text, in order of first appearance. A share met again keeps its
+// first title; the first code found for it, in any of its appearances, wins.
+std::vector<ExtractedShare> find_shares(std::string_view text);
+
+// One line per share, "TITLE  链接：https://pan.baidu.com/s/ID  密码：CODE" (the code part only
+// when there is a code), each ended by CR LF.
+std::string share_lines(const std::vector<ExtractedShare>& shares);
+
+// find_shares and share_lines together; `count`, when given, receives the number of shares.
+std::string extract_share_text(std::string_view text, std::size_t* count = nullptr);
+
+}  // namespace quorvex
