@@ -43,4 +43,27 @@ inline std::string forum_posts(long count) {
   return text;
 }
 
+// About `bytes` of forum talk in GBK: long lines of Chinese prose with some ASCII, and now and
+// then a share link with its code, in the forms people paste.
+inline std::string chatty_forum(std::size_t bytes) {
+  std::mt19937 rng(12);
+  // 楼主辛苦了，这个资源我找了很久，下载速度也很快，感谢分享！
+  const std::string prose =
+      "\xC2\xA5\xD6\xF7\xD0\xC1\xBF\xE0\xC1\xCB\xA3\xAC\xD5\xE2\xB8\xF6\xD7\xCA\xD4\xB4\xCE\xD2"
+      "\xD5\xD2\xC1\xCB\xBA\xDC\xBE\xC3\xA3\xAC\xCF\xC2\xD4\xD8\xCB\xD9\xB6\xC8\xD2\xB2\xBA\xDC"
+      "\xBF\xEC\xA3\xAC\xB8\xD0\xD0\xBB\xB7\xD6\xCF\xED\xA3\xA1";
+  std::string text;
+  text.reserve(bytes + 4096);
+  while (text.size() < bytes) {
+    for (int k = 1 + static_cast<int>(rng() % 8); k > 0; --k) text += prose + " v2.0 ";
+    if (rng() % 4 == 0) {
+      text += "\xC1\xB4\xBD\xD3: pan.baidu.com/s/1";  // 链接:
+      for (int k = 0; k < 22; ++k) text += static_cast<char>('a' + rng() % 26);
+      text += " \xCC\xE1\xC8\xA1\xC2\xEB: " + std::to_string(1000 + rng() % 9000);  // 提取码:
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
 }  // namespace quorvex::bench

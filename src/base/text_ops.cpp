@@ -2,6 +2,7 @@
 
 #include "base/big_buffers.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -273,50 +274,59 @@ int parse_leading_int(std::string_view text) {
   return static_cast<int>(value);
 }
 
+namespace {
+
+// The next CR and the next LF at or after a position of a text; each is looked for again only once
+// the position has passed it, so a text with only one kind of end is not searched to its end for
+// every line.
+class LineEndFinder {
+ public:
+  LineEndFinder(const char* begin, const char* end)
+      : end_(end), cr_(find(begin, '\r')), lf_(find(begin, '\n')) {}
+  // The first CR or LF at or after p, or the end.
+  const char* next(const char* p) {
+    if (cr_ < p) cr_ = find(p, '\r');
+    if (lf_ < p) lf_ = find(p, '\n');
+    return std::min(cr_, lf_);
+  }
+
+ private:
+  const char* find(const char* from, char c) const {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end_ - from));
+    return hit ? static_cast<const char*>(hit) : end_;
+  }
+  const char* end_;
+  const char* cr_;
+  const char* lf_;
+};
+
+}  // namespace
+
 std::string normalize_line_ends(std::string text) {
   const char* const begin = text.data();
   const char* const end = begin + text.size();
   // First pass: count the lone ends. Most texts have none, and then nothing is copied.
   std::size_t lone = 0;
-  // The next CR and the next LF at or after p; each is looked for again only once p has passed
-  // it, so a text with only one kind of end is not searched to its end for every line.
-  auto next = [end](const char* from, char c) {
-    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
-  };
-  const char* r = next(begin, '\r');
-  const char* n = next(begin, '\n');
+  LineEndFinder count(begin, end);
   for (const char* p = begin;;) {
-    if (r < p) r = next(p, '\r');
-    if (n < p) n = next(p, '\n');
-    if (r == end && n == end) break;
-    if (r < n) {
-      const bool pair = r + 1 < end && r[1] == '\n';
-      if (!pair) ++lone;
-      p = pair ? r + 2 : r + 1;
-    } else {
-      ++lone;
-      p = n + 1;
-    }
+    const char* e = count.next(p);
+    if (e == end) break;
+    const bool pair = *e == '\r' && e + 1 < end && e[1] == '\n';
+    if (!pair) ++lone;
+    p = e + (pair ? 2 : 1);
   }
   if (lone == 0) return text;
+  // Second pass: the text between the ends is copied a line at a time.
   std::string out;
-  out.resize(text.size() + lone);
-  char* o = out.data();
-  for (const char* p = begin; p < end; ++p) {
-    const char c = *p;
-    if (c == '\r') {
-      *o++ = '\r';
-      *o++ = '\n';
-      if (p + 1 < end && p[1] == '\n') ++p;
-    } else if (c == '\n') {
-      *o++ = '\r';
-      *o++ = '\n';
-    } else {
-      *o++ = c;
-    }
+  reserve_big(out, text.size() + lone);
+  LineEndFinder copy(begin, end);
+  for (const char* p = begin;;) {
+    const char* e = copy.next(p);
+    out.append(p, static_cast<std::size_t>(e - p));
+    if (e == end) break;
+    out.append("\r\n", 2);
+    p = e + (*e == '\r' && e + 1 < end && e[1] == '\n' ? 2 : 1);
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <unordered_map>
+#include <functional>
 
 #include "base/big_buffers.h"
 #include "base/gbk_literals.h"
@@ -47,7 +47,7 @@ std::size_t blank_at(std::string_view s, std::size_t i) {
   if (i >= s.size()) return 0;
   const unsigned char c = at(s, i);
   if (c == ' ' || c == '\t') return 1;
-  return starts_with_at(s, i, gbk::kFullWidthBlank) ? 2 : 0;
+  return c == 0xA1 && i + 1 < s.size() && at(s, i + 1) == 0xA1 ? 2 : 0;  // the full-width blank
 }
 
 // Four letters or digits at i that no fifth one follows: a code. Empty otherwise.
@@ -62,6 +62,9 @@ std::string_view code_at(std::string_view s, std::size_t i) {
 // Whether the text from i to its end is a link label: label words, then a colon, blanks allowed
 // between and after.
 bool link_label_ends_text(std::string_view s, std::size_t i) {
+  // The first bytes of 链, 下, 网 and 百: most characters start no label word at all.
+  const unsigned char c = at(s, i);
+  if (c != 0xC1 && c != 0xCF && c != 0xCD && c != 0xB0) return false;
   std::size_t words = 0;
   for (bool more = true; more;) {
     more = false;
@@ -107,10 +110,8 @@ std::string_view title_part(std::string_view s) {
   return first == npos ? std::string_view() : s.substr(first, last_end - first);
 }
 
-// The title as one cell: every run of blanks becomes one full-width blank.
-std::string one_cell(std::string_view title) {
-  std::string out;
-  out.reserve(title.size());
+// Appends the title as one cell: every run of blanks becomes one full-width blank.
+void append_one_cell(std::string& out, std::string_view title) {
   std::size_t i = 0;
   while (i < title.size()) {
     if (blank_at(title, i)) {
@@ -122,7 +123,6 @@ std::string one_cell(std::string_view title) {
     out.append(title.substr(i, w));
     i += w;
   }
-  return out;
 }
 
 // Whether a line is the footer the share service appends to a share's text.
@@ -218,7 +218,17 @@ std::string_view labelled_code(std::string_view line, std::size_t i, std::size_t
 
 class Extractor {
  public:
-  std::vector<ExtractedShare> run(std::string_view text) {
+  // A share found: its ID and code point into the text, its title into titles_, so that a text
+  // of a million links costs no allocation per link.
+  struct Found {
+    std::string_view key;  // the ID without its leading "1"
+    std::size_t hash = 0;
+    std::size_t title_at = 0;
+    std::size_t title_size = 0;
+    std::string_view code;  // empty when none was found
+  };
+
+  void run(std::string_view text) {
     const char* const begin = text.data();
     const char* const stop = begin + text.size();
     auto next = [stop](const char* from, char c) {
@@ -235,7 +245,11 @@ class Extractor {
       if (line_end == stop) break;
       p = line_end + (line_end == cr && line_end + 1 == lf ? 2 : 1);
     }
-    return std::move(shares_);
+  }
+
+  const std::vector<Found>& found() const { return found_; }
+  std::string_view title(const Found& f) const {
+    return std::string_view(titles_).substr(f.title_at, f.title_size);
   }
 
  private:
@@ -289,65 +303,125 @@ class Extractor {
     above_[0] = {line, !has_link && !has_code};
   }
 
-  std::string title_above() const {
+  void append_title_above() {
     for (const Above& a : above_) {
       if (!a.usable || is_share_footer(a.text)) continue;
       const std::string_view t = title_part(a.text);
-      if (!t.empty()) return one_cell(t);
+      if (!t.empty()) return append_one_cell(titles_, t);
     }
-    return std::string(gbk::kUnnamed);
+    titles_.append(gbk::kUnnamed);
   }
 
   void add_link(const LinkMatch& m, std::string_view before) {
-    std::string id;
-    id.reserve(m.id.size() + 1);
-    if (m.surl) id.push_back('1');
-    id.append(m.id);
-    const auto [it, inserted] = index_.try_emplace(std::move(id), shares_.size());
-    if (inserted) {
+    // Both spellings of a share's address name its ID without the "1" the same way.
+    const std::string_view key = m.surl ? m.id : m.id.substr(1);
+    bool added = false;
+    open_ = find_or_add(key, added);
+    if (added) {
+      Found& f = found_[open_];
+      f.title_at = titles_.size();
       const std::string_view own = title_part(before);
-      shares_.push_back({own.empty() ? title_above() : one_cell(own), it->first, {}});
+      if (own.empty()) {
+        append_title_above();
+      } else {
+        append_one_cell(titles_, own);
+      }
+      f.title_size = titles_.size() - f.title_at;
     }
-    open_ = it->second;
     open_has_code_ = !m.code.empty();
-    if (open_has_code_ && shares_[open_].code.empty()) shares_[open_].code = m.code;
+    if (open_has_code_ && found_[open_].code.empty()) found_[open_].code = m.code;
   }
 
   // A labelled code belongs to the last link before it, unless that one has its code already.
   void take_code(std::string_view code) {
     if (open_ == npos || open_has_code_) return;
     open_has_code_ = true;
-    if (shares_[open_].code.empty()) shares_[open_].code = code;
+    if (found_[open_].code.empty()) found_[open_].code = code;
   }
 
-  std::vector<ExtractedShare> shares_;
-  std::unordered_map<std::string, std::size_t> index_;  // share ID -> its place in shares_
-  std::size_t open_ = npos;                             // the share of the last link met
+  // The share of this key: found before, or added now. An open-addressing table of places in
+  // found_ (0 for an empty slot), kept at most half full.
+  std::size_t find_or_add(std::string_view key, bool& added) {
+    if ((found_.size() + 1) * 2 > slots_.size()) grow();
+    const std::size_t hash = std::hash<std::string_view>{}(key);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const std::size_t slot = slots_[i];
+      if (slot == 0) {
+        slots_[i] = found_.size() + 1;
+        found_.push_back({key, hash, 0, 0, {}});
+        added = true;
+        return found_.size() - 1;
+      }
+      const Found& f = found_[slot - 1];
+      if (f.hash == hash && f.key == key) {
+        added = false;
+        return slot - 1;
+      }
+    }
+  }
+  void grow() {
+    std::vector<std::size_t> slots(std::max<std::size_t>(1024, slots_.size() * 2), 0);
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t k = 0; k < found_.size(); ++k) {
+      std::size_t i = found_[k].hash & mask;
+      while (slots[i] != 0) i = (i + 1) & mask;
+      slots[i] = k + 1;
+    }
+    slots_ = std::move(slots);
+  }
+
+  std::vector<Found> found_;
+  std::string titles_;
+  std::vector<std::size_t> slots_;
+  std::size_t open_ = npos;     // the share of the last link met
   bool open_has_code_ = false;  // whether that appearance of it has had its code
   std::array<Above, 2> above_;  // the line just above, and the one above that
 };
 
+void append_share_line(std::string& out, std::string_view title, std::string_view key,
+                       std::string_view code) {
+  out.append(title).append("  ").append(gbk::kExportLink).append(kAddressStart);
+  out.push_back('1');
+  out.append(key);
+  if (!code.empty()) out.append("  ").append(gbk::kExportCode).append(code);
+  out.append("\r\n");
+}
+
 }  // namespace
 
-std::vector<ExtractedShare> find_shares(std::string_view text) { return Extractor().run(text); }
+std::vector<ExtractedShare> find_shares(std::string_view text) {
+  Extractor extractor;
+  extractor.run(text);
+  std::vector<ExtractedShare> shares;
+  shares.reserve(extractor.found().size());
+  for (const Extractor::Found& f : extractor.found())
+    shares.push_back(
+        {std::string(extractor.title(f)), "1" + std::string(f.key), std::string(f.code)});
+  return shares;
+}
 
 std::string share_lines(const std::vector<ExtractedShare>& shares) {
   std::size_t size = 0;
   for (const ExtractedShare& s : shares) size += s.title.size() + s.id.size() + s.code.size() + 48;
   std::string out;
   reserve_big(out, size);
-  for (const ExtractedShare& s : shares) {
-    out.append(s.title).append("  ").append(gbk::kExportLink).append(kAddressStart).append(s.id);
-    if (!s.code.empty()) out.append("  ").append(gbk::kExportCode).append(s.code);
-    out.append("\r\n");
-  }
+  for (const ExtractedShare& s : shares)
+    append_share_line(out, s.title, std::string_view(s.id).substr(s.id.empty() ? 0 : 1), s.code);
   return out;
 }
 
 std::string extract_share_text(std::string_view text, std::size_t* count) {
-  const std::vector<ExtractedShare> shares = find_shares(text);
-  if (count) *count = shares.size();
-  return share_lines(shares);
+  Extractor extractor;
+  extractor.run(text);
+  const auto& found = extractor.found();
+  std::size_t size = 0;
+  for (const Extractor::Found& f : found) size += f.title_size + f.key.size() + 56;
+  std::string out;
+  reserve_big(out, size);
+  for (const Extractor::Found& f : found) append_share_line(out, extractor.title(f), f.key, f.code);
+  if (count) *count = found.size();
+  return out;
 }
 
 }  // namespace quorvex

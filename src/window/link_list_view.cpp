@@ -54,8 +54,18 @@ std::vector<int> LinkListView::selected_rows() const {
   return rows;
 }
 
+namespace {
+
+// Files dropped are loaded; a dropped text (a selection from a browser or an editor) is taken in
+// as it stands.
+bool can_take(const QMimeData* mime) {
+  return mime && (!local_files(mime).isEmpty() || mime->hasText());
+}
+
+}  // namespace
+
 void LinkListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (local_files(event->mimeData()).isEmpty()) {
+  if (!can_take(event->mimeData())) {
     event->ignore();
     return;
   }
@@ -63,7 +73,7 @@ void LinkListView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void LinkListView::dragMoveEvent(QDragMoveEvent* event) {
-  if (local_files(event->mimeData()).isEmpty()) {
+  if (!can_take(event->mimeData())) {
     event->ignore();
     return;
   }
@@ -71,13 +81,17 @@ void LinkListView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void LinkListView::dropEvent(QDropEvent* event) {
-  const QStringList paths = local_files(event->mimeData());
-  if (paths.isEmpty()) {
+  const QMimeData* mime = event->mimeData();
+  const QStringList paths = local_files(mime);
+  if (!paths.isEmpty()) {
+    event->acceptProposedAction();
+    emit files_dropped(paths);
+  } else if (mime && mime->hasText()) {
+    event->acceptProposedAction();
+    emit text_dropped(mime->text());
+  } else {
     event->ignore();
-    return;
   }
-  event->acceptProposedAction();
-  emit files_dropped(paths);
 }
 
 void LinkListView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,5 +1,5 @@
-// The main list: a report view that takes files dropped from the desktop (files only) and reports
-// left-button double-clicks anywhere on it.
+// The main list: a report view that takes files and texts dropped on it and reports left-button
+// double-clicks anywhere on it.
 #pragma once
 
 #include <QStringList>
@@ -20,6 +20,7 @@ class LinkListView : public QTreeView {
 
  signals:
   void files_dropped(const QStringList& paths);
+  void text_dropped(const QString& text);
   void left_double_clicked();
 
  protected:

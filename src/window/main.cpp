@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QStringList>
 
 #include "window/main_window.h"
 
@@ -10,5 +11,10 @@ int main(int argc, char** argv) {
   // returns.
   quorvex::MainWindow window;
   window.show();
+  // Files named on the command line ("Open with", a file manager's drop on the program) load
+  // as files dropped on the list do.
+  QStringList files = QApplication::arguments().mid(1);
+  files.removeIf([](const QString& a) { return a.startsWith(QLatin1Char('-')); });
+  if (!files.isEmpty()) window.load_dropped_files(files);
   return QApplication::exec();
 }

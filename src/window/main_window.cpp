@@ -1,17 +1,21 @@
 #include "window/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -24,6 +28,7 @@
 #include "shell/probe_environment.h"
 #include "shell/row_link.h"
 #include "shell/settings.h"
+#include "text/extract.h"
 #include "text/file_input.h"
 #include "text/typeset.h"
 #include "window/gbk_qstring.h"
@@ -51,8 +56,8 @@ QFont kaiti_font() {
   return font;
 }
 
-DropReadResult read_dropped_files(const QStringList& paths) {
-  DropReadResult result;
+TextJobResult read_dropped_files(const QStringList& paths) {
+  TextJobResult result;
   for (const QString& path : paths) {
     const InputFile file = read_input_file(path_bytes(path));
     switch (file.status) {
@@ -88,7 +93,11 @@ WindowPlaces WindowPlaces::standard() {
 
 DesktopActions DesktopActions::standard() {
   return {[](const QString& text) { QApplication::clipboard()->setText(text); },
-          [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }};
+          [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); },
+          [](QWidget* parent) {
+            return QFileDialog::getOpenFileName(parent, u("打开文本文件"), QString(),
+                                                u("文本文件 (*.txt);;所有文件 (*)"));
+          }};
 }
 
 CheckRunConfig MainWindow::default_runs() {
@@ -112,7 +121,7 @@ MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, CheckRunConf
 }
 
 MainWindow::~MainWindow() {
-  if (drop_reader_) drop_reader_->waitForFinished();
+  if (text_job_) text_job_->waitForFinished();
   // Probes under way are cancelled and waited for; nothing of them outlives the window.
   session_->shutdown(kShutdownGrace);
 }
@@ -178,6 +187,21 @@ void MainWindow::build_controls() {
   connect(list_, &LinkListView::left_double_clicked, this, &MainWindow::open_row_link);
   connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::show_list_menu);
   connect(list_, &LinkListView::files_dropped, this, &MainWindow::load_dropped_files);
+  connect(list_, &LinkListView::text_dropped, this, &MainWindow::load_text);
+  add_shortcuts();
+}
+
+void MainWindow::add_shortcuts() {
+  auto add = [this](QWidget* owner, const QKeySequence& keys, void (MainWindow::*slot)()) {
+    auto* action = new QAction(owner);
+    action->setShortcut(keys);
+    action->setShortcutContext(owner == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    owner->addAction(action);
+  };
+  add(list_, QKeySequence::Paste, &MainWindow::paste_clipboard);
+  add(this, QKeySequence::Open, &MainWindow::open_file);
+  add(this, QKeySequence(Qt::CTRL | Qt::Key_E), &MainWindow::extract_links);
 }
 
 void MainWindow::on_created() {
@@ -247,6 +271,11 @@ void MainWindow::show_run_progress() {
 
 void MainWindow::show_list_menu(const QPoint& at) {
   QMenu menu(this);
+  menu.addAction(u("粘贴"), QKeySequence::Paste, this, &MainWindow::paste_clipboard);
+  menu.addAction(u("打开文件…"), QKeySequence::Open, this, &MainWindow::open_file);
+  menu.addAction(u("提取链接"), QKeySequence(Qt::CTRL | Qt::Key_E), this,
+                 &MainWindow::extract_links);
+  menu.addSeparator();
   menu.addAction(u("重新检测未确定的行"), this, &MainWindow::recheck_unknown_rows);
   menu.addAction(u("重新检测选中的行"), this, &MainWindow::recheck_selected_rows);
   menu.exec(list_->viewport()->mapToGlobal(at));
@@ -276,32 +305,103 @@ void MainWindow::warn_settings_failure(const std::string& reason) {
            .arg(settings_file(), QString::fromLocal8Bit(reason.c_str())));
 }
 
+void MainWindow::run_text_job(std::function<TextJobResult()> job,
+                              std::function<void(TextJobResult)> done) {
+  // Reading a large file or extracting from a large text takes a moment; the window stays
+  // responsive meanwhile, and a second job waits for the first.
+  wait_for_file_reading();
+  text_job_ = new QFutureWatcher<TextJobResult>(this);
+  connect(text_job_, &QFutureWatcher<TextJobResult>::finished, this, [this, done] {
+    auto* watcher = text_job_;
+    text_job_ = nullptr;
+    TextJobResult result = watcher->result();
+    watcher->deleteLater();
+    done(std::move(result));
+  });
+  text_job_->setFuture(QtConcurrent::run(std::move(job)));
+}
+
+void MainWindow::take_in(TextJobResult result) {
+  if (!result.ok) {
+    // The current text and list stay as they are.
+    emit file_refused(result.message);
+    warn(u("无法载入文件"), result.message);
+    return;
+  }
+  session_->set_source_text(std::move(result.text));
+  reset_run_state();
+}
+
 void MainWindow::load_dropped_files(const QStringList& paths) {
   if (paths.isEmpty()) return;
-  // Reading a large file takes a moment; the window stays responsive meanwhile, and a second drop
-  // waits for the first.
+  run_text_job([paths] { return read_dropped_files(paths); },
+               [this](TextJobResult r) { take_in(std::move(r)); });
+}
+
+void MainWindow::load_text(const QString& text) {
+  // The same way in as a file's bytes: a UTF-8 text becomes GBK, line ends become CR LF.
+  run_text_job(
+      [utf8 = text.toUtf8()] {
+        TextJobResult result;
+        result.ok = true;
+        result.text = decode_input_bytes(utf8.toStdString());
+        return result;
+      },
+      [this](TextJobResult r) { take_in(std::move(r)); });
+}
+
+void MainWindow::paste_clipboard() { paste(QApplication::clipboard()->mimeData()); }
+
+void MainWindow::paste(const QMimeData* mime) {
+  if (!mime) return;
+  QStringList files;
+  if (mime->hasUrls()) {
+    for (const QUrl& url : mime->urls())
+      if (url.isLocalFile()) files << url.toLocalFile();
+  }
+  if (files.isEmpty() && mime->hasText()) {
+    // A copied file name is taken for its file; any other text for itself.
+    const QString text = mime->text().trimmed();
+    if (!text.isEmpty() && !text.contains(QLatin1Char('\n')) && QFileInfo(text).isFile())
+      files << text;
+  }
+  if (!files.isEmpty()) return load_dropped_files(files);
+  if (mime->hasText()) load_text(mime->text());
+}
+
+void MainWindow::open_file() {
+  const QString path = desktop_.choose_file ? desktop_.choose_file(this) : QString();
+  if (!path.isEmpty()) load_dropped_files({path});
+}
+
+void MainWindow::extract_links() {
+  // A file still being read is the text to extract from.
   wait_for_file_reading();
-  drop_reader_ = new QFutureWatcher<DropReadResult>(this);
-  connect(drop_reader_, &QFutureWatcher<DropReadResult>::finished, this, [this] {
-    auto* watcher = drop_reader_;
-    drop_reader_ = nullptr;
-    DropReadResult result = watcher->result();
-    watcher->deleteLater();
-    if (!result.ok) {
-      // The current text and list stay as they are.
-      emit file_refused(result.message);
-      warn(u("无法载入文件"), result.message);
-      return;
-    }
-    session_->set_source_text(std::move(result.text));
-    reset_run_state();
-  });
-  drop_reader_->setFuture(QtConcurrent::run(read_dropped_files, paths));
+  run_text_job(
+      [source = session_->source_text()] {
+        TextJobResult result;
+        result.ok = true;
+        result.text = extract_share_text(*source, &result.shares);
+        return result;
+      },
+      [this](TextJobResult result) {
+        if (result.shares == 0) {
+          // Nothing to put in its place: the text stays, so nothing the user had is lost.
+          timed_message_box(u("没有找到分享链接，原文未改动。"), kIconInformation,
+                            from_gbk(gbk::kNoticeCaption), this, 2000);
+          emit links_extracted(0);
+          return;
+        }
+        session_->set_source_text(std::move(result.text));
+        emit links_extracted(result.shares);
+        timed_message_box(u("提取完成,共 %1 个分享链接,请点击刷新列表").arg(result.shares),
+                          kIconInformation, from_gbk(gbk::kNoticeCaption), this, 2000);
+      });
 }
 
 void MainWindow::wait_for_file_reading() {
-  while (drop_reader_) {
-    drop_reader_->waitForFinished();
+  while (text_job_) {
+    text_job_->waitForFinished();
     QApplication::processEvents();
   }
 }

@@ -17,6 +17,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 
 namespace quorvex {
@@ -31,18 +32,23 @@ struct WindowPlaces {
   static WindowPlaces standard();
 };
 
-// What a double-click on the list or the credit label hands to the desktop; tests record it.
+// What the window hands to the desktop or asks of it (a double-click on the list or the credit
+// label, the open-file dialog); tests record and answer.
 struct DesktopActions {
   std::function<void(const QString&)> set_clipboard;
   std::function<void(const QString&)> open_url;
+  // Asks for a text file to open; an empty answer means none. Absent: the system's dialog.
+  std::function<QString(QWidget* parent)> choose_file;
   static DesktopActions standard();
 };
 
-// The outcome of reading the files of one drop, off the window's thread.
-struct DropReadResult {
+// The outcome of work on a text off the window's thread: reading files, taking a pasted or
+// dropped text in, extracting links.
+struct TextJobResult {
   bool ok = false;
-  std::string text;  // the files' GBK contents, each followed by CR LF when several
-  QString message;   // what to tell the user when not ok
+  std::string text;        // GBK, CR LF line ends
+  QString message;         // what to tell the user when not ok
+  std::size_t shares = 0;  // for an extraction: the shares found
 };
 
 class MainWindow : public QWidget {
@@ -65,6 +71,17 @@ class MainWindow : public QWidget {
 
   // The event table's operations; public so that tests can run them as a click would.
   void load_dropped_files(const QStringList& paths);
+  // Takes a pasted or dropped text in as the source text, as a dropped file's text is, and
+  // loads it.
+  void load_text(const QString& text);
+  // Ctrl+V: files (or one line naming a file) are loaded as dropped files, other text as text.
+  void paste(const QMimeData* mime);
+  void paste_clipboard();
+  // Ctrl+O: asks for a file and loads it.
+  void open_file();
+  // Ctrl+E: replaces the source text by the share links found in it, one line each, and says how
+  // many it found; a reload then shows them, as after typesetting.
+  void extract_links();
   void reset_run_state();
   void start_check_run();
   void show_summary();
@@ -83,18 +100,24 @@ class MainWindow : public QWidget {
   void apply_theme();
   void apply_column_layout();
 
-  // Waits until a dropped file has been read (for tests).
+  // Waits until the work on a text (reading files, extracting) has ended (for tests).
   void wait_for_file_reading();
 
  signals:
   // Emitted after a dropped file could not be read and a message was shown.
   void file_refused(const QString& message);
+  // Emitted once an extraction has replaced the source text.
+  void links_extracted(std::size_t shares);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_controls();
+  void add_shortcuts();
+  // Runs `job` off the window's thread, then `done` on it; a new job waits for the one before.
+  void run_text_job(std::function<TextJobResult()> job, std::function<void(TextJobResult)> done);
+  void take_in(TextJobResult result);
   void on_created();
   void load_settings();
   void refresh_tick();
@@ -117,7 +140,7 @@ class MainWindow : public QWidget {
   int shown_started_ = 0;
   long long shown_wait_ = 0;
   QTimer refresh_timer_;
-  QFutureWatcher<DropReadResult>* drop_reader_ = nullptr;
+  QFutureWatcher<TextJobResult>* text_job_ = nullptr;
   bool settings_warned_ = false;
   bool loading_settings_ = false;
 

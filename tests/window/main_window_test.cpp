@@ -1,6 +1,7 @@
 // The window, driven as a user would: controls found by their names, clicks, a file drop.
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -9,7 +10,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -56,7 +59,7 @@ class BoxCloser : public QObject {
  private:
   QTimer timer_;
   QMessageBox::StandardButton press_;
-  QMessageBox* last_ = nullptr;
+  QPointer<QMessageBox> last_;  // null again once it is gone, so a new box at its address counts
 };
 
 std::string read_bytes(const QString& path) {
@@ -77,13 +80,15 @@ class MainWindowTest : public QObject {
   QTemporaryDir home_;
   QStringList opened_;
   QStringList clipboard_;
+  QString chosen_file_;  // what the open-file dialog answers
 
   // A window whose runs reach `service` (when given) as pan.baidu.com.
   std::unique_ptr<MainWindow> make_window(const test::ShareService* service = nullptr) {
     QDir().mkpath(home_.path() + "/Documents");
     QDir().mkpath(home_.path() + "/Desktop");
     DesktopActions desktop{[this](const QString& t) { clipboard_ << t; },
-                           [this](const QString& url) { opened_ << url; }};
+                           [this](const QString& url) { opened_ << url; },
+                           [this](QWidget*) { return chosen_file_; }};
     CheckRunConfig runs;
     if (service) {
       runs.probe.ca_file = test::test_ca_file();
@@ -250,12 +255,98 @@ class MainWindowTest : public QObject {
     drop({home_.path() + "/empty.txt"});
     wait_for_rows(*w, 0);
     QCOMPARE(closer.texts.size(), 1);
-    // Dropped text that is not a file is refused at the door.
+    // Dropped text is taken in as a file's text would be: LF ends, UTF-16 inside Qt, to GBK.
     QMimeData text_only;
-    text_only.setText("https://pan.baidu.com/s/1x");
+    text_only.setText(u("甲 https://pan.baidu.com/s/1x\n乙 https://pan.baidu.com/s/1y"));
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text_only, Qt::LeftButton, {});
     QApplication::sendEvent(list->viewport(), &enter);
-    QVERIFY(!enter.isAccepted());
+    QVERIFY(enter.isAccepted());
+    QDropEvent text_drop(QPointF(5, 5), Qt::CopyAction, &text_only, Qt::LeftButton, {});
+    QApplication::sendEvent(list->viewport(), &text_drop);
+    w->wait_for_file_reading();
+    wait_for_rows(*w, 2);
+    QCOMPARE(*w->session()->source_text(),
+             utf8_to_gbk("甲 https://pan.baidu.com/s/1x\r\n乙 https://pan.baidu.com/s/1y"));
+    QCOMPARE(w->model()->data(w->model()->index(1, 0), Qt::DisplayRole).toString(), u("乙"));
+  }
+
+  void paste_and_open_take_texts_and_files_in() {
+    auto w = make_window();
+    // Shortcuts reach only the active window.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    // Ctrl+V on the list with text on the clipboard (CR ends, as old Mac editors write).
+    QApplication::clipboard()->setText(
+        u("一 https://pan.baidu.com/s/1a\r二 https://pan.baidu.com/s/1b\r"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    w->wait_for_file_reading();
+    wait_for_rows(*w, 2);
+    QCOMPARE(w->model()->data(w->model()->index(0, 0), Qt::DisplayRole).toString(), u("一"));
+    QCOMPARE(*w->session()->source_text(),
+             utf8_to_gbk("一 https://pan.baidu.com/s/1a\r\n二 https://pan.baidu.com/s/1b\r\n"));
+    // A copied file name, and copied files, load the file.
+    const QString lf_file = home_.path() + "/lf.txt";
+    write_bytes(lf_file, utf8_to_gbk("a https://pan.baidu.com/s/1a\nb https://pan.baidu.com/s/1b\n"
+                                     "c https://pan.baidu.com/s/1c\n"));
+    QMimeData name;
+    name.setText(lf_file + "\n");
+    w->paste(&name);
+    w->wait_for_file_reading();
+    wait_for_rows(*w, 3);
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(lf_file), QUrl::fromLocalFile(lf_file)});
+    w->paste(&files);
+    w->wait_for_file_reading();
+    wait_for_rows(*w, 6);
+    // Ctrl+O: the dialog's answer is loaded; no answer changes nothing.
+    write_bytes(home_.path() + "/one.txt", "x https://pan.baidu.com/s/1x");
+    chosen_file_ = home_.path() + "/one.txt";
+    QTest::keyClick(w.get(), Qt::Key_O, Qt::ControlModifier);
+    w->wait_for_file_reading();
+    wait_for_rows(*w, 1);
+    chosen_file_.clear();
+    w->open_file();
+    w->wait_for_file_reading();
+    QCOMPARE(w->model()->rowCount(), 1);
+    // The menu offers them all.
+    QStringList entries;
+    QTimer::singleShot(50, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        for (QAction* a : menu->actions()) entries << a->text();
+        menu->close();
+      }
+    });
+    emit list->customContextMenuRequested(QPoint(5, 5));
+    QVERIFY(entries.contains(u("粘贴")) && entries.contains(u("打开文件…")) &&
+            entries.contains(u("提取链接")));
+  }
+
+  void extract_links_replaces_the_source_text() {
+    auto w = make_window();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->session()->set_source_text(utf8_to_gbk(
+        "好 资源\r\n链接: pan.baidu.com/s/1abc?pwd=ab12\r\n再发一次 pan.baidu.com/s/1abc\r\n"
+        "另一个 https://pan.baidu.com/share/init?surl=xyz 提取码: cd34\r\n"));
+    BoxCloser closer;
+    QSignalSpy extracted(w.get(), &MainWindow::links_extracted);
+    QTest::keyClick(w.get(), Qt::Key_E, Qt::ControlModifier);
+    w->wait_for_file_reading();
+    QCOMPARE(extracted.size(), 1);
+    QCOMPARE(extracted[0][0].value<std::size_t>(), std::size_t{2});
+    QCOMPARE(*w->session()->source_text(),
+             utf8_to_gbk("好　资源  链接：https://pan.baidu.com/s/1abc  密码：ab12\r\n"
+                         "另一个  链接：https://pan.baidu.com/s/1xyz  密码：cd34\r\n"));
+    QTRY_COMPARE(closer.texts.size(), 1);
+    QCOMPARE(closer.texts[0], u("提取完成,共 2 个分享链接,请点击刷新列表"));
+    // A text without a share keeps its text.
+    w->session()->set_source_text("no links here");
+    w->extract_links();
+    w->wait_for_file_reading();
+    QCOMPARE(*w->session()->source_text(), std::string("no links here"));
+    QTRY_COMPARE(closer.texts.size(), 2);
   }
 
   void typeset_then_reload_shows_typeset_rows() {
@@ -400,7 +491,7 @@ class MainWindowTest : public QObject {
       }
     });
     emit list->customContextMenuRequested(QPoint(10, 10));
-    QCOMPARE(offered, QStringList({u("重新检测未确定的行"), u("重新检测选中的行")}));
+    QVERIFY(offered.contains(u("重新检测未确定的行")) && offered.contains(u("重新检测选中的行")));
     const int down_before = service.requests_for("down");
     w->recheck_unknown_rows();
     QTRY_VERIFY_WITH_TIMEOUT(service.requests_for("down") > down_before, 10000);
@@ -450,8 +541,10 @@ class MainWindowTest : public QObject {
     clock.start();
     QCOMPARE(timed_message_box(u("t"), 64, u("c"), nullptr, 200), kTimedOutAnswer);
     QVERIFY(clock.elapsed() >= 190);
-    BoxCloser ok(QMessageBox::Ok);
-    QCOMPARE(timed_message_box(u("t"), 0, u("c"), nullptr, 5000), 0);
+    {
+      BoxCloser ok(QMessageBox::Ok);
+      QCOMPARE(timed_message_box(u("t"), 0, u("c"), nullptr, 5000), 0);
+    }
     BoxCloser no(QMessageBox::No);
     QCOMPARE(timed_message_box(u("t"), 4, u("c"), nullptr, 5000), 6);
   }
