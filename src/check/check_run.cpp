@@ -4,9 +4,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 
 #include "base/gbk_literals.h"
 #include "base/pumped_wait.h"
@@ -395,35 +396,82 @@ CheckRun::~CheckRun() {
   wait(Clock::now() + kShutdownGrace);
 }
 
-void CheckRun::list_ready(std::uint64_t generation) {
-  // Rows of one share, found before the lock is taken: a large list takes a moment.
-  const int total = state_->table->row_count();
-  std::vector<int> first_of(static_cast<std::size_t>(total));
-  std::vector<int> next_of(static_cast<std::size_t>(total), -1);
-  std::vector<std::uint8_t> flags(static_cast<std::size_t>(total), 0);
-  {
-    std::unordered_map<std::string, int> last_of_share;  // share -> its last row so far
-    for (int row = 0; row < total; ++row) {
-      first_of[static_cast<std::size_t>(row)] = row;
-      const std::string url = share_url_of_row(state_->table->cell(row, kColumnLink),
-                                               state_->table->cell(row, kColumnName));
-      // Rows without a share address are each told so on their own.
-      if (!is_share_url(url)) continue;
-      const auto [it, inserted] = last_of_share.try_emplace(share_identity(url), row);
-      if (inserted) continue;
-      next_of[static_cast<std::size_t>(it->second)] = row;
-      first_of[static_cast<std::size_t>(row)] = first_of[static_cast<std::size_t>(it->second)];
-      flags[static_cast<std::size_t>(row)] = kRepeat;
-      it->second = row;
+namespace {
+
+// The rows of each share, chained in list order: first_of[row] is the first row of the row's
+// share (the row itself when it is that row or holds no share), next_of[row] the next row of the
+// same share or -1. Made in one pass under the table's read lock, without an allocation per row:
+// a table of hashes finds the share's last row so far, whose identity is made again only when
+// the hashes agree.
+struct ShareChains {
+  std::vector<int> first_of;
+  std::vector<int> next_of;
+  std::vector<std::uint8_t> repeat;  // 1 for rows whose share an earlier row holds
+};
+
+ShareChains chain_shares(const LinkTable& table) {
+  ShareChains c;
+  const auto total = static_cast<std::size_t>(table.row_count());
+  std::vector<const LinkRow*> rows;
+  rows.reserve(total);
+  c.first_of.resize(total);
+  c.next_of.assign(total, -1);
+  c.repeat.assign(total, 0);
+  std::vector<std::size_t> hash_of(total, 0);
+  std::size_t size = 1024;
+  while (size < total * 2) size *= 2;
+  std::vector<int> last_of(size, -1);  // by hash: the last row of a share so far
+  std::string url, identity, other;
+  auto identity_of = [&](const LinkRow& row, std::string& out) {
+    share_url_of_row_into(row.cell(kColumnLink), row.cell(kColumnName), url);
+    return share_identity_into(url, out);
+  };
+  // The rows' texts stay put while the table's read lock is held, and the table is not replaced
+  // while its list is being made ready.
+  table.for_each_row([&](int row, const LinkRow& r) {
+    const auto at = static_cast<std::size_t>(row);
+    if (at >= total) return;
+    rows.push_back(&r);
+    c.first_of[at] = row;
+    // Rows without a share address are each told so on their own.
+    if (!identity_of(r, identity)) return;
+    const std::size_t hash = std::hash<std::string_view>{}(identity);
+    hash_of[at] = hash;
+    for (std::size_t i = hash & (size - 1);; i = (i + 1) & (size - 1)) {
+      const int last = last_of[i];
+      if (last < 0) {
+        last_of[i] = row;
+        return;
+      }
+      const auto l = static_cast<std::size_t>(last);
+      if (hash_of[l] == hash && identity_of(*rows[l], other) && other == identity) {
+        c.next_of[l] = row;
+        c.first_of[at] = c.first_of[l];
+        c.repeat[at] = 1;
+        last_of[i] = row;
+        return;
+      }
     }
-  }
+  });
+  return c;
+}
+
+}  // namespace
+
+void CheckRun::list_ready(std::uint64_t generation) {
+  // Made before the run's lock is taken: a large list takes a moment.
+  ShareChains chains = chain_shares(*state_->table);
+  const int total = static_cast<int>(chains.first_of.size());
   {
     std::lock_guard lock(state_->mutex);
     state_->generation = generation;
     state_->total = total;
-    state_->flags = std::move(flags);
-    state_->first_of = std::move(first_of);
-    state_->next_of = std::move(next_of);
+    state_->flags.assign(static_cast<std::size_t>(total), 0);
+    for (int row = 0; row < total; ++row)
+      if (chains.repeat[static_cast<std::size_t>(row)])
+        state_->flags[static_cast<std::size_t>(row)] = kRepeat;
+    state_->first_of = std::move(chains.first_of);
+    state_->next_of = std::move(chains.next_of);
     state_->throttle_hits.assign(static_cast<std::size_t>(total), 0);
     state_->ready = true;
   }

@@ -19,6 +19,12 @@ std::string share_url_of_row(std::string_view link_cell, std::string_view name_c
   return rebuild_share_url(link_cell.empty() ? name_cell : link_cell);
 }
 
+void share_url_of_row_into(std::string_view link_cell, std::string_view name_cell,
+                           std::string& out) {
+  out.assign(share_link_prefix)
+      .append(text_after_last(link_cell.empty() ? name_cell : link_cell, "pan"));
+}
+
 namespace {
 
 bool starts_with_nocase(std::string_view text, std::string_view prefix) {
@@ -27,12 +33,23 @@ bool starts_with_nocase(std::string_view text, std::string_view prefix) {
 
 constexpr std::string_view kHttps = "https://";
 
+// Where the part of an address that starts text ends: at the first "?" or "#", or also "/" when
+// `at_slash` (the authority); npos when it runs to the end. A plain loop: find_first_of looks up
+// every character in its set with a call of its own, which a million rows feel.
+std::size_t end_of_part(std::string_view text, bool at_slash) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '?' || c == '#' || (at_slash && c == '/')) return i;
+  }
+  return std::string_view::npos;
+}
+
 // The authority of an https address (between "https://" and the first "/", "?" or "#"), or
 // nullopt when the address is no https address.
 std::optional<std::string_view> https_authority(std::string_view url) {
   if (!starts_with_nocase(url, kHttps)) return std::nullopt;
   const std::string_view rest = url.substr(kHttps.size());
-  return rest.substr(0, rest.find_first_of("/?#"));
+  return rest.substr(0, end_of_part(rest, true));
 }
 
 }  // namespace
@@ -53,11 +70,11 @@ std::string_view url_path(std::string_view url) {
     const std::size_t scheme = url.find("://");
     if (scheme == std::string_view::npos) return {};
     rest = url.substr(scheme + 3);
-    const std::size_t slash = rest.find_first_of("/?#");
+    const std::size_t slash = end_of_part(rest, true);
     rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
   }
   if (rest.empty() || rest.front() != '/') return {};
-  return rest.substr(0, rest.find_first_of("?#"));
+  return rest.substr(0, end_of_part(rest, false));
 }
 
 bool is_share_url(std::string_view url) {
@@ -66,13 +83,14 @@ bool is_share_url(std::string_view url) {
   return path.rfind("/s/", 0) == 0 || path.rfind("/share/", 0) == 0;
 }
 
-std::string share_identity(std::string_view url) {
-  if (!is_share_url(url)) return std::string(url);
+bool share_identity_into(std::string_view url, std::string& out) {
+  if (!is_share_url(url)) return false;
   const std::string_view path = url_path(url);
   if (path.rfind("/s/", 0) == 0) {
     std::string_view id = path.substr(3);
     while (!id.empty() && id.back() == '/') id.remove_suffix(1);
-    return "/s/" + std::string(id);
+    out.assign("/s/").append(id);
+    return true;
   }
   if (path == "/share/init" || path == "/share/init/") {
     const std::size_t query = url.find('?');
@@ -82,12 +100,21 @@ std::string share_identity(std::string_view url) {
     for (std::size_t from = 0; from <= rest.size();) {
       const std::size_t amp = std::min(rest.find('&', from), rest.size());
       const std::string_view param = rest.substr(from, amp - from);
-      if (param.rfind("surl=", 0) == 0 && param.size() > 5)
-        return "/s/1" + std::string(param.substr(5));
+      if (param.rfind("surl=", 0) == 0 && param.size() > 5) {
+        out.assign("/s/1").append(param.substr(5));
+        return true;
+      }
       from = amp + 1;
     }
   }
-  return std::string(url);
+  out.assign(url);
+  return true;
+}
+
+std::string share_identity(std::string_view url) {
+  std::string out;
+  if (!share_identity_into(url, out)) out.assign(url);
+  return out;
 }
 
 }  // namespace quorvex

@@ -16,6 +16,9 @@ std::string rebuild_share_url(std::string_view text);
 
 // The address of a row: rebuilt from its link cell, or from its name cell when that is empty.
 std::string share_url_of_row(std::string_view link_cell, std::string_view name_cell);
+// The same into `out`, whose buffer is reused.
+void share_url_of_row_into(std::string_view link_cell, std::string_view name_cell,
+                           std::string& out);
 
 // The share service's host; nothing else is ever requested.
 inline constexpr std::string_view kShareHost = "pan.baidu.com";
@@ -29,6 +32,9 @@ bool is_share_url(std::string_view url);
 // both https://pan.baidu.com/s/1ID… and https://pan.baidu.com/share/init?surl=ID…; any other
 // address stands for itself.
 std::string share_identity(std::string_view url);
+// The same into `out`, whose buffer is reused; false (and `out` left alone) when url is no share
+// address.
+bool share_identity_into(std::string_view url, std::string& out);
 // The path of an address (from the first "/" after the host up to "?" or "#"); "" when none.
 std::string_view url_path(std::string_view url);
 

@@ -10,6 +10,7 @@
 #include "net/cookies.h"
 #include "net/header_collection.h"
 #include "net/header_text.h"
+#include "text/extract.h"
 #include "text/file_input.h"
 #include "text/link_loader.h"
 #include "text/typeset.h"
@@ -22,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   build_link_rows(text);
   build_link_rows(typeset);
   decode_input_bytes(text);
+  normalize_line_ends(text);
+  const std::string extracted = extract_share_text(text);
+  // Whatever the text, every share found is written as exactly one line.
+  if (find_shares(text).size() != split_nonempty(extracted, "\r\n").size()) __builtin_trap();
   text_after_last(text, "pan");
   trim_spaces(text);
   normalize_header_text(text);
