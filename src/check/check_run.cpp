@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <numeric>
 #include <string>
 #include <string_view>
 
@@ -406,7 +407,6 @@ namespace {
 struct ShareChains {
   std::vector<int> first_of;
   std::vector<int> next_of;
-  std::vector<std::uint8_t> repeat;  // 1 for rows whose share an earlier row holds
 };
 
 ShareChains chain_shares(const LinkTable& table) {
@@ -415,8 +415,8 @@ ShareChains chain_shares(const LinkTable& table) {
   std::vector<const LinkRow*> rows;
   rows.reserve(total);
   c.first_of.resize(total);
+  std::iota(c.first_of.begin(), c.first_of.end(), 0);
   c.next_of.assign(total, -1);
-  c.repeat.assign(total, 0);
   std::vector<std::size_t> hash_of(total, 0);
   std::size_t size = 1024;
   while (size < total * 2) size *= 2;
@@ -432,7 +432,6 @@ ShareChains chain_shares(const LinkTable& table) {
     const auto at = static_cast<std::size_t>(row);
     if (at >= total) return;
     rows.push_back(&r);
-    c.first_of[at] = row;
     // Rows without a share address are each told so on their own.
     if (!identity_of(r, identity)) return;
     const std::size_t hash = std::hash<std::string_view>{}(identity);
@@ -447,7 +446,6 @@ ShareChains chain_shares(const LinkTable& table) {
       if (hash_of[l] == hash && identity_of(*rows[l], other) && other == identity) {
         c.next_of[l] = row;
         c.first_of[at] = c.first_of[l];
-        c.repeat[at] = 1;
         last_of[i] = row;
         return;
       }
@@ -468,7 +466,7 @@ void CheckRun::list_ready(std::uint64_t generation) {
     state_->total = total;
     state_->flags.assign(static_cast<std::size_t>(total), 0);
     for (int row = 0; row < total; ++row)
-      if (chains.repeat[static_cast<std::size_t>(row)])
+      if (chains.first_of[static_cast<std::size_t>(row)] != row)
         state_->flags[static_cast<std::size_t>(row)] = kRepeat;
     state_->first_of = std::move(chains.first_of);
     state_->next_of = std::move(chains.next_of);

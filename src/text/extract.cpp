@@ -379,6 +379,7 @@ class Extractor {
   std::array<Above, 2> above_;  // the line just above, and the one above that
 };
 
+// The line of one share; `key` is its ID without the leading "1".
 void append_share_line(std::string& out, std::string_view title, std::string_view key,
                        std::string_view code) {
   out.append(title).append("  ").append(gbk::kExportLink).append(kAddressStart);
@@ -399,16 +400,6 @@ std::vector<ExtractedShare> find_shares(std::string_view text) {
     shares.push_back(
         {std::string(extractor.title(f)), "1" + std::string(f.key), std::string(f.code)});
   return shares;
-}
-
-std::string share_lines(const std::vector<ExtractedShare>& shares) {
-  std::size_t size = 0;
-  for (const ExtractedShare& s : shares) size += s.title.size() + s.id.size() + s.code.size() + 48;
-  std::string out;
-  reserve_big(out, size);
-  for (const ExtractedShare& s : shares)
-    append_share_line(out, s.title, std::string_view(s.id).substr(s.id.empty() ? 0 : 1), s.code);
-  return out;
 }
 
 std::string extract_share_text(std::string_view text, std::size_t* count) {

@@ -21,11 +21,9 @@ struct ExtractedShare {
 // first title; the first code found for it, in any of its appearances, wins.
 std::vector<ExtractedShare> find_shares(std::string_view text);
 
-// One line per share, "TITLE  链接：https://pan.baidu.com/s/ID  密码：CODE" (the code part only
-// when there is a code), each ended by CR LF.
-std::string share_lines(const std::vector<ExtractedShare>& shares);
-
-// find_shares and share_lines together; `count`, when given, receives the number of shares.
+// The shares of find_shares as lines the list loads, one per share:
+// "TITLE  链接：https://pan.baidu.com/s/ID  密码：CODE" (the code part only when there is a code),
+// each ended by CR LF. `count`, when given, receives the number of shares.
 std::string extract_share_text(std::string_view text, std::size_t* count = nullptr);
 
 }  // namespace quorvex

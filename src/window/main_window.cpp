@@ -192,16 +192,20 @@ void MainWindow::build_controls() {
 }
 
 void MainWindow::add_shortcuts() {
-  auto add = [this](QWidget* owner, const QKeySequence& keys, void (MainWindow::*slot)()) {
-    auto* action = new QAction(owner);
+  // The same actions serve the keys and the list's menu.
+  auto add = [this](QWidget* owner, const char* caption, const QKeySequence& keys,
+                    void (MainWindow::*slot)()) {
+    auto* action = new QAction(u(caption), owner);
     action->setShortcut(keys);
     action->setShortcutContext(owner == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
     connect(action, &QAction::triggered, this, slot);
     owner->addAction(action);
+    return action;
   };
-  add(list_, QKeySequence::Paste, &MainWindow::paste_clipboard);
-  add(this, QKeySequence::Open, &MainWindow::open_file);
-  add(this, QKeySequence(Qt::CTRL | Qt::Key_E), &MainWindow::extract_links);
+  paste_action_ = add(list_, "粘贴", QKeySequence::Paste, &MainWindow::paste_clipboard);
+  open_action_ = add(this, "打开文件…", QKeySequence::Open, &MainWindow::open_file);
+  extract_action_ =
+      add(this, "提取链接", QKeySequence(Qt::CTRL | Qt::Key_E), &MainWindow::extract_links);
 }
 
 void MainWindow::on_created() {
@@ -271,10 +275,7 @@ void MainWindow::show_run_progress() {
 
 void MainWindow::show_list_menu(const QPoint& at) {
   QMenu menu(this);
-  menu.addAction(u("粘贴"), QKeySequence::Paste, this, &MainWindow::paste_clipboard);
-  menu.addAction(u("打开文件…"), QKeySequence::Open, this, &MainWindow::open_file);
-  menu.addAction(u("提取链接"), QKeySequence(Qt::CTRL | Qt::Key_E), this,
-                 &MainWindow::extract_links);
+  menu.addActions({paste_action_, open_action_, extract_action_});
   menu.addSeparator();
   menu.addAction(u("重新检测未确定的行"), this, &MainWindow::recheck_unknown_rows);
   menu.addAction(u("重新检测选中的行"), this, &MainWindow::recheck_selected_rows);

@@ -13,6 +13,7 @@
 #include "check/run_progress.h"
 #include "session/session.h"
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -157,6 +158,9 @@ class MainWindow : public QWidget {
   QPushButton* summary_button_ = nullptr;
   QPushButton* export_button_ = nullptr;
   QLabel* credit_label_ = nullptr;
+  QAction* paste_action_ = nullptr;
+  QAction* open_action_ = nullptr;
+  QAction* extract_action_ = nullptr;
 };
 
 // Address opened by the about sequence.
