@@ -16,7 +16,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
-  quorvex::MainWindow w(quorvex::WindowPlaces{QDir::tempPath(), QDir::tempPath()},
+  quorvex::MainWindow w(quorvex::WindowPlaces{QDir::tempPath(), QDir::tempPath(), QString()},
                         quorvex::DesktopActions{});
   w.show();
   auto* list = w.findChild<QTreeView*>(QString::fromUtf8("超级列表框1"));

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   const QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
   QTemporaryDir home;
-  MainWindow w(WindowPlaces{home.path(), home.path()}, DesktopActions{});
+  MainWindow w(WindowPlaces{home.path(), home.path(), QString()}, DesktopActions{});
   w.show();
   std::string text;
   for (int i = 0; i < 12; ++i)
@@ -57,9 +57,11 @@ int main(int argc, char** argv) {
   const RowVerdict kinds[] = {{Verdict::valid, Reason::need_code},
                               {Verdict::valid, Reason::public_share},
                               {Verdict::invalid, Reason::deleted},
-                              {Verdict::unknown, Reason::timeout}};
+                              {Verdict::unknown, Reason::timeout},
+                              {Verdict::valid, Reason::public_share, true},
+                              {Verdict::invalid, Reason::expired, true}};
   for (int r = 0; r < table.row_count() && r < 12; ++r) {
-    table.set_verdict_if(table.generation(), r, kinds[r % 4]);
+    table.set_verdict_if(table.generation(), r, kinds[r % 6]);
     table.set_cell(r, kColumnDone, gbk::kDoneMark);
   }
   settle(w);

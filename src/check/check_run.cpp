@@ -50,6 +50,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   std::shared_ptr<LinkTable> table;
   CheckRunConfig config;
   std::atomic<bool> cancelled{false};
+  std::atomic<bool> draining{false};  // no new starts; the scheduler ends once none runs
 
   mutable std::mutex mutex;
   std::condition_variable wake;
@@ -63,8 +64,9 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // same share or -1.
   std::vector<int> first_of;
   std::vector<int> next_of;
-  bool fresh_open = false;  // every row is to be checked
-  int fresh_next = 0;       // the first row no probe has taken yet
+  bool fresh_open = false;      // every row is to be checked
+  bool recall_pending = false;  // the stored verdicts are still to be asked for
+  int fresh_next = 0;           // the first row no probe has taken yet
   struct Queued {
     int row;
     Clock::time_point not_before;
@@ -213,7 +215,11 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // run, and rows whose answers began a cool-down are refunded.
   bool note_answer(int row, const Judgement& judgement);
   void requeue(int row, Clock::time_point not_before);
-  void decide(int row, RowVerdict verdict, bool counted);
+  // Gives a row, and every later row of its share, a verdict. A paced verdict holds the verdict
+  // lock a moment, as users of the list are used to; verdicts from the store are not paced.
+  void decide(int row, RowVerdict verdict, bool counted, bool paced = true);
+  // Decides the fresh rows whose share the store remembers recently enough.
+  void recall_stored();
   void finish_probe(int row);
 };
 
@@ -222,7 +228,16 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
   std::unique_lock lock(mutex);
   for (;;) {
     if (cancelled) break;
-    if (ready) {
+    if (ready && recall_pending) {
+      recall_pending = false;
+      lock.unlock();
+      recall_stored();
+      lock.lock();
+      continue;
+    }
+    if (ready && draining) {
+      if (running == 0) break;
+    } else if (ready) {
       if (!has_work_locked() && running == 0) break;
       lock.unlock();
       probes->reap();
@@ -311,7 +326,7 @@ void CheckRun::State::requeue(int row, Clock::time_point not_before) {
   report();
 }
 
-void CheckRun::State::decide(int row, RowVerdict verdict, bool counted) {
+void CheckRun::State::decide(int row, RowVerdict verdict, bool counted, bool paced) {
   std::vector<int> decided;
   {
     std::lock_guard hold(verdict_lock);
@@ -335,11 +350,50 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted) {
         ++counts.uncounted;
       }
     }
-    pumped_wait(kVerdictHoldMs, kWaitMilliseconds);
+    if (paced) pumped_wait(kVerdictHoldMs, kWaitMilliseconds);
     for (const int r : decided) table->set_cell_if(generation, r, kColumnDone, gbk::kDoneMark);
   }
   if (config.on_verdict)
     for (const int r : decided) config.on_verdict(r, verdict);
+}
+
+void CheckRun::State::recall_stored() {
+  if (!config.recall) return;
+  // The first row of each share that no probe has taken yet.
+  std::vector<int> rows;
+  {
+    std::lock_guard lock(mutex);
+    for (int row = 0; row < total; ++row)
+      if (!(flags[static_cast<std::size_t>(row)] & (kStarted | kQueued | kRepeat | kDecided)))
+        rows.push_back(row);
+  }
+  std::vector<int> asked_rows;
+  std::vector<std::string> shares;
+  std::string url;
+  for (const int row : rows) {
+    share_url_of_row_into(table->cell(row, kColumnLink), table->cell(row, kColumnName), url);
+    std::string id = share_id(url);
+    if (id.empty()) continue;
+    asked_rows.push_back(row);
+    shares.push_back(std::move(id));
+  }
+  if (shares.empty()) return;
+  const std::vector<std::optional<RowVerdict>> known = config.recall(shares);
+  for (std::size_t i = 0; i < asked_rows.size() && i < known.size(); ++i) {
+    if (!known[i] || cancelled) continue;
+    const int row = asked_rows[i];
+    {
+      std::lock_guard lock(mutex);
+      // A check of this row asked for meanwhile wins over the store.
+      const std::uint8_t f = flags[static_cast<std::size_t>(row)];
+      if (f & (kStarted | kQueued | kInFlight | kDecided)) continue;
+      mark_started_locked(row, true);
+    }
+    RowVerdict verdict = *known[i];
+    verdict.cached = true;
+    decide(row, verdict, true, false);
+  }
+  report();
 }
 
 void CheckRun::State::probe_row(int row) {
@@ -360,6 +414,7 @@ void CheckRun::State::probe_row(int row) {
     switch (judgement.outcome) {
       case Outcome::decided:
         decide(row, judgement.verdict, true);
+        if (config.remember) config.remember(share_id(url), judgement.verdict, result.status);
         return finish_probe(row);
       case Outcome::retry: {
         if (retries >= settings.retries) break;
@@ -384,6 +439,7 @@ void CheckRun::State::probe_row(int row) {
       }
     }
     decide(row, judgement.verdict, true);
+    if (config.remember) config.remember(share_id(url), judgement.verdict, result.status);
     return finish_probe(row);
   }
 }
@@ -480,9 +536,15 @@ bool CheckRun::start() {
   {
     std::lock_guard lock(state_->mutex);
     if (state_->cancelled || state_->scheduler_active) return true;
+    if (!state_->fresh_open) state_->recall_pending = true;
     state_->fresh_open = true;
   }
   return start_scheduler();
+}
+
+void CheckRun::drain() {
+  state_->draining = true;
+  state_->wake.notify_all();
 }
 
 bool CheckRun::start_scheduler() {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "base/worker_group.h"
@@ -45,6 +47,14 @@ struct CheckRunConfig {
   std::function<void(const RunSnapshot&)> on_progress;
   // Told of every verdict as it lands, with its row, on the probe's thread.
   std::function<void(int row, RowVerdict verdict)> on_verdict;
+  // Verdicts kept from earlier runs: given the IDs of the shares a run is about to fetch, the
+  // verdicts that may stand in for a fetch (nullopt: fetch it), in the same order. Asked once,
+  // when a run starts; a check of chosen rows again always fetches.
+  std::function<std::vector<std::optional<RowVerdict>>(const std::vector<std::string>& shares)>
+      recall;
+  // Told of every verdict a fetch reached, with the share's ID and the last HTTP status (0 when
+  // no answer came), on the probe's thread. Must not block.
+  std::function<void(const std::string& share, RowVerdict verdict, int http_status)> remember;
 };
 
 class CheckRun {
@@ -61,10 +71,13 @@ class CheckRun {
   // waits for it.
   void list_ready(std::uint64_t generation);
 
-  // Starts checking every row not started yet. A start while the scheduler is still working is
-  // ignored, and one after every row has been started ends at once, so no row is probed twice.
-  // False when no thread could be had for the scheduler.
+  // Starts checking every row not started yet; rows whose share the config's recall answers are
+  // decided at once from it. A start while the scheduler is still working is ignored, and one
+  // after every row has been started ends at once, so no row is probed twice. False when no
+  // thread could be had for the scheduler.
   bool start();
+  // Stops starting probes and lets those under way finish (a gentle cancel); returns at once.
+  void drain();
 
   // Checks these rows again: a row with a verdict loses it and is queued; a row not started yet
   // is queued; a row under way or already queued is left alone. The scheduler starts if it is

@@ -1,5 +1,8 @@
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
+
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -13,12 +16,53 @@
 #include "shell/export.h"
 #include "shell/probe_environment.h"
 #include "shell/settings.h"
+#include "shell/verdict_memory.h"
+#include "store/verdict_store.h"
 
 namespace quorvex::cli {
 
 namespace {
 
 constexpr int kDefaultThreads = 10;
+
+// Ctrl+C (and SIGTERM) during a run: the first stops starting probes and lets those under way
+// finish, the second (or a SIGTERM) cancels them. Either way the verdicts so far are kept and
+// printed.
+std::atomic<int> g_interrupts{0};
+std::atomic<bool> g_terminated{false};
+
+extern "C" void on_interrupt(int signal) {
+  if (signal == SIGTERM) g_terminated = true;
+  g_interrupts.fetch_add(1);
+}
+
+// Catches the signals for the time of a run; the old handlers come back afterwards.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    g_interrupts = 0;
+    g_terminated = false;
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &old_int_);
+    sigaction(SIGTERM, &action, &old_term_);
+  }
+  ~InterruptGuard() {
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+};
+
+std::chrono::seconds hours(double h) {
+  return std::chrono::seconds(static_cast<long long>(std::llround(h * 3600)));
+}
 
 std::chrono::milliseconds to_ms(double seconds) {
   return std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000)));
@@ -40,8 +84,16 @@ class CheckCommand final : public Command {
         "Passing failures are tried again; when the service throttles, the run pauses for the\n"
         "cool-down and goes on more slowly.\n"
         "\n"
+        "Verdicts are kept in a store (QUORVEX_STORE or --store; by default\n"
+        "~/.local/share/Orvane/Quorvex/verdicts.sqlite, the window's too). A share whose\n"
+        "stored verdict is recent enough is not fetched again (\"cached\": true in JSON):\n"
+        "valid ones for 24 hours, invalid ones for 7 days, unknown ones never; --fresh\n"
+        "fetches every share. So a run that was stopped goes on where it stopped.\n"
+        "Ctrl+C stops starting probes and lets those under way finish (a second Ctrl+C\n"
+        "cancels them); the verdicts so far are kept and printed.\n"
+        "\n"
         "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
-        "unknown, 1 a file or output error, 2 wrong usage.\n"
+        "unknown, 1 a file or output error, 2 wrong usage, 130 stopped by Ctrl+C or SIGTERM.\n"
         "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.");
     preparation_.declare(app);
     app.add_option("--threads", threads_,
@@ -68,6 +120,22 @@ class CheckCommand final : public Command {
         ->type_name("SECONDS");
     app.add_option("--ca-file", ca_file_, "a PEM file of authorities to trust besides the system's")
         ->type_name("FILE");
+    app.add_option("--store", store_path_,
+                   "the verdict store to use (default: QUORVEX_STORE, else the user's data folder)")
+        ->type_name("FILE");
+    app.add_flag("--fresh", fresh_, "fetch every share, whatever the store knows");
+    app.add_option("--reuse-valid", reuse_valid_,
+                   "hours a stored valid verdict stands in for a fetch (default 24; 0: never)")
+        ->check(seconds())
+        ->type_name("HOURS");
+    app.add_option("--reuse-invalid", reuse_invalid_,
+                   "hours a stored invalid verdict stands in for a fetch (default 168; 0: never)")
+        ->check(seconds())
+        ->type_name("HOURS");
+    app.add_option("--reuse-unknown", reuse_unknown_,
+                   "hours a stored unknown verdict stands in for a fetch (default 0: never)")
+        ->check(seconds())
+        ->type_name("HOURS");
     app.add_flag("--insecure", insecure_,
                  "do not check the service's certificate (behind an intercepting proxy)");
     declare_input(app, input_);
@@ -93,13 +161,30 @@ class CheckCommand final : public Command {
     if (!read_source(input_, io, text)) return kExitIoError;
     text = preparation_.apply(std::move(text));
 
+    const std::shared_ptr<VerdictStore> store = open_store(io);
+    VerdictLifetimes lifetimes;
+    if (reuse_valid_) lifetimes.valid = hours(*reuse_valid_);
+    if (reuse_invalid_) lifetimes.invalid = hours(*reuse_invalid_);
+    if (reuse_unknown_) lifetimes.unknown = hours(*reuse_unknown_);
+    attach_store(runs, store, lifetimes, fresh_);
+
     Session session(runs);
     session.set_thread_limit(thread_limit(io));
     session.set_source_text(std::move(text));
     session.reset_run_state();
     session.wait_for_loads();
-    session.start_check_run();
-    show_progress(session, io.err);
+    bool interrupted = false;
+    {
+      const InterruptGuard guard;
+      session.start_check_run();
+      interrupted = show_progress(session, io.err);
+    }
+    if (store) {
+      // Every verdict printed below is in the store first.
+      store->flush();
+      const std::string problem = store->write_problem();
+      if (!problem.empty()) std::fprintf(io.err, "quorvex-cli check: %s\n", problem.c_str());
+    }
 
     const LinkTable& table = *session.table();
     const bool ok =
@@ -122,6 +207,7 @@ class CheckCommand final : public Command {
       }
       std::fprintf(io.err, "exported the valid links to %s\n", exported.path.c_str());
     }
+    if (interrupted) return kExitInterrupted;
     if (run.unknown > 0) return kExitSomeUnknown;
     if (run.invalid > 0 || run.uncounted > 0) return kExitSomeInvalid;
     return kExitOk;
@@ -141,9 +227,24 @@ class CheckCommand final : public Command {
     return kDefaultThreads;
   }
 
+  // The store named by --store, QUORVEX_STORE or the default place; null (with a word on standard
+  // error) when it cannot be used: the run goes on without it.
+  std::shared_ptr<VerdictStore> open_store(const Io& io) const {
+    std::string path = store_path_.value_or("");
+    if (path.empty())
+      if (const char* env = std::getenv("QUORVEX_STORE"); env && env[0]) path = env;
+    if (path.empty()) path = default_store_path();
+    VerdictStore::Opened opened = VerdictStore::open(path);
+    if (!opened.message.empty())
+      std::fprintf(io.err, "quorvex-cli check: %s\n", opened.message.c_str());
+    return std::shared_ptr<VerdictStore>(std::move(opened.store));
+  }
+
   // Waits for the run, showing how far it has come: one redrawn line on a terminal, a line per
-  // tenth otherwise, and a line whenever the service makes the run wait.
-  static void show_progress(Session& session, std::FILE* err) {
+  // tenth otherwise, and a line whenever the service makes the run wait. True when Ctrl+C or
+  // SIGTERM stopped the run.
+  static bool show_progress(Session& session, std::FILE* err) {
+    int interrupts_seen = 0;
     const bool live = ::isatty(::fileno(err)) != 0;
     int last_reported = -1;
     int cooldowns_told = 0;
@@ -168,9 +269,23 @@ class CheckCommand final : public Command {
       }
       std::fflush(err);
       if (done) break;
+      const int interrupts = g_interrupts.load();
+      if (interrupts > interrupts_seen) {
+        interrupts_seen = interrupts;
+        if (interrupts == 1 && !g_terminated) {
+          session.run()->drain();
+          std::fprintf(err,
+                       "%sstopping: no new probes; those under way finish (Ctrl+C again "
+                       "to cancel them)\n",
+                       live ? "\n" : "");
+        } else {
+          session.run()->cancel();
+        }
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     if (live) std::fputc('\n', err);
+    return interrupts_seen > 0;
   }
 
   TextPreparation preparation_;
@@ -183,6 +298,11 @@ class CheckCommand final : public Command {
   std::optional<std::string> ca_file_;
   std::optional<std::string> export_dir_;
   std::string input_ = "-";
+  std::optional<std::string> store_path_;
+  bool fresh_ = false;
+  std::optional<double> reuse_valid_;
+  std::optional<double> reuse_invalid_;
+  std::optional<double> reuse_unknown_;
 };
 
 }  // namespace

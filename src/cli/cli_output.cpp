@@ -88,7 +88,8 @@ bool write_rows_json(std::FILE* out, const LinkTable& table, bool verdicts) {
         } else {
           append_json_string(buffer, reason_code(v.reason));
         }
-        buffer.push_back(',');
+        // Whether the verdict came from the verdict store rather than a fetch.
+        buffer.append(v.cached ? ",\"cached\":true," : ",\"cached\":false,");
       }
       buffer.push_back('"');
       buffer.append(kKeys[c]);

@@ -14,6 +14,7 @@ std::vector<std::unique_ptr<Command>> all_commands() {
   commands.push_back(make_extract_command());
   commands.push_back(make_rows_command());
   commands.push_back(make_check_command());
+  commands.push_back(make_history_command());
   return commands;
 }
 

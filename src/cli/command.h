@@ -20,11 +20,12 @@ struct Io {
 
 // Exit codes shared by every command.
 enum ExitCode : int {
-  kExitOk = 0,           // for check: every row valid
-  kExitIoError = 1,      // a file that cannot be read, output that cannot be written
-  kExitUsage = 2,        // words the command does not take
-  kExitSomeInvalid = 3,  // check: some rows invalid, none unknown
-  kExitSomeUnknown = 4,  // check: some rows could not be decided
+  kExitOk = 0,             // for check: every row valid
+  kExitIoError = 1,        // a file that cannot be read, output that cannot be written
+  kExitUsage = 2,          // words the command does not take
+  kExitSomeInvalid = 3,    // check: some rows invalid, none unknown
+  kExitSomeUnknown = 4,    // check: some rows could not be decided
+  kExitInterrupted = 130,  // check: stopped by Ctrl+C or SIGTERM (128 + SIGINT, as shells say)
 };
 
 class Command {
@@ -38,13 +39,14 @@ class Command {
   virtual int run(const Io& io) = 0;
 };
 
-// typeset, extract, rows, check.
+// typeset, extract, rows, check, history.
 std::vector<std::unique_ptr<Command>> all_commands();
 
 std::unique_ptr<Command> make_typeset_command();
 std::unique_ptr<Command> make_rows_command();
 std::unique_ptr<Command> make_check_command();
 std::unique_ptr<Command> make_extract_command();
+std::unique_ptr<Command> make_history_command();
 
 // The input file argument that every command takes: FILE, or "-" (the default) for standard input.
 void declare_input(CLI::App& app, std::string& path);

@@ -111,6 +111,13 @@ bool share_identity_into(std::string_view url, std::string& out) {
   return true;
 }
 
+std::string share_id(std::string_view url) {
+  std::string id;
+  if (!share_identity_into(url, id)) return {};
+  if (id.rfind("/s/", 0) == 0) id.erase(0, 3);
+  return id;
+}
+
 std::string share_identity(std::string_view url) {
   std::string out;
   if (!share_identity_into(url, out)) out.assign(url);

@@ -35,6 +35,9 @@ std::string share_identity(std::string_view url);
 // The same into `out`, whose buffer is reused; false (and `out` left alone) when url is no share
 // address.
 bool share_identity_into(std::string_view url, std::string& out);
+// The ID ("1…") of the share an address names, as the verdict store keys it; the identity
+// above for an unusual share address; "" for no share address.
+std::string share_id(std::string_view url);
 // The path of an address (from the first "/" after the host up to "?" or "#"); "" when none.
 std::string_view url_path(std::string_view url);
 

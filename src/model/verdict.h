@@ -53,6 +53,7 @@ std::string_view status_glyph(Verdict verdict);
 struct RowVerdict {
   Verdict verdict = Verdict::none;
   Reason reason = Reason::none;
+  bool cached = false;  // taken from the verdict store instead of a fetch
   friend bool operator==(const RowVerdict&, const RowVerdict&) = default;
 };
 

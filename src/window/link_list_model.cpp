@@ -45,17 +45,26 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const {
       return from_gbk(table_->cell(index.row(), index.column()));
     case Qt::ToolTipRole:
       if (status) {
-        const Reason reason = table_->verdict(index.row()).reason;
-        return reason == Reason::none
-                   ? QVariant()
-                   : QString::fromUtf8(reason_label(reason).data(),
-                                       static_cast<qsizetype>(reason_label(reason).size()));
+        const RowVerdict verdict = table_->verdict(index.row());
+        if (verdict.reason == Reason::none) return {};
+        QString tip =
+            QString::fromUtf8(reason_label(verdict.reason).data(),
+                              static_cast<qsizetype>(reason_label(verdict.reason).size()));
+        if (verdict.cached) tip += QString::fromUtf8("（来自已存结果）");
+        if (last_checked_) {
+          const QString when = last_checked_(index.row());
+          if (!when.isEmpty()) tip += QString::fromUtf8("\n上次检测：") + when;
+        }
+        return tip;
       }
       return from_gbk(table_->cell(index.row(), index.column()));
     case Qt::ForegroundRole:
       if (status) {
-        const QColor colour =
-            verdict_colour(table_->verdict(index.row()).verdict, dark_background_);
+        const RowVerdict verdict = table_->verdict(index.row());
+        QColor colour = verdict_colour(verdict.verdict, dark_background_);
+        // A verdict from the store is drawn paler (darker on dark lists): known, not fetched now.
+        if (colour.isValid() && verdict.cached)
+          colour = dark_background_ ? colour.darker(140) : colour.lighter(160);
         if (colour.isValid()) return colour;
       }
       return {};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <memory>
 
 #include "model/link_table.h"
@@ -27,11 +28,14 @@ class LinkListModel : public QAbstractTableModel {
 
   // The verdict colours follow the list's background, so they stay readable in every theme.
   void set_dark_background(bool dark);
+  // When a row's share was last checked, for the status tooltip ("" when not known).
+  void set_last_checked(std::function<QString(int row)> when) { last_checked_ = std::move(when); }
 
  private:
   std::shared_ptr<LinkTable> table_;
   int rows_ = 0;
   bool dark_background_ = false;
+  std::function<QString(int row)> last_checked_;
 };
 
 }  // namespace quorvex

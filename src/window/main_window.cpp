@@ -21,13 +21,16 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
+#include <numeric>
 
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
+#include "model/share_url.h"
 #include "shell/export.h"
 #include "shell/probe_environment.h"
 #include "shell/row_link.h"
 #include "shell/settings.h"
+#include "shell/verdict_memory.h"
 #include "text/extract.h"
 #include "text/file_input.h"
 #include "text/typeset.h"
@@ -88,7 +91,8 @@ TextJobResult read_dropped_files(const QStringList& paths) {
 
 WindowPlaces WindowPlaces::standard() {
   return {QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-          QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)};
+          QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
 DesktopActions DesktopActions::standard() {
@@ -108,14 +112,25 @@ CheckRunConfig MainWindow::default_runs() {
 
 MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, CheckRunConfig runs,
                        QWidget* parent)
-    : QWidget(parent),
-      places_(std::move(places)),
-      desktop_(std::move(desktop)),
-      session_(std::make_shared<Session>(std::move(runs))) {
+    : QWidget(parent), places_(std::move(places)), desktop_(std::move(desktop)) {
+  if (!places_.data.isEmpty()) {
+    VerdictStore::Opened opened = VerdictStore::open(path_bytes(places_.data) + "/verdicts.sqlite");
+    store_ = std::move(opened.store);
+    store_message_ = std::move(opened.message);
+    attach_store(runs, store_, VerdictLifetimes{}, false);
+  }
+  session_ = std::make_shared<Session>(std::move(runs));
   setObjectName("mainWindow");
   setWindowTitle("Quorvex 2.0");
   build_controls();
   on_created();
+  if (!store_message_.empty()) {
+    // Said once the window is up; the list works without the store meanwhile.
+    QTimer::singleShot(0, this, [this] {
+      warn(u("检测结果记录"),
+           u("检测结果的记录有问题：\n%1").arg(QString::fromLocal8Bit(store_message_.c_str())));
+    });
+  }
   connect(&refresh_timer_, &QTimer::timeout, this, &MainWindow::refresh_tick);
   refresh_timer_.start(30);
 }
@@ -134,6 +149,17 @@ void MainWindow::build_controls() {
   list_->setObjectName(u("超级列表框1"));
   list_->setGeometry(-1, 0, 460, 580);
   model_ = new LinkListModel(session_->table(), this);
+  if (store_) {
+    model_->set_last_checked([this](int row) {
+      const auto& table = *session_->table();
+      const std::string id =
+          share_id(share_url_of_row(table.cell(row, kColumnLink), table.cell(row, kColumnName)));
+      if (id.empty()) return QString();
+      const auto latest = store_->latest({id});
+      return latest.front() ? QString::fromStdString(local_time_text(latest.front()->at))
+                            : QString();
+    });
+  }
   list_->setModel(model_);
   const int widths[kColumnCount] = {100, 220, 40, 40, 40};
   for (int c = 0; c < kColumnCount; ++c) list_->header()->resizeSection(c, widths[c]);
@@ -279,6 +305,7 @@ void MainWindow::show_list_menu(const QPoint& at) {
   menu.addSeparator();
   menu.addAction(u("重新检测未确定的行"), this, &MainWindow::recheck_unknown_rows);
   menu.addAction(u("重新检测选中的行"), this, &MainWindow::recheck_selected_rows);
+  menu.addAction(u("全部重新检测（不用已存结果）"), this, &MainWindow::recheck_all_rows_fresh);
   menu.exec(list_->viewport()->mapToGlobal(at));
 }
 
@@ -290,6 +317,13 @@ void MainWindow::recheck_unknown_rows() {
 }
 
 void MainWindow::recheck_selected_rows() { session_->run()->recheck(list_->selected_rows()); }
+
+void MainWindow::recheck_all_rows_fresh() {
+  // A check of chosen rows always fetches; all rows chosen is a run that ignores the store.
+  std::vector<int> rows(static_cast<std::size_t>(session_->table()->row_count()));
+  std::iota(rows.begin(), rows.end(), 0);
+  session_->run()->recheck(rows);
+}
 
 void MainWindow::set_title_gbk(const std::string& gbk) { setWindowTitle(from_gbk(gbk)); }
 

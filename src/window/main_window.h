@@ -12,6 +12,7 @@
 
 #include "check/run_progress.h"
 #include "session/session.h"
+#include "store/verdict_store.h"
 
 class QAction;
 class QCheckBox;
@@ -30,6 +31,7 @@ class LinkListView;
 struct WindowPlaces {
   QString documents;  // the settings live in documents/Orvane/Quorvex/Baifig.ini
   QString desktop;    // exports are written here
+  QString data;       // the verdict store lives here (verdicts.sqlite); empty: no store
   static WindowPlaces standard();
 };
 
@@ -96,6 +98,8 @@ class MainWindow : public QWidget {
   // The list's right-click menu: check the unknown rows, or the selected ones, again.
   void recheck_unknown_rows();
   void recheck_selected_rows();
+  // Checks every row again by fetching it, whatever the verdict store knows.
+  void recheck_all_rows_fresh();
 
   // Applies a theme's look (numbers outside 1 to 25 leave it as it is) and saves the number.
   void apply_theme();
@@ -130,6 +134,9 @@ class MainWindow : public QWidget {
 
   WindowPlaces places_;
   DesktopActions desktop_;
+  // The verdict store, opened before the session whose runs use it; what opening it had to say.
+  std::shared_ptr<VerdictStore> store_;
+  std::string store_message_;
   std::shared_ptr<Session> session_;
   // Window state: the theme, the single-column mode (0 or 1) and the text put before every
   // progress title (empty until the first load).

@@ -351,6 +351,65 @@ TEST(CheckRun, ASharePostedTwiceIsFetchedOnceAndEveryRowGetsItsVerdict) {
   EXPECT_EQ(list.table->verdict(2).verdict, Verdict::valid);
 }
 
+TEST(CheckRun, RememberedVerdictsStandInForFetchesAndFetchesAreTold) {
+  ShareService service;
+  CheckRunConfig config = config_for(service);
+  std::vector<std::string> asked;
+  // The store knows one share (wrongly, to tell its verdict from a fetched one).
+  config.recall = [&](const std::vector<std::string>& shares) {
+    asked = shares;
+    std::vector<std::optional<RowVerdict>> known(shares.size());
+    for (std::size_t i = 0; i < shares.size(); ++i)
+      if (shares[i] == "1deleted") known[i] = RowVerdict{Verdict::valid, Reason::public_share};
+    return known;
+  };
+  std::mutex told_mutex;
+  std::map<std::string, std::pair<RowVerdict, int>> told;
+  config.remember = [&](const std::string& share, RowVerdict v, int status) {
+    std::lock_guard lock(told_mutex);
+    told[share] = {v, status};
+  };
+  const List list = list_of({ShareService::link("deleted"), ShareService::link("public"),
+                             ShareService::link("deleted"), "https://pan.example/s/1x"});
+  auto run = started(list, config);
+  ASSERT_TRUE(finishes(*run));
+  // Asked once for each share that would be fetched: the repeat and the foreign row are not.
+  EXPECT_EQ(asked, (std::vector<std::string>{"1deleted", "1public"}));
+  EXPECT_EQ(service.requests_for("deleted"), 0);
+  EXPECT_EQ(list.table->verdict(0), (RowVerdict{Verdict::valid, Reason::public_share, true}));
+  EXPECT_EQ(list.table->verdict(2), (RowVerdict{Verdict::valid, Reason::public_share, true}));
+  EXPECT_EQ(list.table->cell(2, kColumnDone), G("完成"));
+  EXPECT_EQ(list.table->verdict(1), (RowVerdict{Verdict::valid, Reason::public_share}));
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told["1public"].first.verdict, Verdict::valid);
+  EXPECT_EQ(told["1public"].second, 200);
+  const RunSnapshot s = run->snapshot();
+  EXPECT_EQ(s.checked, 3);
+  EXPECT_EQ(s.valid, 3);
+  EXPECT_EQ(s.started, 4);
+  // Checking a row again fetches it, whatever the store says.
+  EXPECT_EQ(run->recheck({0}), 1);
+  ASSERT_TRUE(finishes(*run));
+  EXPECT_EQ(service.requests_for("deleted"), 1);
+  EXPECT_EQ(list.table->verdict(2).verdict, Verdict::invalid);
+  EXPECT_EQ(told["1deleted"].first.verdict, Verdict::invalid);
+}
+
+TEST(CheckRun, DrainingLetsProbesUnderWayFinishAndStartsNoMore) {
+  ShareService service;
+  CheckRunConfig config = config_for(service);
+  config.thread_limit = [] { return 2; };
+  const List list = shares({"lag-1", "lag-2", "lag-3", "lag-4", "lag-5", "lag-6"});
+  auto run = started(list, config);
+  while (run->snapshot().running < 2) std::this_thread::sleep_for(1ms);
+  run->drain();
+  ASSERT_TRUE(finishes(*run));
+  const RunSnapshot s = run->snapshot();
+  EXPECT_GE(s.finished, 2);  // those under way ended with their verdict
+  EXPECT_LT(s.finished, 6);
+  EXPECT_EQ(s.finished, s.started);
+}
+
 TEST(CheckRun, ProgressIsReportedAtEveryStartAndASecondStartChangesNothing) {
   ShareService service;
   const List list = shares({"public-1", "public-2", "public-3", "public-4"});

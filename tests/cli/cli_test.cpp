@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,7 +30,26 @@ std::string slurp(std::FILE* f) {
   return s;
 }
 
+// Each check that names no store gets a new one of its own: verdicts of one test must not stand
+// in for the fetches of another, and no test writes into the user's data folder.
+void give_check_its_own_store(std::vector<std::string>& args) {
+  // A folder of the process's own, apart from the tests' scratch folders.
+  struct Stores {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("quorvex-cli-test-stores-" + std::to_string(::getpid()));
+    ~Stores() { std::filesystem::remove_all(path); }
+  };
+  static const Stores stores;
+  static int count = 0;
+  if (args.empty() || args[0] != "check") return;
+  for (const auto& a : args)
+    if (a == "--store") return;
+  args.insert(args.begin() + 1,
+              {"--store", (stores.path / ("store" + std::to_string(++count))).string()});
+}
+
 Result run(std::vector<std::string> args, const std::string& input = "") {
+  give_check_its_own_store(args);
   std::FILE* in = std::tmpfile();
   std::fwrite(input.data(), 1, input.size(), in);
   std::rewind(in);
@@ -138,7 +159,7 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
   EXPECT_NE(
       r.out.find("{\"name\":\"good\",\"link\":\"https://pan.baidu.com/s/1need\",\"code\":\"\","
                  "\"status\":\"\xE2\x88\x9A\",\"verdict\":\"valid\",\"reason\":\"need_code\","
-                 "\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\"}"),
+                 "\"cached\":false,\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\"}"),
       std::string::npos)
       << r.out;
   EXPECT_NE(
@@ -202,6 +223,47 @@ TEST(Cli, ExtractFindsEachShareOnceAndFeedsRowsAndCheck) {
   EXPECT_NE(repeated.out.find("共计检测:3条网址\n有效网址:2\n失效网址:1\n重复网址:1\n"),
             std::string::npos)
       << repeated.out;
+}
+
+TEST(Cli, VerdictsAreKeptAndReusedUntilTheyAreTooOld) {
+  StandIn stand_in;
+  const test::ScratchDir scratch;
+  const std::string store = (scratch.path() / "verdicts.sqlite").string();
+  const std::string text = lines_for({{"a", "public"}, {"b", "deleted"}, {"c", "down"}});
+  const Result first = run({"check", "--store", store, "--retries", "0", "--json", "-"}, text);
+  EXPECT_EQ(first.code, 4) << first.err;
+  EXPECT_EQ(stand_in.service.requests().size(), 3u);
+  // Again: valid and invalid verdicts come from the store, the unknown row is fetched.
+  const Result second = run({"check", "--store", store, "--retries", "0", "--json", "-"}, text);
+  EXPECT_EQ(second.code, 4);
+  EXPECT_EQ(stand_in.service.requests_for("public"), 1);
+  EXPECT_EQ(stand_in.service.requests_for("deleted"), 1);
+  EXPECT_EQ(stand_in.service.requests_for("down"), 2);
+  EXPECT_NE(second.out.find("\"reason\":\"public\",\"cached\":true"), std::string::npos)
+      << second.out;
+  EXPECT_NE(second.out.find("\"verdict\":\"unknown\",\"reason\":\"http_503\",\"cached\":false"),
+            std::string::npos)
+      << second.out;
+  // --fresh fetches all; a lifetime of 0 hours turns reuse off for that verdict.
+  run({"check", "--store", store, "--retries", "0", "--fresh", "-"}, text);
+  EXPECT_EQ(stand_in.service.requests_for("public"), 2);
+  EXPECT_EQ(stand_in.service.requests_for("deleted"), 2);
+  run({"check", "--store", store, "--retries", "0", "--reuse-valid", "0", "-"}, text);
+  EXPECT_EQ(stand_in.service.requests_for("public"), 3);
+  EXPECT_EQ(stand_in.service.requests_for("deleted"), 2);
+  // The history of a share, in any spelling.
+  const Result history = run({"history", "--store", store, "pan.baidu.com/share/init?surl=public"});
+  EXPECT_EQ(history.code, 0) << history.err;
+  int lines = 0;
+  for (const char c : history.out) lines += c == '\n';
+  EXPECT_EQ(lines, 3) << history.out;
+  EXPECT_NE(history.out.find("valid    public          200"), std::string::npos) << history.out;
+  EXPECT_EQ(run({"history", "--store", store, "nothing"}).code, 2);
+  // A store that cannot be used is said, and the run goes on without it.
+  const Result broken =
+      run({"check", "--store", "/proc/no/such/store", "--retries", "0", "-"}, text);
+  EXPECT_NE(broken.err.find("store"), std::string::npos) << broken.err;
+  EXPECT_EQ(broken.code, 4);
 }
 
 TEST(Cli, ANetworkThatIsDownIsNoVerdict) {

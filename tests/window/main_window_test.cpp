@@ -96,7 +96,9 @@ class MainWindowTest : public QObject {
       runs.probe.retry_delay = std::chrono::milliseconds(20);
     }
     auto w = std::make_unique<MainWindow>(
-        WindowPlaces{home_.path() + "/Documents", home_.path() + "/Desktop"}, desktop, runs);
+        WindowPlaces{home_.path() + "/Documents", home_.path() + "/Desktop",
+                     home_.path() + "/Data"},
+        desktop, runs);
     w->show();
     return w;
   }
@@ -451,6 +453,45 @@ class MainWindowTest : public QObject {
     QCOMPARE(WorkerGroup::live_in_process(), threads_before);
   }
 
+  void a_list_checked_again_takes_recent_verdicts_from_the_store() {
+    test::ShareService service;
+    const std::string text = "a " + test::ShareService::link("public") + "\r\nb " +
+                             test::ShareService::link("deleted") + "\r\n";
+    QColor fetched_colour;
+    {
+      auto w = make_window(&service);
+      w->session()->set_source_text(text);
+      w->reset_run_state();
+      wait_for_rows(*w, 2);
+      w->start_check_run();
+      QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+      QTRY_COMPARE(w->model()->data(w->model()->index(1, 3), Qt::DisplayRole).toString(), u("x"));
+      fetched_colour =
+          w->model()->data(w->model()->index(0, 3), Qt::ForegroundRole).value<QColor>();
+    }
+    // The window is closed and opened again on the same data folder: the run resumes from the
+    // store, fetching nothing, and the rows say where their verdicts came from.
+    auto w = make_window(&service);
+    w->session()->set_source_text(text);
+    w->reset_run_state();
+    wait_for_rows(*w, 2);
+    w->start_check_run();
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    QTRY_COMPARE(w->model()->data(w->model()->index(1, 3), Qt::DisplayRole).toString(), u("x"));
+    QCOMPARE(service.requests().size(), 2u);
+    QVERIFY(w->model()
+                ->data(w->model()->index(0, 3), Qt::ToolTipRole)
+                .toString()
+                .contains(u("来自已存结果")));
+    QVERIFY(w->model()->data(w->model()->index(0, 3), Qt::ForegroundRole).value<QColor>() !=
+            fetched_colour);
+    // The menu's fresh check fetches them all again.
+    w->recheck_all_rows_fresh();
+    QTRY_VERIFY_WITH_TIMEOUT(service.requests().size() == 4u, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    QVERIFY(!w->session()->table()->verdict(0).cached);
+  }
+
   void verdicts_show_in_colour_with_their_reason_and_can_be_checked_again() {
     test::ShareService service;
     auto w = make_window(&service);
@@ -467,9 +508,10 @@ class MainWindowTest : public QObject {
     };
     QCOMPARE(cell(0, Qt::DisplayRole).toString(), u("√"));
     QCOMPARE(cell(1, Qt::DisplayRole).toString(), u("x"));
-    QCOMPARE(cell(0, Qt::ToolTipRole).toString(), u("公开"));
-    QCOMPARE(cell(1, Qt::ToolTipRole).toString(), u("已删除"));
-    QCOMPARE(cell(2, Qt::ToolTipRole).toString(), u("HTTP 503"));
+    // The reason, then when the share was last checked (from the verdict store).
+    QVERIFY(cell(0, Qt::ToolTipRole).toString().startsWith(u("公开\n上次检测：20")));
+    QVERIFY(cell(1, Qt::ToolTipRole).toString().startsWith(u("已删除\n")));
+    QVERIFY(cell(2, Qt::ToolTipRole).toString().startsWith(u("HTTP 503\n")));
     const QColor valid = cell(0, Qt::ForegroundRole).value<QColor>();
     const QColor invalid = cell(1, Qt::ForegroundRole).value<QColor>();
     const QColor unknown = cell(2, Qt::ForegroundRole).value<QColor>();

@@ -1,0 +1,74 @@
+#include <cstdlib>
+
+#include "base/charset.h"
+#include "cli/command.h"
+#include "model/share_url.h"
+#include "shell/verdict_memory.h"
+#include "store/verdict_store.h"
+#include "text/extract.h"
+
+namespace quorvex::cli {
+
+namespace {
+
+class HistoryCommand final : public Command {
+ public:
+  const char* name() const override { return "history"; }
+  const char* summary() const override { return "show a share's stored verdicts over time"; }
+
+  void declare(CLI::App& app) override {
+    app.footer(
+        "Prints every verdict the store holds for the share, oldest first: local time, status\n"
+        "glyph, verdict, reason and the HTTP status of the answer (0: none came).\n"
+        "SHARE is a share link in any form extraction reads, or a share ID (1...).");
+    app.add_option("SHARE", share_, "the share link or ID")->required()->type_name("");
+    app.add_option("--store", store_path_,
+                   "the verdict store (default: QUORVEX_STORE, else the user's data folder)")
+        ->type_name("FILE");
+  }
+
+  int run(const Io& io) override {
+    const std::string id = id_of(share_);
+    if (id.empty()) {
+      std::fprintf(io.err, "quorvex-cli history: %s is no share link\n", share_.c_str());
+      return kExitUsage;
+    }
+    std::string path = store_path_;
+    if (path.empty())
+      if (const char* env = std::getenv("QUORVEX_STORE"); env && env[0]) path = env;
+    if (path.empty()) path = default_store_path();
+    const VerdictStore::Opened opened = VerdictStore::open(path);
+    if (!opened.message.empty())
+      std::fprintf(io.err, "quorvex-cli history: %s\n", opened.message.c_str());
+    if (!opened.store) return kExitIoError;
+    const auto history = opened.store->history(id);
+    if (history.empty()) std::fprintf(io.err, "no stored verdict for %s\n", id.c_str());
+    for (const StoredVerdict& v : history) {
+      const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));
+      std::fprintf(io.out, "%s  %s  %-7.*s  %-14.*s  %d\n", local_time_text(v.at).c_str(),
+                   glyph.c_str(), static_cast<int>(verdict_code(v.verdict).size()),
+                   verdict_code(v.verdict).data(), static_cast<int>(reason_code(v.reason).size()),
+                   reason_code(v.reason).data(), v.http_status);
+    }
+    return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitIoError;
+  }
+
+ private:
+  // The share ID of a link in any form, or of a bare ID.
+  static std::string id_of(const std::string& text) {
+    const auto shares = find_shares(text);
+    if (!shares.empty()) return shares.front().id;
+    if (text.size() > 1 && text[0] == '1' && text.find_first_of(" /:?") == std::string::npos)
+      return text;
+    return {};
+  }
+
+  std::string share_;
+  std::string store_path_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> make_history_command() { return std::make_unique<HistoryCommand>(); }
+
+}  // namespace quorvex::cli

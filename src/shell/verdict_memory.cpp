@@ -1,0 +1,48 @@
+#include "shell/verdict_memory.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace quorvex {
+
+std::int64_t seconds_now() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+void attach_store(CheckRunConfig& config, std::shared_ptr<VerdictStore> store,
+                  VerdictLifetimes lifetimes, bool fresh, WallClock now) {
+  if (!store) return;
+  if (!fresh) {
+    config.recall = [store, lifetimes, now](const std::vector<std::string>& shares) {
+      const auto stored = store->latest(shares);
+      const std::int64_t at = now();
+      std::vector<std::optional<RowVerdict>> usable(stored.size());
+      for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (!stored[i]) continue;
+        const std::int64_t life = lifetimes.of(stored[i]->verdict).count();
+        // A verdict from the future (a clock set back) is no younger than its lifetime.
+        const std::int64_t age = at - stored[i]->at;
+        if (life > 0 && age >= 0 && age < life)
+          usable[i] = RowVerdict{stored[i]->verdict, stored[i]->reason};
+      }
+      return usable;
+    };
+  }
+  config.remember = [store, now](const std::string& share, RowVerdict verdict, int status) {
+    if (share.empty() || verdict.verdict == Verdict::none) return;
+    store->record({share, verdict.verdict, verdict.reason, now(), status});
+  };
+}
+
+std::string local_time_text(std::int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+}  // namespace quorvex

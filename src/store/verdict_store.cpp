@@ -1,0 +1,345 @@
+#include "store/verdict_store.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace quorvex {
+
+namespace {
+
+// Each step from one schema version to the next; index i takes a store from version i to i + 1.
+// A new version adds a step and never changes an old one.
+constexpr const char* kMigrations[] = {
+    // 0 -> 1: one row per verdict; the index finds a share's newest verdict and its history.
+    "CREATE TABLE verdicts(share TEXT NOT NULL, at INTEGER NOT NULL, verdict INTEGER NOT NULL,"
+    " reason TEXT NOT NULL, status INTEGER NOT NULL);"
+    "CREATE INDEX verdicts_by_share ON verdicts(share, at);",
+};
+static_assert(std::size(kMigrations) == kStoreSchemaVersion);
+
+constexpr int kBusyTimeoutMs = 10000;
+constexpr int kBusyRetries = 3;
+
+std::string errmsg(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
+
+bool exec(sqlite3* db, const char* sql, std::string* error = nullptr) {
+  char* message = nullptr;
+  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+  if (rc != SQLITE_OK && error) *error = message ? message : sqlite3_errstr(rc);
+  sqlite3_free(message);
+  return rc == SQLITE_OK;
+}
+
+// One integer a pragma or query answers; nullopt when it fails.
+std::optional<std::int64_t> query_int(sqlite3* db, const char* sql) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) return std::nullopt;
+  std::optional<std::int64_t> value;
+  if (sqlite3_step(stmt) == SQLITE_ROW) value = sqlite3_column_int64(stmt, 0);
+  sqlite3_finalize(stmt);
+  return value;
+}
+
+struct Statement {
+  sqlite3_stmt* stmt = nullptr;
+  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr); }
+  ~Statement() { sqlite3_finalize(stmt); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+};
+
+sqlite3* open_connection(const std::string& path, std::string& error) {
+  sqlite3* db = nullptr;
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK) {
+    error = errmsg(db);
+    sqlite3_close(db);
+    return nullptr;
+  }
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  return db;
+}
+
+bool make_folders(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+StoredVerdict row_of(sqlite3_stmt* stmt, int first, std::string share) {
+  StoredVerdict v;
+  v.share = std::move(share);
+  v.at = sqlite3_column_int64(stmt, first);
+  const int verdict = sqlite3_column_int(stmt, first + 1);
+  v.verdict = verdict >= 1 && verdict <= 3 ? static_cast<Verdict>(verdict) : Verdict::none;
+  const auto* code = reinterpret_cast<const char*>(sqlite3_column_text(stmt, first + 2));
+  for (const Reason r : all_reasons())
+    if (code && reason_code(r) == code) v.reason = r;
+  v.http_status = sqlite3_column_int(stmt, first + 3);
+  return v;
+}
+
+enum class Check { usable, broken, later_version };
+
+// Whether the file is a store this program can use: an SQLite file whose schema it knows.
+Check check_store(sqlite3* db, std::int64_t* version) {
+  const auto v = query_int(db, "PRAGMA user_version");
+  const auto tables = query_int(db, "SELECT count(*) FROM sqlite_master");
+  if (!v || !tables) return Check::broken;
+  *version = *v;
+  if (*v > kStoreSchemaVersion) return Check::later_version;
+  if (*v >= 1 && !query_int(db, "SELECT count(*) FROM verdicts WHERE rowid = 1"))
+    return Check::broken;
+  return Check::usable;
+}
+
+// Brings a store up to the current schema, in one transaction, so that two programs opening a
+// new store at once do not both make it.
+bool migrate(sqlite3* db, std::string& error) {
+  if (!exec(db, "BEGIN IMMEDIATE", &error)) return false;
+  const auto version = query_int(db, "PRAGMA user_version");
+  if (!version) {
+    error = errmsg(db);
+    exec(db, "ROLLBACK");
+    return false;
+  }
+  for (auto v = *version; v < kStoreSchemaVersion; ++v) {
+    if (!exec(db, kMigrations[v], &error)) {
+      exec(db, "ROLLBACK");
+      return false;
+    }
+  }
+  const std::string set = "PRAGMA user_version = " + std::to_string(kStoreSchemaVersion);
+  if (!exec(db, set.c_str(), &error) || !exec(db, "COMMIT", &error)) {
+    exec(db, "ROLLBACK");
+    return false;
+  }
+  return true;
+}
+
+std::string moved_aside_name(const std::string& path) {
+  return path + ".broken-" + std::to_string(static_cast<long long>(std::time(nullptr)));
+}
+
+}  // namespace
+
+std::chrono::seconds VerdictLifetimes::of(Verdict v) const {
+  switch (v) {
+    case Verdict::valid:
+      return valid;
+    case Verdict::invalid:
+      return invalid;
+    case Verdict::unknown:
+      return unknown;
+    case Verdict::none:
+      break;
+  }
+  return std::chrono::seconds(0);
+}
+
+std::string default_store_folder() {
+  std::string base;
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/') {
+    base = data;
+  } else if (const char* home = std::getenv("HOME"); home && home[0]) {
+    base = std::string(home) + "/.local/share";
+  } else {
+    base = ".";
+  }
+  return base + "/Orvane/Quorvex";
+}
+
+std::string default_store_path() { return default_store_folder() + "/verdicts.sqlite"; }
+
+VerdictStore::Opened VerdictStore::open(const std::string& path, std::int64_t max_pages) {
+  Opened result;
+  if (!make_folders(path)) {
+    result.message = "cannot make the store's folder for " + path + ": " + std::strerror(errno);
+    return result;
+  }
+  std::string error;
+  sqlite3* writer = open_connection(path, error);
+  std::int64_t version = 0;
+  const Check check = writer ? check_store(writer, &version) : Check::broken;
+  if (check == Check::later_version) {
+    sqlite3_close(writer);
+    result.message = path + " was written by a later version of Quorvex (store version " +
+                     std::to_string(version) + ", this one knows " +
+                     std::to_string(kStoreSchemaVersion) +
+                     "); it is left as it is and verdicts are not kept this time";
+    return result;
+  }
+  if (check == Check::broken) {
+    sqlite3_close(writer);
+    const std::string aside = moved_aside_name(path);
+    if (std::rename(path.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
+      result.message = "the store " + path +
+                       " cannot be read and cannot be moved aside: " + std::strerror(errno);
+      return result;
+    }
+    for (const char* extra : {"-wal", "-shm"}) std::remove((path + extra).c_str());
+    result.message = "the store " + path + " could not be read (" +
+                     (error.empty() ? "not a store" : error) + "); it was moved to " + aside +
+                     " and a new one started";
+    writer = open_connection(path, error);
+  }
+  if (!writer || !exec(writer, "PRAGMA journal_mode = WAL", &error) ||
+      !exec(writer, "PRAGMA synchronous = NORMAL", &error) || !migrate(writer, error)) {
+    sqlite3_close(writer);
+    result.message = "cannot open the store " + path + ": " + error;
+    return result;
+  }
+  if (max_pages > 0) {
+    const std::string cap = "PRAGMA max_page_count = " + std::to_string(max_pages);
+    exec(writer, cap.c_str());
+  }
+  sqlite3* reader = open_connection(path, error);
+  if (!reader) {
+    sqlite3_close(writer);
+    result.message = "cannot open the store " + path + ": " + error;
+    return result;
+  }
+  result.store.reset(new VerdictStore(path, writer, reader));
+  return result;
+}
+
+VerdictStore::VerdictStore(std::string path, sqlite3* writer, sqlite3* reader)
+    : path_(std::move(path)), writer_(writer), reader_(reader) {
+  writer_thread_ = std::thread([this] { write_loop(); });
+}
+
+VerdictStore::~VerdictStore() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  writer_thread_.join();
+  sqlite3_close(reader_);
+  sqlite3_close(writer_);
+}
+
+void VerdictStore::record(StoredVerdict verdict) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(verdict));
+    ++queued_;
+  }
+  wake_.notify_one();
+}
+
+void VerdictStore::flush() {
+  std::unique_lock lock(mutex_);
+  const std::uint64_t target = queued_;
+  written_.wait(lock, [&] { return done_ >= target; });
+}
+
+void VerdictStore::write_loop() {
+  Statement insert(writer_,
+                   "INSERT INTO verdicts(share, at, verdict, reason, status) VALUES(?,?,?,?,?)");
+  for (;;) {
+    std::vector<StoredVerdict> batch;
+    bool failed;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) break;
+      batch.swap(queue_);
+      failed = !problem_.empty();
+    }
+    // What arrives while a batch is written waits for the next one: one transaction for many
+    // verdicts when they come fast, one for each when they come slowly.
+    std::string error;
+    bool ok = false;
+    for (int attempt = 0; !failed && !ok && attempt < kBusyRetries; ++attempt) {
+      if (!exec(writer_, "BEGIN IMMEDIATE", &error)) {
+        if (sqlite3_errcode(writer_) == SQLITE_BUSY) continue;
+        break;
+      }
+      ok = true;
+      for (const StoredVerdict& v : batch) {
+        sqlite3_bind_text(insert.stmt, 1, v.share.data(), static_cast<int>(v.share.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_int64(insert.stmt, 2, v.at);
+        sqlite3_bind_int(insert.stmt, 3, static_cast<int>(v.verdict));
+        const std::string_view code = reason_code(v.reason);
+        sqlite3_bind_text(insert.stmt, 4, code.data(), static_cast<int>(code.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_int(insert.stmt, 5, v.http_status);
+        const int rc = sqlite3_step(insert.stmt);
+        sqlite3_reset(insert.stmt);
+        if (rc != SQLITE_DONE) {
+          error = errmsg(writer_);
+          ok = false;
+          break;
+        }
+      }
+      if (ok && !exec(writer_, "COMMIT", &error)) ok = false;
+      if (!ok) exec(writer_, "ROLLBACK");
+      if (!ok && sqlite3_errcode(writer_) != SQLITE_BUSY) break;
+    }
+    {
+      std::lock_guard lock(mutex_);
+      done_ += batch.size();
+      if (ok) committed_ += batch.size();
+      if (!ok && !failed && problem_.empty())
+        problem_ = "verdicts can no longer be written to " + path_ + ": " + error;
+    }
+    written_.notify_all();
+  }
+}
+
+std::vector<std::optional<StoredVerdict>> VerdictStore::latest(
+    const std::vector<std::string>& shares) {
+  std::vector<std::optional<StoredVerdict>> found(shares.size());
+  std::lock_guard lock(read_mutex_);
+  Statement select(reader_,
+                   "SELECT at, verdict, reason, status FROM verdicts WHERE share = ?"
+                   " ORDER BY at DESC, rowid DESC LIMIT 1");
+  if (!select.stmt) return found;
+  // One read transaction for the whole list: one look at the file, however many shares.
+  exec(reader_, "BEGIN");
+  for (std::size_t i = 0; i < shares.size(); ++i) {
+    sqlite3_bind_text(select.stmt, 1, shares[i].data(), static_cast<int>(shares[i].size()),
+                      SQLITE_STATIC);
+    if (sqlite3_step(select.stmt) == SQLITE_ROW) found[i] = row_of(select.stmt, 0, shares[i]);
+    sqlite3_reset(select.stmt);
+  }
+  exec(reader_, "COMMIT");
+  return found;
+}
+
+std::vector<StoredVerdict> VerdictStore::history(std::string_view share) {
+  std::vector<StoredVerdict> rows;
+  std::lock_guard lock(read_mutex_);
+  Statement select(reader_,
+                   "SELECT at, verdict, reason, status FROM verdicts WHERE share = ?"
+                   " ORDER BY at, rowid");
+  if (!select.stmt) return rows;
+  sqlite3_bind_text(select.stmt, 1, share.data(), static_cast<int>(share.size()), SQLITE_STATIC);
+  while (sqlite3_step(select.stmt) == SQLITE_ROW)
+    rows.push_back(row_of(select.stmt, 0, std::string(share)));
+  return rows;
+}
+
+std::string VerdictStore::write_problem() const {
+  std::lock_guard lock(mutex_);
+  return problem_;
+}
+
+std::uint64_t VerdictStore::written() const {
+  std::lock_guard lock(mutex_);
+  return committed_;
+}
+
+}  // namespace quorvex

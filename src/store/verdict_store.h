@@ -1,0 +1,104 @@
+// The verdict store: every verdict a check run reaches, kept in an SQLite file, so that a run that
+// stopped can go on where it stopped and recent verdicts need not be fetched again. Writes are
+// handed to one writer thread that commits them in batches, so a probe never waits on the disk.
+// Two programs (the window and the command line) may use one store at once.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "model/verdict.h"
+
+struct sqlite3;
+
+namespace quorvex {
+
+// The store's schema version; a store written by a later version is refused, not rewritten.
+inline constexpr int kStoreSchemaVersion = 1;
+
+struct StoredVerdict {
+  std::string share;  // the share's ID ("1…")
+  Verdict verdict = Verdict::none;
+  Reason reason = Reason::none;
+  std::int64_t at = 0;  // seconds since 1970, UTC
+  int http_status = 0;  // of the last answer; 0 when none arrived
+};
+
+// How long a stored verdict may stand in for a fetch; zero: never.
+struct VerdictLifetimes {
+  std::chrono::seconds valid{24 * 3600};
+  std::chrono::seconds invalid{7 * 24 * 3600};
+  std::chrono::seconds unknown{0};
+  std::chrono::seconds of(Verdict v) const;
+};
+
+// The folder the store lives in when none is named: $XDG_DATA_HOME (else ~/.local/share), then
+// Orvane/Quorvex — the folder the window's Qt calls its application data location.
+std::string default_store_folder();
+std::string default_store_path();  // that folder + "/verdicts.sqlite"
+
+class VerdictStore {
+ public:
+  struct Opened {
+    std::unique_ptr<VerdictStore> store;  // null when the store cannot be used at all
+    // For the user, when something was wrong: a broken store moved aside, a store of a later
+    // version refused, a folder that cannot be made. Empty when all went well.
+    std::string message;
+  };
+  // Opens (or makes) the store at path. A broken file is moved aside (to path + ".broken-TIME")
+  // and a fresh store made; a store of a later schema version is left untouched and refused.
+  // `max_pages`, for tests, caps the file's size in pages as a full disk would.
+  static Opened open(const std::string& path, std::int64_t max_pages = 0);
+
+  ~VerdictStore();  // writes what is still queued
+  VerdictStore(const VerdictStore&) = delete;
+  VerdictStore& operator=(const VerdictStore&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // Queues a verdict for writing and returns at once.
+  void record(StoredVerdict verdict);
+  // Waits until everything queued before the call is written (or writing has failed).
+  void flush();
+
+  // The newest verdict of each share (nullopt for a share never stored), in the order asked.
+  std::vector<std::optional<StoredVerdict>> latest(const std::vector<std::string>& shares);
+  // Every stored verdict of a share, oldest first.
+  std::vector<StoredVerdict> history(std::string_view share);
+
+  // Why writing stopped (a full disk, a file that became read-only), once it has; the program
+  // goes on without the store meanwhile. Empty while writes succeed.
+  std::string write_problem() const;
+  // Verdicts written so far by this store.
+  std::uint64_t written() const;
+
+ private:
+  VerdictStore(std::string path, sqlite3* writer, sqlite3* reader);
+  void write_loop();
+
+  std::string path_;
+  sqlite3* writer_;
+  sqlite3* reader_;
+  std::mutex read_mutex_;  // one reader connection, used by one thread at a time
+
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;     // the writer: work or stop
+  std::condition_variable written_;  // flush: a batch is done
+  std::vector<StoredVerdict> queue_;
+  std::uint64_t queued_ = 0;     // verdicts handed over so far
+  std::uint64_t done_ = 0;       // of those, the ones written or dropped
+  std::uint64_t committed_ = 0;  // of those, the ones written
+  bool stopping_ = false;
+  std::string problem_;
+  std::thread writer_thread_;
+};
+
+}  // namespace quorvex

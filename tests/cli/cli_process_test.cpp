@@ -1,0 +1,192 @@
+// The command line as a process of its own, stopped from outside: killed at any moment, or asked
+// to stop with Ctrl+C. Its verdict store must survive both.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "store/verdict_store.h"
+#include "support/scratch_dir.h"
+#include "support/share_service.h"
+
+namespace quorvex {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// quorvex-cli check --json over `input`, reaching `service`, writing into `store`.
+class CliProcess {
+ public:
+  CliProcess(const test::ShareService& service, const std::string& dir, const std::string& input,
+             const std::string& store, std::vector<std::string> extra = {}) {
+    out_ = dir + "/out.txt";
+    err_ = dir + "/err.txt";
+    std::vector<std::string> args = {QUORVEX_CLI_PATH, "check", "--json", "--store", store};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(input);
+    std::vector<std::string> env = {"QUORVEX_CONNECT_TO=" + service.connect_to(),
+                                    "QUORVEX_CA_FILE=" + test::test_ca_file(), "HOME=" + dir};
+    // Everything the child needs is made before the fork: after it, only system calls.
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      ::execve(argv[0], argv.data(), envp.data());
+      ::_exit(127);
+    }
+    ::close(out);
+    ::close(err);
+  }
+  void signal(int sig) const { ::kill(pid_, sig); }
+  // The exit code, or -signal when a signal ended it; waits at most `limit`.
+  int wait(std::chrono::milliseconds limit = 30s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        return -1000;
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  }
+  std::string out() const { return read_file(out_); }
+  std::string err() const { return read_file(err_); }
+
+ private:
+  pid_t pid_ = -1;
+  std::string out_, err_;
+};
+
+std::string integrity(const std::string& store) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return "cannot open";
+  }
+  sqlite3_stmt* stmt = nullptr;
+  std::string result = "no answer";
+  if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW)
+    result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return result;
+}
+
+// The share IDs of the printed rows that have a verdict, with it.
+std::vector<std::pair<std::string, std::string>> printed_verdicts(const std::string& out) {
+  std::vector<std::pair<std::string, std::string>> found;
+  std::size_t at = 0;
+  while ((at = out.find("\"link\":\"https://pan.baidu.com/s/", at)) != std::string::npos) {
+    at += 32;
+    const std::string id = out.substr(at, out.find('"', at) - at);
+    const std::size_t v = out.find("\"verdict\":", at);
+    if (v == std::string::npos) break;
+    if (out.compare(v + 10, 4, "null") != 0) {
+      const std::size_t start = v + 11;
+      found.emplace_back(id, out.substr(start, out.find('"', start) - start));
+    }
+  }
+  return found;
+}
+
+void expect_printed_verdicts_stored(const std::string& out, const std::string& store) {
+  const auto printed = printed_verdicts(out);
+  auto opened = VerdictStore::open(store);
+  ASSERT_TRUE(opened.store) << opened.message;
+  std::vector<std::string> ids;
+  for (const auto& p : printed) ids.push_back(p.first);
+  const auto stored = opened.store->latest(ids);
+  for (std::size_t i = 0; i < printed.size(); ++i) {
+    ASSERT_TRUE(stored[i]) << printed[i].first << " was printed but is not in the store";
+    EXPECT_EQ(verdict_code(stored[i]->verdict), printed[i].second) << printed[i].first;
+  }
+}
+
+TEST(CliProcess, KilledAtAnyMomentTheStoreOpensCleanlyAndHoldsWhatWasPrinted) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  const std::string input = (dir.path() / "list.txt").string();
+  {
+    std::ofstream list(input, std::ios::binary);
+    for (int i = 0; i < 25; ++i)
+      list << "r" << i << " " << test::ShareService::link("public-" + std::to_string(i)) << "\r\n";
+  }
+  std::mt19937 rng(7);
+  int completed = 0;
+  for (int round = 0; round < 100; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // A new store now and then, so that kills meet a store being made as well as a full one.
+    const std::string store =
+        (dir.path() / ("store" + std::to_string(round / 10) + ".sqlite")).string();
+    CliProcess cli(service, dir.path().string(), input, store, {"--fresh", "--threads", "8"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 700));
+    cli.signal(SIGKILL);
+    const int code = cli.wait();
+    ASSERT_NE(code, -1000);
+    if (code >= 0) {
+      ++completed;
+      expect_printed_verdicts_stored(cli.out(), store);
+    }
+    ASSERT_EQ(integrity(store), "ok");
+    const auto opened = VerdictStore::open(store);
+    ASSERT_TRUE(opened.store);
+    EXPECT_EQ(opened.message, "");
+  }
+  // The kills fell at every stage: some runs finished first, most did not.
+  EXPECT_LT(completed, 100);
+}
+
+TEST(CliProcess, CtrlCStopsStartingKeepsTheVerdictsAndPrintsWhatThereIs) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  const std::string input = (dir.path() / "list.txt").string();
+  {
+    std::ofstream list(input, std::ios::binary);
+    for (int i = 0; i < 40; ++i)
+      list << "r" << i << " " << test::ShareService::link("lag-" + std::to_string(i)) << "\r\n";
+  }
+  const std::string store = (dir.path() / "verdicts.sqlite").string();
+  CliProcess cli(service, dir.path().string(), input, store, {"--threads", "2"});
+  std::this_thread::sleep_for(1200ms);
+  cli.signal(SIGINT);
+  const int code = cli.wait(20s);
+  EXPECT_EQ(code, 130) << cli.err();
+  const std::string out = cli.out();
+  const auto printed = printed_verdicts(out);
+  EXPECT_GE(printed.size(), 2u);
+  EXPECT_LT(printed.size(), 40u);
+  EXPECT_NE(cli.err().find("stopping"), std::string::npos) << cli.err();
+  EXPECT_NE(cli.err().find("共计检测:"), std::string::npos) << cli.err();
+  expect_printed_verdicts_stored(out, store);
+  // Checking the same list again goes on where it stopped: nothing decided is fetched again.
+  const std::size_t requests = service.requests().size();
+  CliProcess again(service, dir.path().string(), input, store, {"--threads", "8"});
+  EXPECT_EQ(again.wait(60s), 0) << again.err();
+  EXPECT_EQ(service.requests().size(), requests + (40 - printed.size()));
+}
+
+}  // namespace
+}  // namespace quorvex

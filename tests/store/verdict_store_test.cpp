@@ -1,0 +1,141 @@
+#include "store/verdict_store.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/scratch_dir.h"
+
+namespace quorvex {
+namespace {
+
+StoredVerdict verdict(const std::string& share, std::int64_t at, Verdict v = Verdict::valid,
+                      Reason r = Reason::need_code, int status = 200) {
+  return {share, v, r, at, status};
+}
+
+std::int64_t user_version(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr);
+  sqlite3_step(stmt);
+  const std::int64_t v = sqlite3_column_int64(stmt, 0);
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return v;
+}
+
+class VerdictStoreTest : public ::testing::Test {
+ protected:
+  std::string path() const { return (dir_.path() / "sub" / "verdicts.sqlite").string(); }
+  test::ScratchDir dir_;
+};
+
+TEST_F(VerdictStoreTest, KeepsVerdictsAcrossOpeningsNewestFirst) {
+  {
+    auto opened = VerdictStore::open(path());
+    ASSERT_TRUE(opened.store) << opened.message;
+    EXPECT_EQ(opened.message, "");
+    opened.store->record(verdict("1a", 100));
+    opened.store->record(verdict("1a", 200, Verdict::invalid, Reason::deleted, 200));
+    opened.store->record(verdict("1b", 150, Verdict::unknown, Reason::timeout, 0));
+    opened.store->flush();
+    EXPECT_EQ(opened.store->written(), 3u);
+  }
+  auto opened = VerdictStore::open(path());
+  ASSERT_TRUE(opened.store);
+  const auto latest = opened.store->latest({"1a", "1b", "1none"});
+  ASSERT_EQ(latest.size(), 3u);
+  ASSERT_TRUE(latest[0] && latest[1]);
+  EXPECT_EQ(latest[0]->verdict, Verdict::invalid);
+  EXPECT_EQ(latest[0]->reason, Reason::deleted);
+  EXPECT_EQ(latest[0]->at, 200);
+  EXPECT_EQ(latest[1]->reason, Reason::timeout);
+  EXPECT_EQ(latest[1]->http_status, 0);
+  EXPECT_FALSE(latest[2]);
+  const auto history = opened.store->history("1a");
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].at, 100);
+  EXPECT_EQ(history[1].verdict, Verdict::invalid);
+}
+
+TEST_F(VerdictStoreTest, AStoreOfALaterVersionIsRefusedAndLeftAlone) {
+  std::filesystem::create_directories(dir_.path() / "sub");
+  sqlite3* db = nullptr;
+  sqlite3_open(path().c_str(), &db);
+  sqlite3_exec(db, "CREATE TABLE future(x); PRAGMA user_version = 99;", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  const auto opened = VerdictStore::open(path());
+  EXPECT_FALSE(opened.store);
+  EXPECT_NE(opened.message.find("later version"), std::string::npos) << opened.message;
+  EXPECT_EQ(user_version(path()), 99);
+}
+
+TEST_F(VerdictStoreTest, ABrokenStoreIsMovedAsideAndAFreshOneMade) {
+  std::filesystem::create_directories(dir_.path() / "sub");
+  std::ofstream(path(), std::ios::binary) << std::string(5000, 'x');
+  const auto opened = VerdictStore::open(path());
+  ASSERT_TRUE(opened.store) << opened.message;
+  EXPECT_NE(opened.message.find("moved to"), std::string::npos) << opened.message;
+  int aside = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / "sub"))
+    if (entry.path().filename().string().find(".broken-") != std::string::npos) ++aside;
+  EXPECT_EQ(aside, 1);
+  opened.store->record(verdict("1a", 1));
+  opened.store->flush();
+  EXPECT_EQ(opened.store->history("1a").size(), 1u);
+  EXPECT_EQ(user_version(path()), kStoreSchemaVersion);
+}
+
+TEST_F(VerdictStoreTest, AFullDiskIsReportedAndTheProgramGoesOn) {
+  // A cap on the file's pages fails writes as a full disk does.
+  const auto opened = VerdictStore::open(path(), 8);
+  ASSERT_TRUE(opened.store) << opened.message;
+  for (int i = 0; i < 20000; ++i) opened.store->record(verdict("1share" + std::to_string(i), i));
+  opened.store->flush();
+  EXPECT_NE(opened.store->write_problem(), "");
+  EXPECT_LT(opened.store->written(), 20000u);
+  // Later verdicts are handed over and flushed as before, without blocking.
+  opened.store->record(verdict("1later", 1));
+  opened.store->flush();
+}
+
+TEST_F(VerdictStoreTest, TwoProgramsWritingAtOnceLoseNothing) {
+  { ASSERT_TRUE(VerdictStore::open(path()).store); }
+  constexpr int kEach = 3000;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  auto write = [&](const char* prefix) {
+    auto opened = VerdictStore::open(path());
+    if (!opened.store) return false;
+    for (int i = 0; i < kEach; ++i) {
+      opened.store->record(verdict(prefix + std::to_string(i), i));
+      if (i % 100 == 0) opened.store->flush();  // many small transactions, interleaved
+    }
+    opened.store->flush();
+    return opened.store->write_problem().empty();
+  };
+  if (child == 0) _exit(write("1child") ? 0 : 1);
+  EXPECT_TRUE(write("1parent"));
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  auto opened = VerdictStore::open(path());
+  std::vector<std::string> shares;
+  for (int i = 0; i < kEach; ++i) {
+    shares.push_back("1child" + std::to_string(i));
+    shares.push_back("1parent" + std::to_string(i));
+  }
+  int found = 0;
+  for (const auto& v : opened.store->latest(shares)) found += v ? 1 : 0;
+  EXPECT_EQ(found, 2 * kEach);
+}
+
+}  // namespace
+}  // namespace quorvex
