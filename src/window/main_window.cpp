@@ -282,6 +282,15 @@ void MainWindow::apply_column_layout() {
 void MainWindow::refresh_tick() {
   model_->refresh();
   show_run_progress();
+  if (store_ && !store_warned_) {
+    const std::string problem = store_->write_problem();
+    if (!problem.empty()) {
+      // Once: the checks go on, only without their record.
+      store_warned_ = true;
+      warn(u("检测结果记录"), u("检测结果无法再写入记录，本次检测继续进行，但结果不会保留：\n%1")
+                                  .arg(QString::fromLocal8Bit(problem.c_str())));
+    }
+  }
 }
 
 void MainWindow::show_run_progress() {
