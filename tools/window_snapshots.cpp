@@ -54,12 +54,10 @@ int main(int argc, char** argv) {
   settle(w);
   // A few verdicts of every kind, so the status columns show what a finished run looks like.
   auto& table = *w.session()->table();
-  const RowVerdict kinds[] = {{Verdict::valid, Reason::need_code},
-                              {Verdict::valid, Reason::public_share},
-                              {Verdict::invalid, Reason::deleted},
-                              {Verdict::unknown, Reason::timeout},
-                              {Verdict::valid, Reason::public_share, true},
-                              {Verdict::invalid, Reason::expired, true}};
+  const RowVerdict kinds[] = {
+      {Verdict::valid, Reason::need_code},          {Verdict::valid, Reason::public_share},
+      {Verdict::invalid, Reason::deleted},          {Verdict::unknown, Reason::timeout},
+      {Verdict::valid, Reason::public_share, true}, {Verdict::invalid, Reason::expired, true}};
   for (int r = 0; r < table.row_count() && r < 12; ++r) {
     table.set_verdict_if(table.generation(), r, kinds[r % 6]);
     table.set_cell(r, kColumnDone, gbk::kDoneMark);
