@@ -120,9 +120,7 @@ class CheckCommand final : public Command {
         ->type_name("SECONDS");
     app.add_option("--ca-file", ca_file_, "a PEM file of authorities to trust besides the system's")
         ->type_name("FILE");
-    app.add_option("--store", store_path_,
-                   "the verdict store to use (default: QUORVEX_STORE, else the user's data folder)")
-        ->type_name("FILE");
+    declare_store(app, store_path_);
     app.add_flag("--fresh", fresh_, "fetch every share, whatever the store knows");
     app.add_option("--reuse-valid", reuse_valid_,
                    "hours a stored valid verdict stands in for a fetch (default 24; 0: never)")
@@ -161,7 +159,8 @@ class CheckCommand final : public Command {
     if (!read_source(input_, io, text)) return kExitIoError;
     text = preparation_.apply(std::move(text));
 
-    const std::shared_ptr<VerdictStore> store = open_store(io);
+    // Without a usable store the run goes on; opening it has said why.
+    const std::shared_ptr<VerdictStore> store = open_store(store_path_, io, "check");
     VerdictLifetimes lifetimes;
     if (reuse_valid_) lifetimes.valid = hours(*reuse_valid_);
     if (reuse_invalid_) lifetimes.invalid = hours(*reuse_invalid_);
@@ -227,19 +226,6 @@ class CheckCommand final : public Command {
     return kDefaultThreads;
   }
 
-  // The store named by --store, QUORVEX_STORE or the default place; null (with a word on standard
-  // error) when it cannot be used: the run goes on without it.
-  std::shared_ptr<VerdictStore> open_store(const Io& io) const {
-    std::string path = store_path_.value_or("");
-    if (path.empty())
-      if (const char* env = std::getenv("QUORVEX_STORE"); env && env[0]) path = env;
-    if (path.empty()) path = default_store_path();
-    VerdictStore::Opened opened = VerdictStore::open(path);
-    if (!opened.message.empty())
-      std::fprintf(io.err, "quorvex-cli check: %s\n", opened.message.c_str());
-    return std::shared_ptr<VerdictStore>(std::move(opened.store));
-  }
-
   // Waits for the run, showing how far it has come: one redrawn line on a terminal, a line per
   // tenth otherwise, and a line whenever the service makes the run wait. True when Ctrl+C or
   // SIGTERM stopped the run.
@@ -298,7 +284,7 @@ class CheckCommand final : public Command {
   std::optional<std::string> ca_file_;
   std::optional<std::string> export_dir_;
   std::string input_ = "-";
-  std::optional<std::string> store_path_;
+  std::string store_path_;
   bool fresh_ = false;
   std::optional<double> reuse_valid_;
   std::optional<double> reuse_invalid_;

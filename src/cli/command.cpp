@@ -1,7 +1,9 @@
 #include "cli/command.h"
 
 #include <charconv>
+#include <cstdlib>
 
+#include "store/verdict_store.h"
 #include "text/extract.h"
 #include "text/file_input.h"
 #include "text/typeset.h"
@@ -61,6 +63,23 @@ std::string TextPreparation::apply(std::string text) const {
   if (typeset) return typeset_share_text(text);
   if (extract) return extract_share_text(text);
   return text;
+}
+
+void declare_store(CLI::App& app, std::string& path) {
+  app.add_option("--store", path,
+                 "the verdict store (default: QUORVEX_STORE, else the user's data folder)")
+      ->type_name("FILE");
+}
+
+std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who) {
+  std::string chosen = path;
+  if (chosen.empty())
+    if (const char* env = std::getenv("QUORVEX_STORE"); env && env[0]) chosen = env;
+  if (chosen.empty()) chosen = default_store_path();
+  VerdictStore::Opened opened = VerdictStore::open(chosen);
+  if (!opened.message.empty())
+    std::fprintf(io.err, "quorvex-cli %s: %s\n", who, opened.message.c_str());
+  return std::shared_ptr<VerdictStore>(std::move(opened.store));
 }
 
 namespace {

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace quorvex {
+class VerdictStore;
+}
+
 namespace quorvex::cli {
 
 // Where a command reads and writes: "-" reads `in`; output to `out`, progress and errors to `err`.
@@ -60,6 +64,12 @@ struct TextPreparation {
   void declare(CLI::App& app);
   std::string apply(std::string text) const;
 };
+
+// The --store option both check and history take.
+void declare_store(CLI::App& app, std::string& path);
+// Opens the store named by --store, else QUORVEX_STORE, else the user's data folder; says on `err`
+// (as `who`) what opening it had to report. Null when it cannot be used.
+std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who);
 
 // Validators with messages people can read: whole numbers above 0 or from 0, and seconds (a
 // number, fractions allowed) above 0 or from 0.

@@ -31,7 +31,9 @@ class ExtractCommand final : public Command {
   int run(const Io& io) override {
     std::string text;
     if (!read_source(input_, io, text)) return kExitIoError;
-    const std::string lines = extract_share_text(text);
+    std::size_t shares = 0;
+    const std::string lines = extract_share_text(text, &shares);
+    if (shares == 0) std::fputs("quorvex-cli extract: no share links found\n", io.err);
     return write_text(io.out, io.err, gbk_ ? lines : gbk_to_utf8(lines)) ? kExitOk : kExitIoError;
   }
 

@@ -1,5 +1,3 @@
-#include <cstdlib>
-
 #include "base/charset.h"
 #include "cli/command.h"
 #include "model/share_url.h"
@@ -22,9 +20,7 @@ class HistoryCommand final : public Command {
         "glyph, verdict, reason and the HTTP status of the answer (0: none came).\n"
         "SHARE is a share link in any form extraction reads, or a share ID (1...).");
     app.add_option("SHARE", share_, "the share link or ID")->required()->type_name("");
-    app.add_option("--store", store_path_,
-                   "the verdict store (default: QUORVEX_STORE, else the user's data folder)")
-        ->type_name("FILE");
+    declare_store(app, store_path_);
   }
 
   int run(const Io& io) override {
@@ -33,15 +29,9 @@ class HistoryCommand final : public Command {
       std::fprintf(io.err, "quorvex-cli history: %s is no share link\n", share_.c_str());
       return kExitUsage;
     }
-    std::string path = store_path_;
-    if (path.empty())
-      if (const char* env = std::getenv("QUORVEX_STORE"); env && env[0]) path = env;
-    if (path.empty()) path = default_store_path();
-    const VerdictStore::Opened opened = VerdictStore::open(path);
-    if (!opened.message.empty())
-      std::fprintf(io.err, "quorvex-cli history: %s\n", opened.message.c_str());
-    if (!opened.store) return kExitIoError;
-    const auto history = opened.store->history(id);
+    const std::shared_ptr<VerdictStore> store = open_store(store_path_, io, "history");
+    if (!store) return kExitIoError;
+    const auto history = store->history(id);
     if (history.empty()) std::fprintf(io.err, "no stored verdict for %s\n", id.c_str());
     for (const StoredVerdict& v : history) {
       const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));

@@ -112,6 +112,14 @@ class MainWindowTest : public QObject {
     w.session()->wait_for_loads();
     QTRY_COMPARE(w.model()->rowCount(), rows);
   }
+  // Loads the text, clicks 开始检测 and waits until the run has ended.
+  void check_to_the_end(MainWindow& w, const std::string& text, int rows) {
+    w.session()->set_source_text(text);
+    w.reset_run_state();
+    wait_for_rows(w, rows);
+    QTest::mouseClick(find<QPushButton>(w, "按钮2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.session()->run()->snapshot().active(), 30000);
+  }
   std::string ini(MainWindow& w, const char* key) {
     return read_profile_string(QFile::encodeName(w.settings_file()).toStdString(), "start",
                                utf8_to_gbk(key));
@@ -370,13 +378,11 @@ class MainWindowTest : public QObject {
   void summary_and_export() {
     test::ShareService service;
     auto w = make_window(&service);
-    w->session()->set_source_text("n1 " + test::ShareService::link("deleted") + "\r\nn2 " +
-                                  test::ShareService::link("need") + "\r\nn3 " +
-                                  test::ShareService::link("public") + "\r\n");
-    w->reset_run_state();
-    wait_for_rows(*w, 3);
-    QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    check_to_the_end(*w,
+                     "n1 " + test::ShareService::link("deleted") + "\r\nn2 " +
+                         test::ShareService::link("need") + "\r\nn3 " +
+                         test::ShareService::link("public") + "\r\n",
+                     3);
     BoxCloser closer;
     QTest::mouseClick(find<QPushButton>(*w, "按钮3"), Qt::LeftButton);
     QCOMPARE(closer.texts, QStringList({u("共计检测:3条网址\r\n有效网址:2\r\n失效网址:1")}));
@@ -460,11 +466,7 @@ class MainWindowTest : public QObject {
     QColor fetched_colour;
     {
       auto w = make_window(&service);
-      w->session()->set_source_text(text);
-      w->reset_run_state();
-      wait_for_rows(*w, 2);
-      w->start_check_run();
-      QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+      check_to_the_end(*w, text, 2);
       QTRY_COMPARE(w->model()->data(w->model()->index(1, 3), Qt::DisplayRole).toString(), u("x"));
       fetched_colour =
           w->model()->data(w->model()->index(0, 3), Qt::ForegroundRole).value<QColor>();
@@ -472,11 +474,7 @@ class MainWindowTest : public QObject {
     // The window is closed and opened again on the same data folder: the run resumes from the
     // store, fetching nothing, and the rows say where their verdicts came from.
     auto w = make_window(&service);
-    w->session()->set_source_text(text);
-    w->reset_run_state();
-    wait_for_rows(*w, 2);
-    w->start_check_run();
-    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    check_to_the_end(*w, text, 2);
     QTRY_COMPARE(w->model()->data(w->model()->index(1, 3), Qt::DisplayRole).toString(), u("x"));
     QCOMPARE(service.requests().size(), 2u);
     QVERIFY(w->model()
@@ -495,13 +493,11 @@ class MainWindowTest : public QObject {
   void verdicts_show_in_colour_with_their_reason_and_can_be_checked_again() {
     test::ShareService service;
     auto w = make_window(&service);
-    w->session()->set_source_text("a " + test::ShareService::link("public") + "\r\nb " +
-                                  test::ShareService::link("deleted") + "\r\nc " +
-                                  test::ShareService::link("down") + "\r\n");
-    w->reset_run_state();
-    wait_for_rows(*w, 3);
-    QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    check_to_the_end(*w,
+                     "a " + test::ShareService::link("public") + "\r\nb " +
+                         test::ShareService::link("deleted") + "\r\nc " +
+                         test::ShareService::link("down") + "\r\n",
+                     3);
     QTRY_COMPARE(w->model()->data(w->model()->index(2, 3), Qt::DisplayRole).toString(), u("?"));
     auto cell = [&](int row, int role) {
       return w->model()->data(w->model()->index(row, 3), role);
