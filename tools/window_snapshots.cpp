@@ -1,5 +1,5 @@
-// Renders the main window into PNG files: one with a loaded list, and a contact sheet of all 25
-// themes. Used to look at the window and to keep docs/themes.png current:
+// Renders the main window into PNG files: a loaded list at the design size, larger and at the
+// smallest size, and a contact sheet of all 25 themes. Used to look at the window and to keep docs/themes.png current:
 //   window_snapshots OUTPUT_DIR [TEXT_FILE]
 #include <QApplication>
 #include <QDir>
@@ -64,6 +64,14 @@ int main(int argc, char** argv) {
   }
   settle(w);
   w.grab().save(out + "/window.png");
+  // The same list in a larger window and in the smallest one.
+  w.resize(980, 720);
+  settle(w);
+  w.grab().save(out + "/window-large.png");
+  w.resize(w.minimumSize());
+  settle(w);
+  w.grab().save(out + "/window-small.png");
+  w.resize(582, 600);
 
   const int columns = 5, scale_w = 291, scale_h = 300;
   QImage sheet(columns * scale_w, 5 * (scale_h + 18), QImage::Format_RGB32);

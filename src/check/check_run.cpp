@@ -137,6 +137,29 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   }
   bool has_work_locked() { return !queue.empty() || fresh_left_locked(); }
 
+  // Rows that come with a verdict (a list edited after a check) keep it and count as checked, as
+  // if this run had decided them; only the rows without one are left to check.
+  void adopt_verdicts_locked() {
+    table->for_each_row([&](int row, const LinkRow& r) {
+      const RowVerdict verdict = r.verdict();
+      if (verdict.verdict == Verdict::none || row >= total) return;
+      std::uint8_t& f = flags[static_cast<std::size_t>(row)];
+      f |= kStarted | kDecided;
+      ++counts.started;
+      ++counts.finished;
+      if (f & kRepeat) ++counts.repeats;
+      if (verdict.reason == Reason::not_share_link) {
+        ++counts.uncounted;
+        return;
+      }
+      f |= kCounted;
+      ++counts.checked;
+      if (verdict.verdict == Verdict::valid) ++counts.valid;
+      if (verdict.verdict == Verdict::invalid) ++counts.invalid;
+      if (verdict.verdict == Verdict::unknown) ++counts.unknown;
+    });
+  }
+
   struct Taken {
     int row;
     bool first;  // the row's first start
@@ -527,6 +550,7 @@ void CheckRun::list_ready(std::uint64_t generation) {
     state_->first_of = std::move(chains.first_of);
     state_->next_of = std::move(chains.next_of);
     state_->throttle_hits.assign(static_cast<std::size_t>(total), 0);
+    state_->adopt_verdicts_locked();
     state_->ready = true;
   }
   state_->wake.notify_all();

@@ -78,6 +78,15 @@ std::string LinkTable::cell(int row, int column) const {
   return std::string(rows_[row].cell(column));
 }
 
+int LinkTable::compare_cells(int a, int b, int column) const {
+  std::shared_lock lock(mutex_);
+  auto cell_of = [&](int row) {
+    return row < 0 || static_cast<std::size_t>(row) >= rows_.size() ? std::string_view()
+                                                                     : rows_[row].cell(column);
+  };
+  return cell_of(a).compare(cell_of(b));
+}
+
 bool LinkTable::set_cell_locked(int row, int column, std::string_view text) {
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return false;
   if (column < 0 || column >= kColumnCount) return false;

@@ -56,6 +56,8 @@ class LinkTable {
 
   int row_count() const;
   std::string cell(int row, int column) const;
+  // The byte order of two rows' cells in a column (<0, 0, >0), without copying them.
+  int compare_cells(int a, int b, int column) const;
   // Writes a cell of an existing row; false when the row or column does not exist.
   bool set_cell(int row, int column, std::string_view text);
   // As set_cell, but only while the table still holds the rows of `generation`.

@@ -1,5 +1,10 @@
 #include "session/session.h"
 
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+
+#include "model/share_url.h"
 #include "text/link_loader.h"
 
 namespace quorvex {
@@ -60,6 +65,45 @@ void Session::reset_run_state() {
   loads_.reap();
   if (!loads_.start([this, ticket, text, run] { run_load(ticket, text, run); }))
     run_load(ticket, text, run);  // no thread to be had: load here rather than lose it
+}
+
+int Session::remove_rows(const std::vector<int>& rows) {
+  std::shared_ptr<CheckRun> run = make_run();
+  // A load counts itself before it takes this lock, so none can start unseen from here on.
+  std::lock_guard lock(state_mutex_);
+  if (loading() || run_->snapshot().active()) return -1;
+  std::lock_guard load_lock(load_mutex_);
+  std::vector<char> drop(static_cast<std::size_t>(table_->row_count()), 0);
+  int dropped = 0;
+  for (const int r : rows) {
+    if (r < 0 || r >= static_cast<int>(drop.size()) || drop[static_cast<std::size_t>(r)]) continue;
+    drop[static_cast<std::size_t>(r)] = 1;
+    ++dropped;
+  }
+  if (dropped == 0) return 0;
+  std::vector<LinkRow> kept;
+  kept.reserve(drop.size() - static_cast<std::size_t>(dropped));
+  table_->for_each_row([&](int r, const LinkRow& row) {
+    if (static_cast<std::size_t>(r) < drop.size() && !drop[static_cast<std::size_t>(r)])
+      kept.push_back(row);
+  });
+  run_->cancel();
+  retired_runs_.push_back(std::move(run_));
+  run_ = run;
+  run_->list_ready(table_->replace_rows(std::move(kept)));
+  return dropped;
+}
+
+std::vector<int> Session::repeated_share_rows() const {
+  std::vector<int> repeats;
+  std::unordered_set<std::string> seen;
+  std::string url;
+  table_->for_each_row([&](int r, const LinkRow& row) {
+    share_url_of_row_into(row.cell(kColumnLink), row.cell(kColumnName), url);
+    std::string identity = share_identity(url);
+    if (!identity.empty() && !seen.insert(std::move(identity)).second) repeats.push_back(r);
+  });
+  return repeats;
 }
 
 void Session::run_load(std::uint64_t ticket, std::shared_ptr<const std::string> text,

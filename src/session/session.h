@@ -41,6 +41,13 @@ class Session {
   // shown.
   void reset_run_state();
 
+  // Takes rows out of the list (row numbers, in any order). The rows left keep their verdicts,
+  // and the new run over them counts those as checked. Refused (-1) while a check runs or a load
+  // fills the list, as their work is addressed by row number. Returns the rows taken out.
+  int remove_rows(const std::vector<int>& rows);
+  // The rows whose share an earlier row holds too, ascending.
+  std::vector<int> repeated_share_rows() const;
+
   // Whether a load is still filling the list.
   bool loading() const { return loads_in_flight_.load(std::memory_order_acquire) > 0; }
   // Blocks until no load is running (for the command line and tests).

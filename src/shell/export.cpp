@@ -88,6 +88,37 @@ ExportResult export_valid_links(const LinkTable& table, const std::string& folde
   return write_export_file(folder, export_text(table, sources.local_time()), sources);
 }
 
+ExportResult write_new_file(const std::string& path, const std::string& text) {
+  ExportResult result;
+  result.path = path;
+  auto fail = [&](int code) {
+    result.error_code = code;
+    result.error = std::strerror(code);
+    return result;
+  };
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return fail(errno);
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) {
+      const int code = errno;
+      ::close(fd);
+      ::unlink(path.c_str());
+      return fail(code);
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  if (::close(fd) != 0) {
+    const int code = errno;
+    ::unlink(path.c_str());
+    return fail(code);
+  }
+  result.ok = true;
+  return result;
+}
+
 ExportResult write_export_file(const std::string& folder, const std::string& text,
                                const ExportSources& sources) {
   ExportResult result;
@@ -99,35 +130,11 @@ ExportResult write_export_file(const std::string& folder, const std::string& tex
     const char l = static_cast<char>(letter(rng));
     const int k = number(rng);
     // The file system takes UTF-8 names: 有效链接 + letter + number + ".txt".
-    result.path = folder + "/\xE6\x9C\x89\xE6\x95\x88\xE9\x93\xBE\xE6\x8E\xA5" + l +
-                  std::to_string(k) + ".txt";
-    const int fd = ::open(result.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      result.error = std::strerror(errno);
-      return result;
-    }
-    std::size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-      if (w < 0 && errno == EINTR) continue;
-      if (w < 0) {
-        result.error = std::strerror(errno);
-        ::close(fd);
-        ::unlink(result.path.c_str());
-        return result;
-      }
-      done += static_cast<std::size_t>(w);
-    }
-    if (::close(fd) != 0) {
-      result.error = std::strerror(errno);
-      ::unlink(result.path.c_str());
-      return result;
-    }
-    result.ok = true;
-    return result;
+    result = write_new_file(folder + "/\xE6\x9C\x89\xE6\x95\x88\xE9\x93\xBE\xE6\x8E\xA5" + l +
+                                std::to_string(k) + ".txt",
+                            text);
+    if (result.ok || result.error_code != EEXIST) return result;
   }
-  result.error = std::strerror(EEXIST);
   return result;
 }
 

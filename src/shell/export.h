@@ -26,6 +26,7 @@ struct ExportResult {
   bool ok = false;
   std::string path;   // the file written, or the last one tried
   std::string error;  // the system's words when not ok
+  int error_code = 0;  // and its number
 };
 
 // The clock and the chance that an export draws on; tests pass fixed ones.
@@ -40,6 +41,9 @@ struct ExportSources {
 // drawn again while a file of that name exists, so an earlier export is never overwritten.
 ExportResult write_export_file(const std::string& folder, const std::string& text,
                                const ExportSources& sources);
+
+// Writes text into a new file at path; a file already there is left alone (EEXIST).
+ExportResult write_new_file(const std::string& path, const std::string& text);
 
 // The export of the list's valid rows into a new file in folder, stamped with the sources' time.
 ExportResult export_valid_links(const LinkTable& table, const std::string& folder,

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -96,6 +97,72 @@ bool save_thread_count(const std::string& path, std::string_view text, std::stri
 bool save_mode(const std::string& path, bool single_column, std::string* error) {
   return write_profile_string(path, kSection, gbk::kKeyMode,
                               single_column ? gbk::kTrue : gbk::kFalse, error);
+}
+
+namespace {
+
+constexpr std::string_view kWindowSection = "window";
+
+// Whole numbers separated by commas, exactly `count` of them; nullopt otherwise.
+template <std::size_t N>
+std::optional<std::array<int, N>> numbers_of(std::string_view text) {
+  std::array<int, N> out{};
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < N; ++k) {
+    const std::size_t end = std::min(text.find(',', i), text.size());
+    std::string_view piece = text.substr(i, end - i);
+    while (!piece.empty() && piece.front() == ' ') piece.remove_prefix(1);
+    while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
+    if (piece.empty() || piece.size() > 9) return std::nullopt;
+    bool negative = piece.front() == '-';
+    if (negative) piece.remove_prefix(1);
+    if (piece.empty()) return std::nullopt;
+    int value = 0;
+    for (const char c : piece) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + (c - '0');
+    }
+    out[k] = negative ? -value : value;
+    if (k + 1 < N && end >= text.size()) return std::nullopt;
+    i = end + 1;
+  }
+  if (i <= text.size()) return std::nullopt;  // more numbers than asked for
+  return out;
+}
+
+template <std::size_t N>
+std::string text_of(const std::array<int, N>& numbers) {
+  std::string text;
+  for (const int n : numbers) {
+    if (!text.empty()) text += ',';
+    text += std::to_string(n);
+  }
+  return text;
+}
+
+}  // namespace
+
+WindowPlacement read_window_placement(const std::string& path) {
+  WindowPlacement p;
+  p.position = numbers_of<2>(read_profile_string(path, kWindowSection, "position"));
+  p.size = numbers_of<2>(read_profile_string(path, kWindowSection, "size"));
+  if (p.size && ((*p.size)[0] <= 0 || (*p.size)[1] <= 0)) p.size.reset();
+  p.columns = numbers_of<5>(read_profile_string(path, kWindowSection, "columns"));
+  if (p.columns && std::any_of(p.columns->begin(), p.columns->end(), [](int w) { return w < 0; }))
+    p.columns.reset();
+  return p;
+}
+
+bool save_window_placement(const std::string& path, const WindowPlacement& placement,
+                           std::string* error) {
+  if (placement.position &&
+      !write_profile_string(path, kWindowSection, "position", text_of(*placement.position), error))
+    return false;
+  if (placement.size &&
+      !write_profile_string(path, kWindowSection, "size", text_of(*placement.size), error))
+    return false;
+  return !placement.columns || write_profile_string(path, kWindowSection, "columns",
+                                                    text_of(*placement.columns), error);
 }
 
 int next_theme_number(int n) {

@@ -2,6 +2,7 @@
 // (single-column mode), in an INI file under the user's documents folder.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,21 @@ bool save_theme(const std::string& path, int theme_number, std::string* error = 
 bool save_thread_count(const std::string& path, std::string_view text,
                        std::string* error = nullptr);
 bool save_mode(const std::string& path, bool single_column, std::string* error = nullptr);
+
+// Where the window was and how it was laid out, in its own section "window" (keys left, top,
+// width, height and columns), beside the three values of "start".
+struct WindowPlacement {
+  std::optional<std::array<int, 2>> position;  // left, top
+  std::optional<std::array<int, 2>> size;      // width, height, both above 0
+  // The columns' widths as the list had them at its design width, so that a wider list gives
+  // its extra room to the name column alone.
+  std::optional<std::array<int, 5>> columns;
+};
+
+WindowPlacement read_window_placement(const std::string& path);
+// Writes the parts that are present.
+bool save_window_placement(const std::string& path, const WindowPlacement& placement,
+                           std::string* error = nullptr);
 
 // The theme after n: n + 1, back to 1 past 25.
 int next_theme_number(int n);

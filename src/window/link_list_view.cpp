@@ -27,6 +27,8 @@ LinkListView::LinkListView(QWidget* parent) : QTreeView(parent) {
   setRootIsDecorated(false);
   setItemsExpandable(false);
   setUniformRowHeights(true);
+  // A cut link keeps its end, where the share ID is.
+  setTextElideMode(Qt::ElideMiddle);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setContextMenuPolicy(Qt::CustomContextMenu);
   setSelectionBehavior(QAbstractItemView::SelectRows);

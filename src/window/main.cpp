@@ -2,11 +2,13 @@
 #include <QStringList>
 
 #include "window/main_window.h"
+#include "window/translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");
   QApplication::setOrganizationName("Orvane");
+  quorvex::install_chinese_translations(app);
   // The window cancels and waits for its loads and probes when it goes, so the program simply
   // returns.
   quorvex::MainWindow window;

@@ -4,12 +4,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,14 +21,18 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <numeric>
 
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
 #include "model/share_url.h"
+#include "base/charset.h"
+#include "shell/error_text.h"
 #include "shell/export.h"
 #include "shell/probe_environment.h"
 #include "shell/row_link.h"
@@ -48,6 +55,27 @@ namespace {
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
 std::string path_bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString error_zh(const std::string& system_text) {
+  return QString::fromStdString(error_text_zh(system_text));
+}
+
+// The design layout: a 582 x 600 window, the list 460 wide from x = -1, the settings group 120
+// wide at the right edge, 8 below the top; below them a status line.
+constexpr int kDesignWidth = 582;
+constexpr int kDesignHeight = 600;
+constexpr int kDesignListWidth = 460;
+constexpr int kGroupWidth = 120;
+constexpr int kGroupRightGap = 2;   // the group ends 2 short of the window's right edge
+constexpr int kStatusHeight = 22;
+constexpr int kCreditTop = 529;     // in the group, at the design size
+constexpr int kLowestButtonEnd = 289;
+// Small enough for a 1366 x 768 screen at 200 % (683 x 384 logical pixels, less a title bar),
+// large enough for every control of the group.
+constexpr int kMinWidth = 380;
+constexpr int kMinHeight = 352;
+constexpr int kPlacementSettleMs = 800;
+constexpr qint64 kRateWindowMs = 10000;
 
 QFont kaiti_font() {
   QFont font;
@@ -78,8 +106,8 @@ TextJobResult read_dropped_files(const QStringList& paths) {
         result.message = u("这是一个文件夹，不是文本文件：\n%1").arg(path);
         return result;
       default:
-        result.message = u("无法读取文件：\n%1\n\n原因：%2")
-                             .arg(path, QString::fromLocal8Bit(file.reason.c_str()));
+        result.message =
+            u("无法读取文件：\n%1\n\n原因：%2").arg(path, error_zh(file.reason));
         return result;
     }
   }
@@ -96,12 +124,27 @@ WindowPlaces WindowPlaces::standard() {
 }
 
 DesktopActions DesktopActions::standard() {
-  return {[](const QString& text) { QApplication::clipboard()->setText(text); },
-          [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); },
-          [](QWidget* parent) {
-            return QFileDialog::getOpenFileName(parent, u("打开文本文件"), QString(),
-                                                u("文本文件 (*.txt);;所有文件 (*)"));
-          }};
+  DesktopActions d;
+  d.set_clipboard = [](const QString& text) { QApplication::clipboard()->setText(text); };
+  d.open_url = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
+  d.choose_file = [](QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, u("打开文本文件"), QString(),
+                                        u("文本文件 (*.txt);;所有文件 (*)"));
+  };
+  d.choose_export_file = [](QWidget* parent, const QString& suggested) {
+    // The file type chosen says how the text is written; the program asks again itself when the
+    // name is taken, as it never overwrites.
+    const QString gbk_filter = u("GBK 文本 (*.txt)");
+    const QString utf8_filter = u("UTF-8 文本 (*.txt)");
+    QString chosen_filter = gbk_filter;
+    ExportChoice choice;
+    choice.path = QFileDialog::getSaveFileName(parent, u("导出有效链接"), suggested,
+                                               gbk_filter + u(";;") + utf8_filter, &chosen_filter,
+                                               QFileDialog::DontConfirmOverwrite);
+    choice.utf8 = chosen_filter == utf8_filter;
+    return choice;
+  };
+  return d;
 }
 
 CheckRunConfig MainWindow::default_runs() {
@@ -143,11 +186,11 @@ MainWindow::~MainWindow() {
 
 void MainWindow::build_controls() {
   move(50, 50);
-  setFixedSize(582, 600);
+  setMinimumSize(kMinWidth, kMinHeight);
+  resize(kDesignWidth, kDesignHeight);
 
   list_ = new LinkListView(this);
   list_->setObjectName(u("超级列表框1"));
-  list_->setGeometry(-1, 0, 460, 580);
   model_ = new LinkListModel(session_->table(), this);
   if (store_) {
     model_->set_last_checked([this](int row) {
@@ -161,12 +204,13 @@ void MainWindow::build_controls() {
     });
   }
   list_->setModel(model_);
-  const int widths[kColumnCount] = {100, 220, 40, 40, 40};
-  for (int c = 0; c < kColumnCount; ++c) list_->header()->resizeSection(c, widths[c]);
+  // Header clicks sort: ascending, descending, then the list's own order again.
+  list_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+  list_->header()->setSortIndicatorClearable(true);
+  list_->setSortingEnabled(true);
 
   group_ = new QGroupBox(u("设置栏"), this);
   group_->setObjectName(u("分组框1"));
-  group_->setGeometry(455, 8, 120, 600);
   group_->setFont(kaiti_font());
 
   single_column_ = new QCheckBox(u("单列模式"), group_);
@@ -196,13 +240,36 @@ void MainWindow::build_controls() {
 
   credit_label_ = new QLabel(u("Halvik@Orvane"), group_);
   credit_label_->setObjectName(u("透明标签1"));
-  credit_label_->setGeometry(25, 529, 60, 20);
   credit_label_->installEventFilter(this);
 
   for (QWidget* w : group_->findChildren<QWidget*>()) w->setFont(kaiti_font());
 
+  status_row_ = new QWidget(this);
+  status_row_->setObjectName(u("状态栏"));
+  auto* status_layout = new QHBoxLayout(status_row_);
+  status_layout->setContentsMargins(4, 0, 2, 0);
+  status_layout->setSpacing(6);
+  status_label_ = new QLabel(status_row_);
+  status_label_->setObjectName(u("状态文字"));
+  status_label_->setTextFormat(Qt::PlainText);
+  status_label_->setMinimumWidth(1);
+  status_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  filter_label_ = new QLabel(u("显示："), status_row_);
+  filter_box_ = new QComboBox(status_row_);
+  filter_box_->setObjectName(u("筛选"));
+  filter_box_->addItem(u("全部"), static_cast<int>(VerdictFilter::all));
+  filter_box_->addItem(u("√ 有效"), static_cast<int>(VerdictFilter::valid));
+  filter_box_->addItem(u("x 失效"), static_cast<int>(VerdictFilter::invalid));
+  filter_box_->addItem(u("? 未确定"), static_cast<int>(VerdictFilter::unknown));
+  filter_box_->addItem(u("未检测"), static_cast<int>(VerdictFilter::unchecked));
+  filter_box_->setToolTip(u("只显示这种结果的行（Ctrl+F）"));
+  filter_label_->setBuddy(filter_box_);
+  status_layout->addWidget(status_label_, 1);
+  status_layout->addWidget(filter_label_);
+  status_layout->addWidget(filter_box_);
+
   // The event table.
-  connect(reload_button_, &QPushButton::clicked, this, &MainWindow::reset_run_state);
+  connect(reload_button_, &QPushButton::clicked, this, &MainWindow::reload_list);
   connect(check_button_, &QPushButton::clicked, this, &MainWindow::start_check_run);
   connect(summary_button_, &QPushButton::clicked, this, &MainWindow::show_summary);
   connect(export_button_, &QPushButton::clicked, this, &MainWindow::export_valid_links);
@@ -214,24 +281,126 @@ void MainWindow::build_controls() {
   connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::show_list_menu);
   connect(list_, &LinkListView::files_dropped, this, &MainWindow::load_dropped_files);
   connect(list_, &LinkListView::text_dropped, this, &MainWindow::load_text);
+  connect(filter_box_, &QComboBox::activated, this, [this](int i) {
+    set_filter(static_cast<VerdictFilter>(filter_box_->itemData(i).toInt()));
+  });
+  connect(list_->header(), &QHeaderView::sectionResized, this, &MainWindow::column_resized);
+  placement_timer_.setSingleShot(true);
+  connect(&placement_timer_, &QTimer::timeout, this, &MainWindow::save_placement);
   add_shortcuts();
+  lay_out();
+}
+
+void MainWindow::lay_out() {
+  const int w = width(), h = height();
+  const int group_left = w - kGroupRightGap - kGroupWidth;
+  const int group_height = h - 8 - kStatusHeight - 2;
+  // From x = -1 (its left border outside the window) to one pixel short of the group.
+  const int list_width = group_left;
+  list_->setGeometry(-1, 0, list_width, h - kStatusHeight);
+  group_->setGeometry(group_left, 8, kGroupWidth, group_height);
+  // The credit keeps its design place, and moves up with the group's bottom when the window is
+  // lower, but never onto the buttons.
+  const QSize credit = credit_label_->sizeHint();
+  constexpr int kCreditFromBottom = kDesignHeight - 8 - kStatusHeight - 2 - kCreditTop;
+  const int credit_top = std::max(kLowestButtonEnd + 6, group_height - kCreditFromBottom);
+  credit_label_->setGeometry(25, credit_top, std::min(credit.width(), kGroupWidth - 27),
+                             std::max(20, credit.height()));
+  status_row_->setGeometry(0, h - kStatusHeight, w, kStatusHeight);
+  apply_column_layout();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  lay_out();
+  placement_changed();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  placement_changed();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  placement_timer_.stop();
+  save_placement();
+  QWidget::closeEvent(event);
+}
+
+void MainWindow::placement_changed() {
+  // Not while the saved place is being put back: that would write it again for nothing.
+  if (placement_restored_) placement_timer_.start(kPlacementSettleMs);
+}
+
+void MainWindow::column_resized(int column, int new_width) {
+  if (laying_out_columns_ || column < 0 || column >= kColumnCount) return;
+  // A width the user set is kept as the width at the design size; the name column's share of the
+  // extra room is not part of it.
+  if (single_column_mode_ == 1 && column < 3) return;
+  const int spare = column == kColumnName ? list_->width() - kDesignListWidth : 0;
+  column_widths_[static_cast<std::size_t>(column)] = std::max(0, new_width - spare);
+  placement_changed();
+}
+
+void MainWindow::restore_placement() {
+  const WindowPlacement saved = read_window_placement(path_bytes(settings_file()));
+  if (saved.columns) column_widths_ = *saved.columns;
+  QSize size(kDesignWidth, kDesignHeight);
+  if (saved.size) size = QSize((*saved.size)[0], (*saved.size)[1]);
+  QPoint at = pos();
+  if (saved.position) at = QPoint((*saved.position)[0], (*saved.position)[1]);
+  // The whole window on one screen: the one it was on when that still exists, else the primary
+  // one; larger than the screen it is made smaller, never smaller than its minimum.
+  QScreen* screen = QGuiApplication::screenAt(at + QPoint(40, 20));
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (screen) {
+    const QRect room = screen->availableGeometry();
+    // Room for a title bar that the window system adds outside.
+    const int frame_w = 0, frame_h = 32;
+    size = size.boundedTo(QSize(room.width() - frame_w, room.height() - frame_h))
+               .expandedTo(minimumSize());
+    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width() -
+                                                                      frame_w)));
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height() -
+                                                                     frame_h)));
+  }
+  resize(size);
+  move(at);
+  apply_column_layout();
+  placement_restored_ = true;
+}
+
+void MainWindow::save_placement() {
+  if (!placement_restored_) return;
+  WindowPlacement p;
+  p.position = std::array<int, 2>{pos().x(), pos().y()};
+  p.size = std::array<int, 2>{width(), height()};
+  p.columns = column_widths_;
+  std::string error;
+  if (!save_window_placement(path_bytes(settings_file()), p, &error)) warn_settings_failure(error);
 }
 
 void MainWindow::add_shortcuts() {
   // The same actions serve the keys and the list's menu.
-  auto add = [this](QWidget* owner, const char* caption, const QKeySequence& keys,
+  auto add = [this](QWidget* owner, const char* caption, const QList<QKeySequence>& keys,
                     void (MainWindow::*slot)()) {
     auto* action = new QAction(u(caption), owner);
-    action->setShortcut(keys);
+    action->setShortcuts(keys);
     action->setShortcutContext(owner == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
     connect(action, &QAction::triggered, this, slot);
     owner->addAction(action);
     return action;
   };
-  paste_action_ = add(list_, "粘贴", QKeySequence::Paste, &MainWindow::paste_clipboard);
-  open_action_ = add(this, "打开文件…", QKeySequence::Open, &MainWindow::open_file);
+  paste_action_ = add(list_, "粘贴", {QKeySequence::Paste}, &MainWindow::paste_clipboard);
+  open_action_ = add(this, "打开文件…", {QKeySequence::Open}, &MainWindow::open_file);
   extract_action_ =
-      add(this, "提取链接", QKeySequence(Qt::CTRL | Qt::Key_E), &MainWindow::extract_links);
+      add(this, "提取链接", {QKeySequence(Qt::CTRL | Qt::Key_E)}, &MainWindow::extract_links);
+  copy_action_ = add(list_, "复制选中的行", {QKeySequence::Copy}, &MainWindow::copy_selected_rows);
+  delete_action_ =
+      add(list_, "删除选中的行", {QKeySequence::Delete}, &MainWindow::delete_selected_rows);
+  open_link_action_ = add(list_, "打开链接", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+                          &MainWindow::open_row_link);
+  filter_action_ = add(this, "筛选…", {QKeySequence::Find}, &MainWindow::focus_filter);
 }
 
 void MainWindow::on_created() {
@@ -240,7 +409,7 @@ void MainWindow::on_created() {
   setWindowOpacity(230.0 / 255.0);
   ensure_settings_folder(path_bytes(places_.documents));
   load_settings();
-  apply_column_layout();
+  restore_placement();
 }
 
 QString MainWindow::settings_file() const {
@@ -273,15 +442,23 @@ void MainWindow::apply_theme() {
 void MainWindow::apply_column_layout() {
   const int mode = single_column_mode_;
   if (mode != 0 && mode != 1) return;
-  list_->header()->resizeSection(0, mode == 1 ? 360 : 100);
-  list_->header()->resizeSection(1, mode == 1 ? 0 : 220);
-  list_->header()->resizeSection(2, mode == 1 ? 0 : 40);
-  list_->resize(460, list_->height());
+  // The design widths at the design width of the list; a wider list gives the name column the
+  // rest, so links and names are read whole.
+  const int spare = list_->width() - kDesignListWidth;
+  laying_out_columns_ = true;
+  QHeaderView* header = list_->header();
+  header->resizeSection(0, std::max(40, (mode == 1 ? 360 : column_widths_[0]) + spare));
+  header->resizeSection(1, mode == 1 ? 0 : column_widths_[1]);
+  header->resizeSection(2, mode == 1 ? 0 : column_widths_[2]);
+  header->resizeSection(3, column_widths_[3]);
+  header->resizeSection(4, column_widths_[4]);
+  laying_out_columns_ = false;
 }
 
 void MainWindow::refresh_tick() {
   model_->refresh();
   show_run_progress();
+  update_status_line();
   if (store_ && !store_warned_) {
     const std::string problem = store_->write_problem();
     if (!problem.empty()) {
@@ -291,6 +468,58 @@ void MainWindow::refresh_tick() {
                                   .arg(QString::fromLocal8Bit(problem.c_str())));
     }
   }
+}
+
+QString MainWindow::status_text() const {
+  const RunSnapshot run = session_->run()->snapshot();
+  const int rows = session_->table()->row_count();
+  QString text = u("共 %1 行").arg(rows);
+  if (model_->rowCount() != rows) text += u("（显示 %1 行）").arg(model_->rowCount());
+  if (run.total > 0)
+    text += u("　完成 %1/%2　有效 %3　失效 %4")
+                .arg(run.finished)
+                .arg(run.total)
+                .arg(run.valid)
+                .arg(run.invalid);
+  if (run.unknown > 0) text += u("　未确定 %1").arg(run.unknown);
+  if (!run.active()) return text;
+  // The rate over the last seconds, from finished rows, so a cool-down shows as a slowing.
+  double rate = 0;
+  if (finish_samples_.size() >= 2) {
+    const auto& [t0, f0] = finish_samples_.front();
+    const auto& [t1, f1] = finish_samples_.back();
+    if (t1 > t0) rate = (f1 - f0) * 1000.0 / static_cast<double>(t1 - t0);
+  }
+  text += u("　%1 个/秒").arg(rate, 0, 'f', rate < 10 ? 1 : 0);
+  if (rate > 0 && run.total > run.finished) {
+    const long long left = static_cast<long long>((run.total - run.finished) / rate + 0.5);
+    text += left >= 3600 ? u("　剩余 %1:%2:%3")
+                               .arg(left / 3600)
+                               .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
+                               .arg(left % 60, 2, 10, QLatin1Char('0'))
+                         : u("　剩余 %1:%2").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
+  }
+  if (const long long wait = cooldown_seconds(run); wait > 0)
+    text += u("　服务繁忙，等待 %1 秒").arg(wait);
+  return text;
+}
+
+void MainWindow::update_status_line() {
+  if (!clock_.isValid()) clock_.start();
+  const RunSnapshot run = session_->run()->snapshot();
+  const qint64 now = clock_.elapsed();
+  if (!run.active()) {
+    finish_samples_.clear();
+  } else if (finish_samples_.empty() || now - finish_samples_.back().first >= 250) {
+    finish_samples_.emplace_back(now, run.finished);
+    while (finish_samples_.size() > 2 && now - finish_samples_.front().first > kRateWindowMs)
+      finish_samples_.pop_front();
+  }
+  const QString text = status_text();
+  if (text == status_shown_) return;
+  status_shown_ = text;
+  status_label_->setText(text);
+  status_label_->setToolTip(text);
 }
 
 void MainWindow::show_run_progress() {
@@ -310,12 +539,27 @@ void MainWindow::show_run_progress() {
 
 void MainWindow::show_list_menu(const QPoint& at) {
   QMenu menu(this);
-  menu.addActions({paste_action_, open_action_, extract_action_});
+  const bool selected = !list_->selected_rows().empty();
+  menu.addAction(copy_action_);
+  menu.addAction(u("复制链接"), this, &MainWindow::copy_selected_links)->setEnabled(selected);
+  menu.addAction(u("复制提取码"), this, &MainWindow::copy_selected_codes)->setEnabled(selected);
+  menu.addAction(open_link_action_);
+  copy_action_->setEnabled(selected);
+  open_link_action_->setEnabled(selected);
+  delete_action_->setEnabled(selected);
   menu.addSeparator();
+  menu.addAction(u("重新检测选中的行"), this, &MainWindow::recheck_selected_rows)
+      ->setEnabled(selected);
   menu.addAction(u("重新检测未确定的行"), this, &MainWindow::recheck_unknown_rows);
-  menu.addAction(u("重新检测选中的行"), this, &MainWindow::recheck_selected_rows);
   menu.addAction(u("全部重新检测（不用已存结果）"), this, &MainWindow::recheck_all_rows_fresh);
+  menu.addSeparator();
+  menu.addAction(delete_action_);
+  menu.addAction(u("删除重复的行"), this, &MainWindow::remove_duplicate_rows);
+  menu.addSeparator();
+  menu.addActions({paste_action_, open_action_, extract_action_, filter_action_});
   menu.exec(list_->viewport()->mapToGlobal(at));
+  // The keys work whatever the menu showed.
+  for (QAction* a : {copy_action_, open_link_action_, delete_action_}) a->setEnabled(true);
 }
 
 void MainWindow::recheck_unknown_rows() {
@@ -325,7 +569,83 @@ void MainWindow::recheck_unknown_rows() {
                       2000);
 }
 
-void MainWindow::recheck_selected_rows() { session_->run()->recheck(list_->selected_rows()); }
+void MainWindow::recheck_selected_rows() { session_->run()->recheck(selected_table_rows()); }
+
+std::vector<int> MainWindow::selected_table_rows() const {
+  std::vector<int> rows;
+  for (const int v : list_->selected_rows())
+    if (const int r = model_->table_row(v); r >= 0) rows.push_back(r);
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+void MainWindow::copy_text(const QString& text) {
+  if (!text.isEmpty() && desktop_.set_clipboard) desktop_.set_clipboard(text);
+}
+
+void MainWindow::copy_selected_rows() {
+  // Each row as the line it loads from: name, link and code with their labels, so that pasting
+  // them back gives the same rows.
+  const LinkTable& table = *session_->table();
+  QStringList lines;
+  for (const int r : selected_table_rows()) {
+    std::string line = table.cell(r, kColumnName);
+    if (const std::string link = table.cell(r, kColumnLink); !link.empty()) {
+      line.append("  ").append(gbk::kExportLink).append(link);
+      if (const std::string code = table.cell(r, kColumnCode); !code.empty())
+        line.append("  ").append(gbk::kExportCode).append(code);
+    }
+    lines << from_gbk(line);
+  }
+  copy_text(lines.join(QLatin1Char('\n')));
+}
+
+void MainWindow::copy_selected_links() {
+  const LinkTable& table = *session_->table();
+  QStringList links;
+  for (const int r : selected_table_rows()) {
+    const std::string url =
+        share_url_of_row(table.cell(r, kColumnLink), table.cell(r, kColumnName));
+    if (!url.empty()) links << from_gbk(url);
+  }
+  copy_text(links.join(QLatin1Char('\n')));
+}
+
+void MainWindow::copy_selected_codes() {
+  const LinkTable& table = *session_->table();
+  QStringList codes;
+  for (const int r : selected_table_rows())
+    if (const std::string code = table.cell(r, kColumnCode); !code.empty()) codes << from_gbk(code);
+  copy_text(codes.join(QLatin1Char('\n')));
+}
+
+void MainWindow::delete_selected_rows() {
+  const std::vector<int> rows = selected_table_rows();
+  if (rows.empty()) return;
+  if (session_->remove_rows(rows) < 0)
+    timed_message_box(u("检测或载入正在进行，请等它结束后再删除行。"), kIconInformation,
+                      from_gbk(gbk::kNoticeCaption), this, 2000);
+}
+
+void MainWindow::remove_duplicate_rows() {
+  const std::vector<int> repeats = session_->repeated_share_rows();
+  const int removed = repeats.empty() ? 0 : session_->remove_rows(repeats);
+  const QString text = removed < 0 ? u("检测或载入正在进行，请等它结束后再删除重复的行。")
+                       : removed == 0 ? u("没有重复的分享链接。")
+                                      : u("已删除 %1 个重复的行。").arg(removed);
+  timed_message_box(text, kIconInformation, from_gbk(gbk::kNoticeCaption), this, 2000);
+}
+
+void MainWindow::focus_filter() {
+  filter_box_->setFocus(Qt::ShortcutFocusReason);
+  filter_box_->showPopup();
+}
+
+void MainWindow::set_filter(VerdictFilter filter) {
+  const int i = filter_box_->findData(static_cast<int>(filter));
+  if (i >= 0 && i != filter_box_->currentIndex()) filter_box_->setCurrentIndex(i);
+  model_->set_filter(filter);
+}
 
 void MainWindow::recheck_all_rows_fresh() {
   // A check of chosen rows always fetches; all rows chosen is a run that ignores the store.
@@ -337,7 +657,10 @@ void MainWindow::recheck_all_rows_fresh() {
 void MainWindow::set_title_gbk(const std::string& gbk) { setWindowTitle(from_gbk(gbk)); }
 
 void MainWindow::warn(const QString& title, const QString& text) {
-  QMessageBox::warning(this, title, text);
+  QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, this);
+  // Said in Chinese even where Qt's own translations are missing.
+  box.addButton(u("确定"), QMessageBox::AcceptRole);
+  box.exec();
 }
 
 void MainWindow::warn_settings_failure(const std::string& reason) {
@@ -346,21 +669,29 @@ void MainWindow::warn_settings_failure(const std::string& reason) {
   settings_warned_ = true;
   warn(u("无法保存设置"),
        u("设置无法写入：\n%1\n\n原因：%2\n本次运行中的更改在下次启动时不会保留。")
-           .arg(settings_file(), QString::fromLocal8Bit(reason.c_str())));
+           .arg(settings_file(), error_zh(reason)));
 }
 
 void MainWindow::run_text_job(std::function<TextJobResult()> job,
                               std::function<void(TextJobResult)> done) {
-  // Reading a large file or extracting from a large text takes a moment; the window stays
-  // responsive meanwhile, and a second job waits for the first.
-  wait_for_file_reading();
+  // Reading a large file or working on a large text takes a moment; the window stays responsive
+  // meanwhile, and each job starts once the one before has handed over its text.
+  text_jobs_.emplace_back(std::move(job), std::move(done));
+  if (!text_job_) start_next_text_job();
+}
+
+void MainWindow::start_next_text_job() {
+  if (text_jobs_.empty()) return;
+  auto [job, done] = std::move(text_jobs_.front());
+  text_jobs_.pop_front();
   text_job_ = new QFutureWatcher<TextJobResult>(this);
-  connect(text_job_, &QFutureWatcher<TextJobResult>::finished, this, [this, done] {
+  connect(text_job_, &QFutureWatcher<TextJobResult>::finished, this, [this, done = done] {
     auto* watcher = text_job_;
     text_job_ = nullptr;
     TextJobResult result = watcher->result();
     watcher->deleteLater();
     done(std::move(result));
+    if (!text_job_) start_next_text_job();
   });
   text_job_->setFuture(QtConcurrent::run(std::move(job)));
 }
@@ -419,13 +750,12 @@ void MainWindow::open_file() {
 }
 
 void MainWindow::extract_links() {
-  // A file still being read is the text to extract from.
-  wait_for_file_reading();
+  // Made when the job starts: a file still being read is the text to extract from.
   run_text_job(
-      [source = session_->source_text()] {
+      [session = session_] {
         TextJobResult result;
         result.ok = true;
-        result.text = extract_share_text(*source, &result.shares);
+        result.text = extract_share_text(*session->source_text(), &result.shares);
         return result;
       },
       [this](TextJobResult result) {
@@ -444,8 +774,8 @@ void MainWindow::extract_links() {
 }
 
 void MainWindow::wait_for_file_reading() {
-  while (text_job_) {
-    text_job_->waitForFinished();
+  while (text_job_ || !text_jobs_.empty()) {
+    if (text_job_) text_job_->waitForFinished();
     QApplication::processEvents();
   }
 }
@@ -455,14 +785,28 @@ void MainWindow::reset_run_state() {
   session_->reset_run_state();
 }
 
+void MainWindow::reload_list() {
+  // A reload after a typesetting or an extraction still under way loads what they make.
+  if (!text_job_ && text_jobs_.empty()) return reset_run_state();
+  run_text_job([] { return TextJobResult{true, {}, {}, 0}; },
+               [this](TextJobResult) { reset_run_state(); });
+}
+
 void MainWindow::start_check_run() {
+  if (parse_leading_int(to_gbk(thread_count_->text())) <= 0) {
+    // A run without a usable number would wait for one without a word.
+    thread_count_->setFocus(Qt::OtherFocusReason);
+    thread_count_->selectAll();
+    timed_message_box(u("请先在“线程数”中填一个大于 0 的数字（例如 10），再开始检测。"),
+                      kIconWarning, from_gbk(gbk::kNoticeCaption), this, 3000);
+    return;
+  }
   const ProbeSettings& probe = session_->run_template().probe;
   if (!probe.ca_file.empty() && !probe.insecure) {
     // Without the authority every answer would look like a forged one.
     if (const auto problem = ca_file_problem(probe.ca_file)) {
       warn(u("无法检测"), u("证书文件无法使用：\n%1\n\n原因：%2")
-                              .arg(QFile::decodeName(probe.ca_file.c_str()),
-                                   QString::fromLocal8Bit(problem->c_str())));
+                              .arg(QFile::decodeName(probe.ca_file.c_str()), error_zh(*problem)));
       return;
     }
   }
@@ -474,17 +818,73 @@ void MainWindow::show_summary() {
   QMessageBox box(QMessageBox::Information, from_gbk(gbk::kSummaryCaption),
                   from_gbk(summary_text(run.valid, run.invalid, run.unknown, run.repeats)),
                   QMessageBox::Ok);
+  use_chinese_buttons(box);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
 
 void MainWindow::export_valid_links() {
-  const ExportResult result = quorvex::export_valid_links(
-      *session_->table(), path_bytes(places_.desktop), ExportSources::system());
-  if (!result.ok)
-    warn(u("导出失败"), u("有效链接未能导出到：\n%1\n\n原因：%2")
-                            .arg(QFile::decodeName(result.path.c_str()),
-                                 QString::fromLocal8Bit(result.error.c_str())));
+  const ExportSources sources = ExportSources::system();
+  const std::string text = export_text(*session_->table(), sources.local_time());
+  const QFileInfo desktop(places_.desktop);
+  QString why;
+  if (!places_.desktop.isEmpty() && desktop.isDir()) {
+    const ExportResult result = write_export_file(path_bytes(places_.desktop), text, sources);
+    if (result.ok) return show_export_notice(QFile::decodeName(result.path.c_str()));
+    why = u("有效链接无法写到桌面：\n%1\n\n原因：%2")
+              .arg(QFile::decodeName(result.path.c_str()), error_zh(result.error));
+  } else {
+    why = u("桌面文件夹不存在：\n%1").arg(places_.desktop);
+  }
+  // Not lost for a missing or locked desktop: the user picks another place.
+  export_to_chosen_file(text, why);
+}
+
+bool MainWindow::export_to_chosen_file(const std::string& text, const QString& why) {
+  QString suggested = QDir(QStandardPaths::writableLocation(QStandardPaths::HomeLocation))
+                          .filePath(u("有效链接.txt"));
+  for (;;) {
+    if (!desktop_.choose_export_file) {
+      warn(u("导出失败"), why);
+      return false;
+    }
+    const ExportChoice choice = desktop_.choose_export_file(this, suggested);
+    if (choice.path.isEmpty()) {
+      warn(u("导出失败"), why + u("\n\n有效链接没有导出。"));
+      return false;
+    }
+    const ExportResult result =
+        write_new_file(path_bytes(choice.path), choice.utf8 ? gbk_to_utf8(text) : text);
+    if (result.ok) {
+      show_export_notice(choice.path);
+      return true;
+    }
+    // An existing file is never replaced; any failure lets the user choose again.
+    warn(u("导出失败"),
+         u("无法写入：\n%1\n\n原因：%2\n请另选一个文件名或位置。")
+             .arg(choice.path,
+                  result.error_code == EEXIST ? u("已有同名文件，导出不会覆盖它")
+                                              : QString::fromStdString(
+                                                    error_text_zh(result.error_code))));
+    suggested = choice.path;
+  }
+}
+
+void MainWindow::show_export_notice(const QString& path) {
+  QMessageBox box(QMessageBox::Information, u("导出完成"),
+                  u("有效链接已导出到：\n%1").arg(QDir::toNativeSeparators(path)),
+                  QMessageBox::NoButton, this);
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QPushButton* open_folder = box.addButton(u("打开所在文件夹"), QMessageBox::ActionRole);
+  box.addButton(u("确定"), QMessageBox::AcceptRole);
+  box.exec();
+  if (box.clickedButton() == open_folder)
+    open_in_browser(QUrl::fromLocalFile(QFileInfo(path).absolutePath()).toString());
+}
+
+void MainWindow::open_in_browser(const QString& url) {
+  if (desktop_.open_url && desktop_.open_url(url)) return;
+  warn(u("无法打开"), u("没有能打开它的程序（浏览器或文件管理器）：\n%1").arg(url));
 }
 
 void MainWindow::next_theme() {
@@ -494,14 +894,29 @@ void MainWindow::next_theme() {
 }
 
 void MainWindow::typeset_source_text() {
-  const std::shared_ptr<const std::string> source = session_->source_text();
-  std::string typeset = typeset_share_text(*source, [this](const TypesetProgress& progress) {
-    set_title_gbk(typeset_title(title_prefix_, progress));
-  });
-  session_->set_source_text(std::move(typeset));
-  timed_message_box(from_gbk(gbk::kTypesetNotice), kIconInformation, from_gbk(gbk::kNoticeCaption),
-                    this, 2000);
-  set_title_gbk(title_prefix_);
+  // Off the window's thread; the title shows the progress as it comes.
+  run_text_job(
+      [this, session = session_, prefix = title_prefix_] {
+        std::string last;
+        TextJobResult result;
+        result.ok = true;
+        result.text = typeset_share_text(
+            *session->source_text(), [&](const TypesetProgress& progress) {
+              std::string title = typeset_title(prefix, progress);
+              if (title == last) return;
+              last = title;
+              QMetaObject::invokeMethod(
+                  this, [this, title = std::move(title)] { set_title_gbk(title); },
+                  Qt::QueuedConnection);
+            });
+        return result;
+      },
+      [this](TextJobResult result) {
+        session_->set_source_text(std::move(result.text));
+        set_title_gbk(title_prefix_);
+        timed_message_box(from_gbk(gbk::kTypesetNotice), kIconInformation,
+                          from_gbk(gbk::kNoticeCaption), this, 2000);
+      });
 }
 
 void MainWindow::toggle_single_column_mode() {
@@ -524,7 +939,7 @@ void MainWindow::save_thread_count(const QString& text) {
 
 void MainWindow::show_about() {
   timed_message_box(from_gbk(gbk::kAboutText), kIconInformation, from_gbk(gbk::kAboutCaption));
-  if (desktop_.open_url) desktop_.open_url(u(kAboutUrl));
+  open_in_browser(u(kAboutUrl));
 }
 
 void MainWindow::open_row_link() {
@@ -532,10 +947,11 @@ void MainWindow::open_row_link() {
   actions.set_clipboard = [this](const std::string& gbk) {
     if (desktop_.set_clipboard) desktop_.set_clipboard(from_gbk(gbk));
   };
-  actions.open_url = [this](const std::string& url) {
-    if (desktop_.open_url) desktop_.open_url(from_gbk(url));
-  };
-  quorvex::open_row_link(*session_->table(), list_->first_selected_row(), actions);
+  actions.open_url = [this](const std::string& url) { open_in_browser(from_gbk(url)); };
+  // The first selected row as the list shows it, whatever its place among the rows.
+  const std::vector<int> shown = list_->selected_rows();
+  const int row = shown.empty() ? -1 : model_->table_row(shown.front());
+  quorvex::open_row_link(*session_->table(), row, actions);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

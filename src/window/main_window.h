@@ -2,20 +2,27 @@
 // each control event to its operation.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "check/run_progress.h"
+#include "model/row_order.h"
 #include "session/session.h"
 #include "store/verdict_store.h"
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -35,13 +42,22 @@ struct WindowPlaces {
   static WindowPlaces standard();
 };
 
+// Where an export that could not go to the desktop is to be written instead, and how.
+struct ExportChoice {
+  QString path;  // empty: the user gave up
+  bool utf8 = false;
+};
+
 // What the window hands to the desktop or asks of it (a double-click on the list or the credit
-// label, the open-file dialog); tests record and answer.
+// label, the open-file and save dialogs); tests record and answer.
 struct DesktopActions {
   std::function<void(const QString&)> set_clipboard;
-  std::function<void(const QString&)> open_url;
+  // False when nothing could be started to open it.
+  std::function<bool(const QString&)> open_url;
   // Asks for a text file to open; an empty answer means none. Absent: the system's dialog.
   std::function<QString(QWidget* parent)> choose_file;
+  // Asks where to save an export, offering `suggested`. Absent: the system's dialog.
+  std::function<ExportChoice(QWidget* parent, const QString& suggested)> choose_export_file;
   static DesktopActions standard();
 };
 
@@ -86,6 +102,8 @@ class MainWindow : public QWidget {
   // many it found; a reload then shows them, as after typesetting.
   void extract_links();
   void reset_run_state();
+  // 刷新列表: a reload, after any work on the text still under way.
+  void reload_list();
   void start_check_run();
   void show_summary();
   void export_valid_links();
@@ -100,12 +118,30 @@ class MainWindow : public QWidget {
   void recheck_selected_rows();
   // Checks every row again by fetching it, whatever the verdict store knows.
   void recheck_all_rows_fresh();
+  // The list's own menu and keys: copies of the selected rows (as lines that load back into the
+  // same rows), of their links and of their codes; the rows taken out of the list; the rows
+  // whose share an earlier row holds taken out.
+  void copy_selected_rows();
+  void copy_selected_links();
+  void copy_selected_codes();
+  void delete_selected_rows();
+  void remove_duplicate_rows();
+  // Ctrl+F: the verdict filter, ready to be chosen from.
+  void focus_filter();
+  void set_filter(VerdictFilter filter);
+  // The list rows selected, ascending, whatever order the list shows them in.
+  std::vector<int> selected_table_rows() const;
+  // What the status line says.
+  QString status_text() const;
+  // Writes the window's place, size and column widths into the settings file.
+  void save_placement();
 
   // Applies a theme's look (numbers outside 1 to 25 leave it as it is) and saves the number.
   void apply_theme();
   void apply_column_layout();
 
-  // Waits until the work on a text (reading files, extracting) has ended (for tests).
+  // Waits until the work on texts (reading files, typesetting, extracting) has ended (for
+  // tests).
   void wait_for_file_reading();
 
  signals:
@@ -116,13 +152,31 @@ class MainWindow : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void build_controls();
   void add_shortcuts();
-  // Runs `job` off the window's thread, then `done` on it; a new job waits for the one before.
+  // Places the controls for the window's size: the list takes what the settings group at the
+  // right edge and the status line at the bottom leave.
+  void lay_out();
+  // The saved place and size, kept on a screen that shows all of the window.
+  void restore_placement();
+  void placement_changed();
+  void column_resized(int column, int new_width);
+  // Runs `job` off the window's thread, then `done` on it; a job waits for those before it
+  // without blocking the window.
   void run_text_job(std::function<TextJobResult()> job, std::function<void(TextJobResult)> done);
+  void start_next_text_job();
   void take_in(TextJobResult result);
+  void update_status_line();
+  // Writes an export where the user chooses; true when written or given up.
+  bool export_to_chosen_file(const std::string& text, const QString& why);
+  void show_export_notice(const QString& path);
+  void open_in_browser(const QString& url);
+  void copy_text(const QString& text);
   void on_created();
   void load_settings();
   void refresh_tick();
@@ -150,6 +204,18 @@ class MainWindow : public QWidget {
   long long shown_wait_ = 0;
   QTimer refresh_timer_;
   QFutureWatcher<TextJobResult>* text_job_ = nullptr;
+  std::deque<std::pair<std::function<TextJobResult()>, std::function<void(TextJobResult)>>>
+      text_jobs_;
+  // The columns' widths at the list's design width in two-column mode; the name column also gets
+  // whatever the list is wider than that.
+  std::array<int, 5> column_widths_{100, 220, 40, 40, 40};
+  bool laying_out_columns_ = false;
+  QTimer placement_timer_;  // a move or resize is saved once it has settled
+  bool placement_restored_ = false;
+  // Finished rows over the last seconds, for the rate and the time left.
+  std::deque<std::pair<qint64, int>> finish_samples_;
+  QElapsedTimer clock_;
+  QString status_shown_;
   bool settings_warned_ = false;
   bool loading_settings_ = false;
 
@@ -166,9 +232,17 @@ class MainWindow : public QWidget {
   QPushButton* summary_button_ = nullptr;
   QPushButton* export_button_ = nullptr;
   QLabel* credit_label_ = nullptr;
+  QWidget* status_row_ = nullptr;
+  QLabel* status_label_ = nullptr;
+  QLabel* filter_label_ = nullptr;
+  QComboBox* filter_box_ = nullptr;
   QAction* paste_action_ = nullptr;
   QAction* open_action_ = nullptr;
   QAction* extract_action_ = nullptr;
+  QAction* copy_action_ = nullptr;
+  QAction* delete_action_ = nullptr;
+  QAction* open_link_action_ = nullptr;
+  QAction* filter_action_ = nullptr;
 };
 
 // Address opened by the about sequence.

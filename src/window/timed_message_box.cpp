@@ -73,6 +73,7 @@ int timed_message_box(const QString& text, std::optional<int> flags, std::option
   }
   std::map<QAbstractButton*, int> ids;
   for (const Button& b : buttons) ids[box.addButton(b.standard)] = b.id;
+  use_chinese_buttons(box);
 
   bool timed_out = false;
   QTimer timer;
@@ -88,6 +89,16 @@ int timed_message_box(const QString& text, std::optional<int> flags, std::option
   // Closed some other way (Escape, the close button): the box's own escape answer.
   if (it == ids.end()) return buttons.size() == 1 ? 0 : 1;
   return it->second - 1;
+}
+
+void use_chinese_buttons(QMessageBox& box) {
+  static const std::pair<QMessageBox::StandardButton, const char*> kTexts[] = {
+      {QMessageBox::Ok, "确定"},     {QMessageBox::Cancel, "取消"}, {QMessageBox::Abort, "中止"},
+      {QMessageBox::Retry, "重试"},  {QMessageBox::Ignore, "忽略"}, {QMessageBox::Yes, "是"},
+      {QMessageBox::No, "否"},       {QMessageBox::Close, "关闭"},
+  };
+  for (const auto& [standard, text] : kTexts)
+    if (QAbstractButton* b = box.button(standard)) b->setText(QString::fromUtf8(text));
 }
 
 }  // namespace quorvex

@@ -1,6 +1,7 @@
 // A modal message box that closes itself after a time-out.
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 #include <optional>
@@ -49,5 +50,9 @@ int timed_message_box(const QString& text, std::optional<int> flags = std::nullo
 // The program's own first visible top-level window, looked for until limit_ms has passed while
 // the window keeps processing its events; nullptr when there is none.
 QWidget* find_process_window(int limit_ms);
+
+// Gives a box's standard buttons their Chinese captions, so that they read right even where Qt's
+// own translations are not installed.
+void use_chinese_buttons(QMessageBox& box);
 
 }  // namespace quorvex

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "base/charset.h"
@@ -39,13 +41,21 @@ QString u(const char* s) { return QString::fromUtf8(s); }
 // Closes every message box that opens, after noting its text; optionally presses a button.
 class BoxCloser : public QObject {
  public:
-  explicit BoxCloser(QMessageBox::StandardButton press = QMessageBox::NoButton) : press_(press) {
+  explicit BoxCloser(QMessageBox::StandardButton press = QMessageBox::NoButton,
+                     const QString& press_text = {})
+      : press_(press), press_text_(press_text) {
     connect(&timer_, &QTimer::timeout, this, [this] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box || box == last_) return;
       last_ = box;
       texts << box->text();
       titles << box->windowTitle();
+      QStringList captions;
+      for (QAbstractButton* b : box->buttons()) captions << b->text();
+      buttons << captions;
+      for (QAbstractButton* b : box->buttons()) {
+        if (!press_text_.isEmpty() && b->text() == press_text_) return b->click();
+      }
       if (press_ != QMessageBox::NoButton && box->button(press_)) {
         box->button(press_)->click();
       } else {
@@ -55,10 +65,12 @@ class BoxCloser : public QObject {
     timer_.start(20);
   }
   QStringList texts, titles;
+  QList<QStringList> buttons;  // each box's button captions
 
  private:
   QTimer timer_;
   QMessageBox::StandardButton press_;
+  QString press_text_;
   QPointer<QMessageBox> last_;  // null again once it is gone, so a new box at its address counts
 };
 
@@ -81,14 +93,26 @@ class MainWindowTest : public QObject {
   QStringList opened_;
   QStringList clipboard_;
   QString chosen_file_;  // what the open-file dialog answers
+  bool open_works_ = true;
+  QList<ExportChoice> export_choices_;  // what the save dialog answers, in turn
+  QStringList export_suggestions_;
 
   // A window whose runs reach `service` (when given) as pan.baidu.com.
   std::unique_ptr<MainWindow> make_window(const test::ShareService* service = nullptr) {
     QDir().mkpath(home_.path() + "/Documents");
     QDir().mkpath(home_.path() + "/Desktop");
     DesktopActions desktop{[this](const QString& t) { clipboard_ << t; },
-                           [this](const QString& url) { opened_ << url; },
-                           [this](QWidget*) { return chosen_file_; }};
+                           [this](const QString& url) {
+                             opened_ << url;
+                             return open_works_;
+                           },
+                           [this](QWidget*) { return chosen_file_; },
+                           [this](QWidget*, const QString& suggested) {
+                             export_suggestions_ << suggested;
+                             ExportChoice choice = export_choices_.value(0);
+                             if (!export_choices_.isEmpty()) export_choices_.removeFirst();
+                             return choice;
+                           }};
     CheckRunConfig runs;
     if (service) {
       runs.probe.ca_file = test::test_ca_file();
@@ -131,6 +155,9 @@ class MainWindowTest : public QObject {
     QDir().mkpath(home_.path());
     opened_.clear();
     clipboard_.clear();
+    open_works_ = true;
+    export_choices_.clear();
+    export_suggestions_.clear();
   }
 
   void controls_have_their_names_places_and_captions() {
@@ -138,9 +165,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->windowTitle(), u("Quorvex 2.0"));
     QCOMPARE(w->size(), QSize(582, 600));
     QVERIFY(qAbs(w->windowOpacity() - 230.0 / 255.0) < 0.01);
-    QCOMPARE(find<LinkListView>(*w, "超级列表框1")->geometry(), QRect(-1, 0, 460, 580));
+    // The design places, except where they overlapped: the group now starts right of the list,
+    // and both end above the status line.
+    QCOMPARE(find<LinkListView>(*w, "超级列表框1")->geometry(), QRect(-1, 0, 460, 578));
     auto* group = find<QGroupBox>(*w, "分组框1");
-    QCOMPARE(group->geometry(), QRect(455, 8, 120, 600));
+    QCOMPARE(group->geometry(), QRect(460, 8, 120, 568));
     QCOMPARE(group->title(), u("设置栏"));
     struct Expect {
       const char* name;
@@ -163,7 +192,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(find<QLabel>(*w, "透明标签2")->text(), u("线程数："));
     QCOMPARE(find<QLineEdit>(*w, "编辑框_线程数")->geometry(), QRect(57, 55, 40, 20));
     QCOMPARE(find<QLineEdit>(*w, "编辑框_线程数")->text(), u("10"));
-    QCOMPARE(find<QLabel>(*w, "透明标签1")->geometry(), QRect(25, 529, 60, 20));
+    auto* credit = find<QLabel>(*w, "透明标签1");
+    QCOMPARE(credit->geometry().topLeft(), QPoint(25, 529));
+    QVERIFY(credit->width() >= credit->sizeHint().width());  // the whole name, not "Halvik@Orv"
+    QVERIFY(group->rect().contains(credit->geometry()));
     QCOMPARE(find<QLabel>(*w, "透明标签1")->text(), u("Halvik@Orvane"));
     QVERIFY(find<QLabel>(*w, "透明标签1")->font().families().contains(u("楷体")));
     auto* header = find<LinkListView>(*w, "超级列表框1")->header();
@@ -365,10 +397,11 @@ class MainWindowTest : public QObject {
         utf8_to_gbk("标题\r\n链接：https://pan.baidu.com/s/1a\r\n提取码：x9\r\n"));
     BoxCloser closer;
     QTest::mouseClick(find<QPushButton>(*w, "按钮6"), Qt::LeftButton);
+    // Typesetting runs off the window's thread; a reload clicked meanwhile waits for it.
+    QTest::mouseClick(find<QPushButton>(*w, "按钮1"), Qt::LeftButton);
+    w->wait_for_file_reading();
     QCOMPARE(closer.texts, QStringList({u("排版完成,请点击刷新列表")}));
     QCOMPARE(closer.titles, QStringList({u("提示")}));
-    QCOMPARE(w->windowTitle(), QString());  // the empty title prefix before any load
-    QTest::mouseClick(find<QPushButton>(*w, "按钮1"), Qt::LeftButton);
     wait_for_rows(*w, 1);
     QCOMPARE(w->model()->data(w->model()->index(0, 1), Qt::DisplayRole).toString(),
              u("https://pan.baidu.com/s/1a"));
@@ -399,12 +432,50 @@ class MainWindowTest : public QObject {
                               utf8_to_gbk("链接：") +
                               "https://pan.baidu.com/s/1public   \r\n\r\n\r\nQuorvexByOrvane   ",
                           0) == 0);
-    QCOMPARE(closer.texts.size(), 1);  // success is silent
-    // Without a desktop folder the export says where and why it failed.
-    QDir(home_.path() + "/Desktop").removeRecursively();
-    QTest::mouseClick(find<QPushButton>(*w, "按钮4"), Qt::LeftButton);
+    // A notice names the file written.
     QTRY_COMPARE(closer.texts.size(), 2);
-    QVERIFY(closer.texts[1].contains(home_.path() + "/Desktop"));
+    QVERIFY(closer.texts[1].contains(home_.path() + "/Desktop/" + files[0]));
+    QCOMPARE(closer.titles[1], u("导出完成"));
+
+    // Without a desktop folder a save dialog is offered instead. A file that exists is never
+    // replaced: the user is told and asked again; the second answer asks for UTF-8.
+    QDir(home_.path() + "/Desktop").removeRecursively();
+    const QString taken = home_.path() + "/taken.txt", fresh = home_.path() + "/fresh.txt";
+    write_bytes(taken, "keep");
+    export_choices_ = {{taken, false}, {fresh, true}};
+    QTest::mouseClick(find<QPushButton>(*w, "按钮4"), Qt::LeftButton);
+    QTRY_COMPARE(closer.texts.size(), 4);
+    QCOMPARE(export_suggestions_.size(), 2);
+    QCOMPARE(read_bytes(taken), std::string("keep"));
+    QVERIFY(closer.texts[2].contains(taken));
+    QVERIFY(closer.texts[2].contains(u("不会覆盖")));
+    QVERIFY(closer.texts[3].contains(fresh));
+    QVERIFY(read_bytes(fresh).rfind(" n2   链接：https://pan.baidu.com/s/1need   \r\n", 0) == 0);
+    // Giving up in the dialog says that nothing was exported, and why the desktop would not do.
+    QTest::mouseClick(find<QPushButton>(*w, "按钮4"), Qt::LeftButton);
+    QTRY_COMPARE(closer.texts.size(), 5);
+    QVERIFY(closer.texts[4].contains(home_.path() + "/Desktop"));
+    QVERIFY(closer.texts[4].contains(u("没有导出")));
+    // Every box speaks Chinese.
+    for (const QString& title : closer.titles) QVERIFY(!title.contains(u("OK")));
+  }
+
+  void export_notice_opens_the_folder_and_a_failed_open_is_told() {
+    auto w = make_window();
+    BoxCloser closer(QMessageBox::NoButton, u("打开所在文件夹"));
+    QTest::mouseClick(find<QPushButton>(*w, "按钮4"), Qt::LeftButton);
+    QTRY_COMPARE(opened_.size(), 1);
+    QCOMPARE(opened_[0], QUrl::fromLocalFile(home_.path() + "/Desktop").toString());
+    QStringList captions = closer.buttons[0];
+    captions.sort();
+    QCOMPARE(captions, QStringList({u("打开所在文件夹"), u("确定")}));
+    // No program to open it with: said, not swallowed.
+    open_works_ = false;
+    w->show_about();
+    QTRY_COMPARE(closer.texts.size(), 3);
+    QCOMPARE(closer.titles[2], u("无法打开"));
+    QVERIFY(closer.texts[2].contains(u(kAboutUrl)));
+    QCOMPARE(closer.buttons[2], QStringList({u("确定")}));
   }
 
   void double_clicks_open_links_and_about() {
@@ -588,5 +659,24 @@ class MainWindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(MainWindowTest)
+int main(int argc, char** argv) {
+  // Two screens for the offscreen platform: a common laptop's 1366 x 768, and beside it the same
+  // screen at 200 % as Qt sees it (683 x 384 logical pixels).
+  const QString config = QDir::temp().filePath(QString("quorvex-screens-%1.json").arg(getpid()));
+  if (qEnvironmentVariable("QT_QPA_PLATFORM") == "offscreen") {
+    QFile file(config);
+    if (file.open(QIODevice::WriteOnly))
+      file.write(R"({"windowFrameMargins": false, "screens": [
+        {"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96},
+        {"name": "laptop-200", "x": 1366, "y": 0, "width": 683, "height": 384, "logicalDpi": 96}
+      ]})");
+    file.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+  }
+  QApplication app(argc, argv);
+  MainWindowTest test;
+  const int failed = QTest::qExec(&test, argc, argv);
+  QFile::remove(config);
+  return failed;
+}
 #include "main_window_test.moc"
