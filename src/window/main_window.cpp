@@ -332,7 +332,7 @@ void MainWindow::placement_changed() {
   if (placement_restored_) placement_timer_.start(kPlacementSettleMs);
 }
 
-void MainWindow::column_resized(int column, int new_width) {
+void MainWindow::column_resized(int column, int, int new_width) {
   if (laying_out_columns_ || column < 0 || column >= kColumnCount) return;
   // A width the user set is kept as the width at the design size; the name column's share of the
   // extra room is not part of it.

@@ -165,7 +165,7 @@ class MainWindow : public QWidget {
   // The saved place and size, kept on a screen that shows all of the window.
   void restore_placement();
   void placement_changed();
-  void column_resized(int column, int new_width);
+  void column_resized(int column, int old_width, int new_width);
   // Runs `job` off the window's thread, then `done` on it; a job waits for those before it
   // without blocking the window.
   void run_text_job(std::function<TextJobResult()> job, std::function<void(TextJobResult)> done);

@@ -160,5 +160,52 @@ TEST(Session, GoingAwayWithProbesUnderWayWaitsForThemWithoutHanging) {
   EXPECT_EQ(WorkerGroup::live_in_process(), threads_before);
 }
 
+TEST(Session, RowsTakenOutKeepTheOthersVerdictsAndCounts) {
+  ShareService service;
+  auto session = std::make_shared<Session>(runs_for(service));
+  session->set_source_text(rows_for({"need", "deleted", "need", "public", "deleted-2"}));
+  session->reset_run_state();
+  session->wait_for_loads();
+  ASSERT_EQ(session->repeated_share_rows(), (std::vector<int>{2}));
+  ASSERT_TRUE(session->start_check_run());
+  ASSERT_TRUE(run_ends(session->run()));
+  ASSERT_EQ(session->run()->snapshot().valid, 3);
+
+  // The repeat and one invalid row go; what is left keeps its verdicts, and the new run counts
+  // them as checked without fetching again.
+  const std::size_t requests_before = service.requests().size();
+  EXPECT_EQ(session->remove_rows({2, 1, 1, 99, -1}), 2);
+  const auto& table = *session->table();
+  ASSERT_EQ(table.row_count(), 3);
+  EXPECT_EQ(table.cell(0, 0), "row0");
+  EXPECT_EQ(table.cell(1, 0), "row3");
+  EXPECT_EQ(table.cell(2, 0), "row4");
+  EXPECT_EQ(table.verdict(1).verdict, Verdict::valid);
+  EXPECT_EQ(table.verdict(2).verdict, Verdict::invalid);
+  const RunSnapshot after = session->run()->snapshot();
+  EXPECT_EQ(after.checked, 3);
+  EXPECT_EQ(after.valid, 2);
+  EXPECT_EQ(after.invalid, 1);
+  EXPECT_EQ(after.finished, 3);
+  EXPECT_TRUE(session->repeated_share_rows().empty());
+  ASSERT_TRUE(session->start_check_run());
+  ASSERT_TRUE(run_ends(session->run()));
+  EXPECT_EQ(service.requests().size(), requests_before);  // nothing left to fetch
+  EXPECT_EQ(session->remove_rows({}), 0);
+}
+
+TEST(Session, RowsAreNotTakenOutUnderARunningCheck) {
+  ShareService service;
+  auto session = std::make_shared<Session>(runs_for(service));
+  session->set_source_text(rows_for({"slow", "public"}));
+  session->reset_run_state();
+  session->wait_for_loads();
+  ASSERT_TRUE(session->start_check_run());
+  EXPECT_EQ(session->remove_rows({0}), -1);
+  EXPECT_EQ(session->table()->row_count(), 2);
+  ASSERT_TRUE(run_ends(session->run()));
+  EXPECT_EQ(session->remove_rows({0}), 1);
+}
+
 }  // namespace
 }  // namespace quorvex

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "shell/error_text.h"
 #include "shell/profile.h"
 #include "shell/settings.h"
 #include "support/gbk.h"
@@ -109,6 +112,53 @@ TEST(Folders, FollowTheUserDirsFile) {
   EXPECT_EQ(settings_path("/d"), "/d/Orvane/Quorvex/Baifig.ini");
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", saved_home.c_str(), 1);
+}
+
+TEST_F(ProfileTest, WindowPlacementRoundTripsBesideTheStartKeys) {
+  put(G("[start]\r\n主题=7\r\n"));
+  EXPECT_FALSE(read_window_placement(path_).position);
+  EXPECT_FALSE(read_window_placement(path_).size);
+  EXPECT_FALSE(read_window_placement(path_).columns);
+  WindowPlacement p;
+  p.position = std::array<int, 2>{-8, 40};
+  p.size = std::array<int, 2>{900, 650};
+  p.columns = std::array<int, 5>{100, 300, 40, 40, 40};
+  ASSERT_TRUE(save_window_placement(path_, p));
+  const WindowPlacement back = read_window_placement(path_);
+  EXPECT_EQ(back.position, p.position);
+  EXPECT_EQ(back.size, p.size);
+  EXPECT_EQ(back.columns, p.columns);
+  EXPECT_EQ(read_settings(path_).theme_number, 7);  // the old keys stay as they were
+  EXPECT_NE(contents().find("[window]\r\nposition=-8,40\r\nsize=900,650\r\ncolumns=100,300,40,40,40"),
+            std::string::npos);
+}
+
+TEST_F(ProfileTest, DamagedWindowPlacementIsIgnoredPartByPart) {
+  put("[window]\r\nposition=10\r\nsize=0,500\r\ncolumns=1,2,3,4,5,6\r\n");
+  WindowPlacement p = read_window_placement(path_);
+  EXPECT_FALSE(p.position);
+  EXPECT_FALSE(p.size);
+  EXPECT_FALSE(p.columns);
+  put("[window]\r\nposition= 10 , 20 \r\nsize=800,x\r\ncolumns=100,-1,40,40,40\r\n");
+  p = read_window_placement(path_);
+  EXPECT_EQ(p.position, (std::array<int, 2>{10, 20}));
+  EXPECT_FALSE(p.size);
+  EXPECT_FALSE(p.columns);
+  put("[window]\r\nsize=800,600,\r\ncolumns=9999999999,1,1,1,1\r\n");
+  p = read_window_placement(path_);
+  EXPECT_FALSE(p.size);
+  EXPECT_FALSE(p.columns);
+}
+
+TEST(ErrorTexts, CommonFailuresAreSaidInChinese) {
+  EXPECT_EQ(error_text_zh(ENOENT), "找不到该文件或文件夹");
+  EXPECT_EQ(error_text_zh(EACCES), "没有访问权限");
+  EXPECT_EQ(error_text_zh(ENOSPC), "磁盘已满");
+  EXPECT_EQ(error_text_zh(EROFS), "磁盘是只读的");
+  // The system's words, as the core passes them on, map the same way; others stay as they are.
+  EXPECT_EQ(error_text_zh(std::string_view(std::strerror(ENOSPC))), "磁盘已满");
+  EXPECT_EQ(error_text_zh(std::string_view("something else")), "something else");
+  EXPECT_EQ(error_text_zh(EHOSTDOWN), std::strerror(EHOSTDOWN));
 }
 
 }  // namespace

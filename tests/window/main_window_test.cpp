@@ -1,6 +1,7 @@
 // The window, driven as a user would: controls found by their names, clicks, a file drop.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
 
 #include "base/charset.h"
 #include "shell/profile.h"
@@ -612,6 +614,230 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(service.requests_for("public"), 2, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
     QCOMPARE(w->session()->run()->snapshot().checked, 3);
+  }
+
+  void the_window_resizes_without_overlaps_and_fits_small_screens() {
+    auto w = make_window();
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    auto* group = find<QGroupBox>(*w, "分组框1");
+    auto* status = find<QWidget>(*w, "状态栏");
+    for (const QSize size : {QSize(980, 720), QSize(1300, 740), w->minimumSize(), QSize(582, 600)}) {
+      w->resize(size);
+      QApplication::processEvents();
+      QCOMPARE(w->size(), size);
+      QVERIFY(!list->geometry().intersects(group->geometry()));
+      QVERIFY(!list->geometry().intersects(status->geometry()));
+      QVERIFY(!group->geometry().intersects(status->geometry()));
+      // The group at the right edge, the status line at the bottom, the list takes the rest.
+      QCOMPARE(group->geometry().right(), size.width() - 3);
+      QCOMPARE(status->geometry().bottom(), size.height() - 1);
+      QCOMPARE(list->geometry().right(), group->geometry().left() - 2);
+      QCOMPARE(list->geometry().bottom(), status->geometry().top() - 1);
+      // Every control of the group inside it; the credit, which moves, on none of the others
+      // and whole.
+      auto* credit = find<QLabel>(*w, "透明标签1");
+      const QList<QWidget*> controls = group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+      for (QWidget* c : controls) {
+        QVERIFY2(group->rect().contains(c->geometry()), qPrintable(c->objectName()));
+        QVERIFY2(c == credit || !c->geometry().intersects(credit->geometry()),
+                 qPrintable(c->objectName()));
+      }
+      QVERIFY(credit->width() >= credit->sizeHint().width());
+      // The name column takes the room the list has beyond its design width.
+      QCOMPARE(list->header()->sectionSize(0), std::max(40, 100 + list->width() - 460));
+      QCOMPARE(list->header()->sectionSize(1), 220);
+    }
+    // A 1366 x 768 screen at 200 % is 683 x 384 to the window: its smallest size fits, title
+    // bar included.
+    QVERIFY(w->minimumSize().width() <= 683 && w->minimumSize().height() + 32 <= 384);
+  }
+
+  void place_size_and_columns_are_remembered() {
+    auto w = make_window();
+    auto* header = find<LinkListView>(*w, "超级列表框1")->header();
+    w->resize(900, 650);
+    w->move(120, 60);
+    header->resizeSection(1, 300);  // as a drag on the header would
+    w->close();
+    const std::string ini_path = QFile::encodeName(w->settings_file()).toStdString();
+    QCOMPARE(read_profile_string(ini_path, "window", "size"), std::string("900,650"));
+    QCOMPARE(read_profile_string(ini_path, "window", "position"), std::string("120,60"));
+    QCOMPARE(QString::fromStdString(read_profile_string(ini_path, "window", "columns")),
+             u("100,300,40,40,40"));
+    QCOMPARE(ini(*w, "主题"), std::string("0"));  // the old section is kept
+    w.reset();
+    auto again = make_window();
+    QCOMPARE(again->size(), QSize(900, 650));
+    QCOMPARE(again->pos(), QPoint(120, 60));
+    auto* list = find<LinkListView>(*again, "超级列表框1");
+    QCOMPARE(list->header()->sectionSize(1), 300);
+    QCOMPARE(list->header()->sectionSize(0), 100 + list->width() - 460);
+    again.reset();
+    // Saved on the screen at 200 %, larger than it: back on that screen, made to fit it.
+    write_profile_string(ini_path, "window", "position", "1400,20");
+    write_profile_string(ini_path, "window", "size", "900,700");
+    auto scaled = make_window();
+    const QRect room(1366, 0, 683, 384);
+    QVERIFY(room.contains(scaled->frameGeometry()));
+    QVERIFY(scaled->height() + 32 <= 384);
+    scaled.reset();
+    // A place on no screen at all: back where the design puts it.
+    write_profile_string(ini_path, "window", "position", "-5000,9000");
+    write_profile_string(ini_path, "window", "size", "582,600");
+    auto lost = make_window();
+    QVERIFY(QRect(0, 0, 1366, 768).contains(lost->frameGeometry()));
+  }
+
+  void sorting_and_filtering_keep_probe_writes_on_their_rows() {
+    test::ShareService service;
+    auto w = make_window(&service);
+    // Names in reverse order of the rows, states mixed, a few slow ones so that the run is still
+    // going while the order changes.
+    const char* states[] = {"public", "deleted", "need", "expired", "lag", "gone"};
+    std::string text;
+    std::map<std::string, bool> live;  // by name
+    for (int i = 0; i < 24; ++i) {
+      const std::string name = "n" + std::to_string(200 - i);
+      const std::string state = states[i % 6];
+      text += name + " " + test::ShareService::link(state + "-" + std::to_string(i)) + "\r\n";
+      live[name] = state == "public" || state == "need" || state == "lag";
+    }
+    w->session()->set_source_text(text);
+    w->reset_run_state();
+    wait_for_rows(*w, 24);
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    LinkListModel* model = w->model();
+    // Sorted by name, ascending: the last row comes first.
+    list->header()->setSortIndicator(0, Qt::AscendingOrder);
+    model->wait_for_order();
+    QCOMPARE(model->data(model->index(0, 0), Qt::DisplayRole).toString(), u("n177"));
+    QCOMPARE(model->table_row(0), 23);
+    QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
+    w->set_filter(VerdictFilter::valid);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    model->refresh();
+    model->wait_for_order();
+    // Only the live rows are shown, in name order, each with its own verdict.
+    QCOMPARE(model->rowCount(), 12);
+    QString previous;
+    for (int v = 0; v < model->rowCount(); ++v) {
+      const QString name = model->data(model->index(v, 0), Qt::DisplayRole).toString();
+      QVERIFY(live.at(name.toStdString()));
+      QCOMPARE(model->data(model->index(v, 3), Qt::DisplayRole).toString(), u("√"));
+      QVERIFY(previous < name);
+      previous = name;
+    }
+    // Every list row holds the verdict of its own share, whatever was shown where.
+    const LinkTable& table = *w->session()->table();
+    for (int r = 0; r < 24; ++r)
+      QCOMPARE(table.verdict(r).verdict == Verdict::valid, live.at(table.cell(r, 0)));
+    // The selection follows its row through every new order.
+    list->selectionModel()->select(model->index(model->view_row(0), 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QCOMPARE(w->selected_table_rows(), std::vector<int>({0}));
+    QVERIFY(w->status_text().contains(u("完成 24/24")));
+    QVERIFY(w->status_text().contains(u("有效 12")));
+    QVERIFY(w->status_text().contains(u("显示 12 行")));
+    // By status, all rows: the valid ones first; then back to the list's own order.
+    w->set_filter(VerdictFilter::all);
+    list->header()->setSortIndicator(3, Qt::AscendingOrder);
+    model->wait_for_order();
+    QCOMPARE(model->rowCount(), 24);
+    for (int v = 0; v < 24; ++v)
+      QCOMPARE(model->data(model->index(v, 3), Qt::DisplayRole).toString(), v < 12 ? u("√") : u("x"));
+    list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    model->wait_for_order();
+    for (int v = 0; v < 24; ++v) QCOMPARE(model->table_row(v), v);
+    QCOMPARE(w->selected_table_rows(), std::vector<int>({0}));
+  }
+
+  void the_list_menu_and_keys_act_on_the_rows_shown() {
+    auto w = make_window();
+    w->session()->set_source_text(utf8_to_gbk(
+        "甲 链接：https://pan.baidu.com/s/1aa 密码：k1\r\n"
+        "乙 https://pan.baidu.com/s/1bb\r\n"
+        "丙 链接：https://pan.baidu.com/s/1aa 密码：k2\r\n"
+        "https://pan.baidu.com/s/1cc\r\n"));
+    w->reset_run_state();
+    wait_for_rows(*w, 4);
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    list->setFocus();
+    list->header()->setSortIndicator(2, Qt::DescendingOrder);  // by code: k2, k1, then the rest
+    w->model()->wait_for_order();
+    list->selectionModel()->select(w->model()->index(0, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QCOMPARE(w->selected_table_rows(), std::vector<int>({2}));
+    // Ctrl+C: the rows as lines that load back into the same rows.
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard_.value(0), u("丙  链接：https://pan.baidu.com/s/1aa  密码：k2"));
+    list->selectionModel()->select(w->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w->copy_selected_links();
+    QCOMPARE(clipboard_.value(1),
+             u("https://pan.baidu.com/s/1aa\nhttps://pan.baidu.com/s/1aa"));
+    w->copy_selected_codes();
+    QCOMPARE(clipboard_.value(2), u("k1\nk2"));
+    // Enter opens the first selected row as shown (and copies its code), as a double-click does.
+    list->selectionModel()->select(w->model()->index(0, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(opened_, QStringList({u("https://pan.baidu.com/s/1aa")}));
+    QCOMPARE(clipboard_.value(3), u("k2"));
+    // The menu offers what the keys do, and more.
+    QStringList offered;
+    QTimer::singleShot(200, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        for (QAction* action : menu->actions()) offered << action->text();
+        menu->close();
+      }
+    });
+    emit list->customContextMenuRequested(QPoint(10, 10));
+    for (const char* entry : {"复制选中的行", "复制链接", "复制提取码", "打开链接", "重新检测选中的行",
+                              "删除选中的行", "删除重复的行", "筛选…"})
+      QVERIFY2(offered.contains(u(entry)), entry);
+    // Delete takes the selected row out; the repeat of a share goes with 删除重复的行.
+    QTest::keyClick(list, Qt::Key_Delete);
+    w->model()->refresh();
+    QTRY_COMPARE(w->session()->table()->row_count(), 3);
+    QCOMPARE(w->session()->table()->cell(2, 0), std::string("https://pan.baidu.com/s/1cc"));
+    w->session()->set_source_text(utf8_to_gbk("a https://pan.baidu.com/s/1x\r\nb https://pan.baidu.com/share/init?surl=x\r\nc https://pan.baidu.com/s/1y\r\n"));
+    w->reset_run_state();
+    wait_for_rows(*w, 3);
+    BoxCloser closer;
+    w->remove_duplicate_rows();
+    QCOMPARE(w->session()->table()->row_count(), 2);
+    QCOMPARE(w->session()->table()->cell(1, 0), std::string("c"));
+    QCOMPARE(closer.texts.value(0), u("已删除 1 个重复的行。"));
+    // Ctrl+F goes to the filter.
+    auto* filter = find<QComboBox>(*w, "筛选");
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(filter->view()->isVisible());
+    filter->hidePopup();
+  }
+
+  void an_unusable_thread_count_is_said_instead_of_waited_on() {
+    test::ShareService service;
+    auto w = make_window(&service);
+    w->session()->set_source_text("a " + test::ShareService::link("public") + "\r\n");
+    w->reset_run_state();
+    wait_for_rows(*w, 1);
+    auto* threads = find<QLineEdit>(*w, "编辑框_线程数");
+    BoxCloser closer;
+    for (const char* text : {"", "abc", "0"}) {
+      threads->setText(u(text));
+      QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
+      QCOMPARE(w->session()->run()->snapshot().state, RunState::idle);
+    }
+    QTRY_COMPARE(closer.texts.size(), 3);
+    QVERIFY(closer.texts[0].contains(u("线程数")));
+    // Typing a number later does not start anything by itself.
+    threads->setText(u("5"));
+    QTest::qWait(100);
+    QCOMPARE(w->session()->run()->snapshot().state, RunState::idle);
+    QCOMPARE(service.requests().size(), std::size_t{0});
   }
 
   void titles_follow_typesetting_and_the_run() {
