@@ -1,8 +1,10 @@
 // Renders the main window into PNG files: a loaded list at the design size, larger and at the
-// smallest size, and a contact sheet of all 25 themes. Used to look at the window and to keep docs/themes.png current:
+// smallest size, and a contact sheet of all 25 themes. Used to look at the window and to keep
+// docs/themes.png current:
 //   window_snapshots OUTPUT_DIR [TEXT_FILE]
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -21,8 +23,11 @@ namespace {
 
 void settle(MainWindow& w) {
   w.session()->wait_for_loads();
-  for (int i = 0; i < 5; ++i) {
-    QApplication::processEvents();
+  // A few of the window's refresh ticks, so that the status line has caught up too.
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 120) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
     w.model()->refresh();
   }
 }

@@ -1,8 +1,9 @@
 // The window, driven as a user would: controls found by their names, clicks, a file drop.
+#include <unistd.h>
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -18,8 +19,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <unistd.h>
 
+#include <cmath>
 #include <fstream>
 #include <map>
 
@@ -32,6 +33,7 @@
 #include "window/main_window.h"
 #include "window/themes.h"
 #include "window/timed_message_box.h"
+#include "window/translations.h"
 #include "window/window_titles.h"
 
 using namespace quorvex;
@@ -621,7 +623,8 @@ class MainWindowTest : public QObject {
     auto* list = find<LinkListView>(*w, "超级列表框1");
     auto* group = find<QGroupBox>(*w, "分组框1");
     auto* status = find<QWidget>(*w, "状态栏");
-    for (const QSize size : {QSize(980, 720), QSize(1300, 740), w->minimumSize(), QSize(582, 600)}) {
+    for (const QSize size :
+         {QSize(980, 720), QSize(1300, 740), w->minimumSize(), QSize(582, 600)}) {
       w->resize(size);
       QApplication::processEvents();
       QCOMPARE(w->size(), size);
@@ -744,7 +747,8 @@ class MainWindowTest : public QObject {
     model->wait_for_order();
     QCOMPARE(model->rowCount(), 24);
     for (int v = 0; v < 24; ++v)
-      QCOMPARE(model->data(model->index(v, 3), Qt::DisplayRole).toString(), v < 12 ? u("√") : u("x"));
+      QCOMPARE(model->data(model->index(v, 3), Qt::DisplayRole).toString(),
+               v < 12 ? u("√") : u("x"));
     list->header()->setSortIndicator(-1, Qt::AscendingOrder);
     model->wait_for_order();
     for (int v = 0; v < 24; ++v) QCOMPARE(model->table_row(v), v);
@@ -753,11 +757,11 @@ class MainWindowTest : public QObject {
 
   void the_list_menu_and_keys_act_on_the_rows_shown() {
     auto w = make_window();
-    w->session()->set_source_text(utf8_to_gbk(
-        "甲 链接：https://pan.baidu.com/s/1aa 密码：k1\r\n"
-        "乙 https://pan.baidu.com/s/1bb\r\n"
-        "丙 链接：https://pan.baidu.com/s/1aa 密码：k2\r\n"
-        "https://pan.baidu.com/s/1cc\r\n"));
+    w->session()->set_source_text(
+        utf8_to_gbk("甲 链接：https://pan.baidu.com/s/1aa 密码：k1\r\n"
+                    "乙 https://pan.baidu.com/s/1bb\r\n"
+                    "丙 链接：https://pan.baidu.com/s/1aa 密码：k2\r\n"
+                    "https://pan.baidu.com/s/1cc\r\n"));
     w->reset_run_state();
     wait_for_rows(*w, 4);
     auto* list = find<LinkListView>(*w, "超级列表框1");
@@ -773,8 +777,7 @@ class MainWindowTest : public QObject {
     list->selectionModel()->select(w->model()->index(1, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     w->copy_selected_links();
-    QCOMPARE(clipboard_.value(1),
-             u("https://pan.baidu.com/s/1aa\nhttps://pan.baidu.com/s/1aa"));
+    QCOMPARE(clipboard_.value(1), u("https://pan.baidu.com/s/1aa\nhttps://pan.baidu.com/s/1aa"));
     w->copy_selected_codes();
     QCOMPARE(clipboard_.value(2), u("k1\nk2"));
     // Enter opens the first selected row as shown (and copies its code), as a double-click does.
@@ -792,15 +795,17 @@ class MainWindowTest : public QObject {
       }
     });
     emit list->customContextMenuRequested(QPoint(10, 10));
-    for (const char* entry : {"复制选中的行", "复制链接", "复制提取码", "打开链接", "重新检测选中的行",
-                              "删除选中的行", "删除重复的行", "筛选…"})
+    for (const char* entry : {"复制选中的行", "复制链接", "复制提取码", "打开链接",
+                              "重新检测选中的行", "删除选中的行", "删除重复的行", "筛选…"})
       QVERIFY2(offered.contains(u(entry)), entry);
     // Delete takes the selected row out; the repeat of a share goes with 删除重复的行.
     QTest::keyClick(list, Qt::Key_Delete);
     w->model()->refresh();
     QTRY_COMPARE(w->session()->table()->row_count(), 3);
     QCOMPARE(w->session()->table()->cell(2, 0), std::string("https://pan.baidu.com/s/1cc"));
-    w->session()->set_source_text(utf8_to_gbk("a https://pan.baidu.com/s/1x\r\nb https://pan.baidu.com/share/init?surl=x\r\nc https://pan.baidu.com/s/1y\r\n"));
+    w->session()->set_source_text(
+        utf8_to_gbk("a https://pan.baidu.com/s/1x\r\nb "
+                    "https://pan.baidu.com/share/init?surl=x\r\nc https://pan.baidu.com/s/1y\r\n"));
     w->reset_run_state();
     wait_for_rows(*w, 3);
     BoxCloser closer;
@@ -838,6 +843,60 @@ class MainWindowTest : public QObject {
     QTest::qWait(100);
     QCOMPARE(w->session()->run()->snapshot().state, RunState::idle);
     QCOMPARE(service.requests().size(), std::size_t{0});
+  }
+
+  void verdict_colours_stay_readable_in_every_theme() {
+    auto w = make_window();
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    // Relative luminance and contrast ratio as the web's accessibility guidelines define them.
+    auto luminance = [](const QColor& c) {
+      auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+      };
+      return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+             0.0722 * channel(c.blueF());
+    };
+    auto contrast = [&](const QColor& a, const QColor& b) {
+      const double la = luminance(a), lb = luminance(b);
+      return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    LinkTable& table = *w->session()->table();
+    w->session()->set_source_text(
+        "a https://pan.baidu.com/s/1a\r\nb https://pan.baidu.com/s/1b\r\n"
+        "c https://pan.baidu.com/s/1c\r\n");
+    w->reset_run_state();
+    wait_for_rows(*w, 3);
+    table.set_verdict_if(table.generation(), 0, {Verdict::valid, Reason::public_share});
+    table.set_verdict_if(table.generation(), 1, {Verdict::invalid, Reason::deleted});
+    table.set_verdict_if(table.generation(), 2, {Verdict::unknown, Reason::timeout});
+    w->model()->refresh();
+    for (int n = 1; n <= kThemeCount; ++n) {
+      w->set_theme_number(n);
+      w->apply_theme();
+      QApplication::processEvents();
+      // The list's background where no row is drawn.
+      const QImage shot = list->viewport()->grab().toImage();
+      const QColor background = shot.pixelColor(shot.width() / 2, shot.height() - 20);
+      for (int row = 0; row < 3; ++row) {
+        const QColor mark =
+            w->model()->data(w->model()->index(row, 3), Qt::ForegroundRole).value<QColor>();
+        QVERIFY2(contrast(mark, background) >= 3.0,
+                 qPrintable(QString("theme %1 row %2: %3 on %4 is %5:1")
+                                .arg(n)
+                                .arg(row)
+                                .arg(mark.name(), background.name())
+                                .arg(contrast(mark, background))));
+      }
+    }
+  }
+
+  void qt_dialogs_speak_chinese_once_its_translations_are_loaded() {
+    QVERIFY(install_chinese_translations(*qApp));
+    QMessageBox box;
+    box.addButton(QMessageBox::Cancel);
+    box.addButton(QMessageBox::Save);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), u("取消"));
+    QCOMPARE(box.button(QMessageBox::Save)->text(), u("保存"));
   }
 
   void titles_follow_typesetting_and_the_run() {
