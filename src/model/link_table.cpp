@@ -82,7 +82,7 @@ int LinkTable::compare_cells(int a, int b, int column) const {
   std::shared_lock lock(mutex_);
   auto cell_of = [&](int row) {
     return row < 0 || static_cast<std::size_t>(row) >= rows_.size() ? std::string_view()
-                                                                     : rows_[row].cell(column);
+                                                                    : rows_[row].cell(column);
   };
   return cell_of(a).compare(cell_of(b));
 }

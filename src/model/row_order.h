@@ -26,7 +26,6 @@ struct RowOrder {
 // by verdict: valid, invalid, unknown, none), rows of equal keys in list order, and keeping only
 // the rows `filter` passes. Safe while others write the table; a result whose generation no
 // longer matches the table's is stale.
-RowOrder build_row_order(const LinkTable& table, int column, bool descending,
-                         VerdictFilter filter);
+RowOrder build_row_order(const LinkTable& table, int column, bool descending, VerdictFilter filter);
 
 }  // namespace quorvex

@@ -24,8 +24,8 @@ std::string export_text(const LinkTable& table, const std::tm& now);
 
 struct ExportResult {
   bool ok = false;
-  std::string path;   // the file written, or the last one tried
-  std::string error;  // the system's words when not ok
+  std::string path;    // the file written, or the last one tried
+  std::string error;   // the system's words when not ok
   int error_code = 0;  // and its number
 };
 

@@ -161,8 +161,8 @@ bool save_window_placement(const std::string& path, const WindowPlacement& place
   if (placement.size &&
       !write_profile_string(path, kWindowSection, "size", text_of(*placement.size), error))
     return false;
-  return !placement.columns || write_profile_string(path, kWindowSection, "columns",
-                                                    text_of(*placement.columns), error);
+  return !placement.columns ||
+         write_profile_string(path, kWindowSection, "columns", text_of(*placement.columns), error);
 }
 
 int next_theme_number(int n) {

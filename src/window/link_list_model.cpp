@@ -144,8 +144,7 @@ void LinkListModel::refresh() {
   }
   emit_changed_rows(std::move(shown));
   // A verdict moves rows only when the order depends on verdicts.
-  if (filter_ != VerdictFilter::all || sort_column_ == kColumnStatus ||
-      sort_column_ == kColumnDone)
+  if (filter_ != VerdictFilter::all || sort_column_ == kColumnStatus || sort_column_ == kColumnDone)
     request_order(false);
 }
 

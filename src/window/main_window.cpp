@@ -28,10 +28,10 @@
 #include <algorithm>
 #include <numeric>
 
+#include "base/charset.h"
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
 #include "model/share_url.h"
-#include "base/charset.h"
 #include "shell/error_text.h"
 #include "shell/export.h"
 #include "shell/probe_environment.h"
@@ -66,9 +66,9 @@ constexpr int kDesignWidth = 582;
 constexpr int kDesignHeight = 600;
 constexpr int kDesignListWidth = 460;
 constexpr int kGroupWidth = 120;
-constexpr int kGroupRightGap = 2;   // the group ends 2 short of the window's right edge
+constexpr int kGroupRightGap = 2;  // the group ends 2 short of the window's right edge
 constexpr int kStatusHeight = 22;
-constexpr int kCreditTop = 529;     // in the group, at the design size
+constexpr int kCreditTop = 529;  // in the group, at the design size
 constexpr int kLowestButtonEnd = 289;
 // Small enough for a 1366 x 768 screen at 200 % (683 x 384 logical pixels, less a title bar),
 // large enough for every control of the group.
@@ -106,8 +106,7 @@ TextJobResult read_dropped_files(const QStringList& paths) {
         result.message = u("这是一个文件夹，不是文本文件：\n%1").arg(path);
         return result;
       default:
-        result.message =
-            u("无法读取文件：\n%1\n\n原因：%2").arg(path, error_zh(file.reason));
+        result.message = u("无法读取文件：\n%1\n\n原因：%2").arg(path, error_zh(file.reason));
         return result;
     }
   }
@@ -359,10 +358,10 @@ void MainWindow::restore_placement() {
     const int frame_w = 0, frame_h = 32;
     size = size.boundedTo(QSize(room.width() - frame_w, room.height() - frame_h))
                .expandedTo(minimumSize());
-    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width() -
-                                                                      frame_w)));
-    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height() -
-                                                                     frame_h)));
+    at.setX(std::clamp(at.x(), room.left(),
+                       std::max(room.left(), room.right() - size.width() - frame_w)));
+    at.setY(std::clamp(at.y(), room.top(),
+                       std::max(room.top(), room.bottom() - size.height() - frame_h)));
   }
   resize(size);
   move(at);
@@ -398,8 +397,9 @@ void MainWindow::add_shortcuts() {
   copy_action_ = add(list_, "复制选中的行", {QKeySequence::Copy}, &MainWindow::copy_selected_rows);
   delete_action_ =
       add(list_, "删除选中的行", {QKeySequence::Delete}, &MainWindow::delete_selected_rows);
-  open_link_action_ = add(list_, "打开链接", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
-                          &MainWindow::open_row_link);
+  open_link_action_ =
+      add(list_, "打开链接", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+          &MainWindow::open_row_link);
   filter_action_ = add(this, "筛选…", {QKeySequence::Find}, &MainWindow::focus_filter);
 }
 
@@ -788,8 +788,11 @@ void MainWindow::reset_run_state() {
 void MainWindow::reload_list() {
   // A reload after a typesetting or an extraction still under way loads what they make.
   if (!text_job_ && text_jobs_.empty()) return reset_run_state();
-  run_text_job([] { return TextJobResult{true, {}, {}, 0}; },
-               [this](TextJobResult) { reset_run_state(); });
+  run_text_job(
+      [] {
+        return TextJobResult{true, {}, {}, 0};
+      },
+      [this](TextJobResult) { reset_run_state(); });
 }
 
 void MainWindow::start_check_run() {
@@ -862,10 +865,9 @@ bool MainWindow::export_to_chosen_file(const std::string& text, const QString& w
     // An existing file is never replaced; any failure lets the user choose again.
     warn(u("导出失败"),
          u("无法写入：\n%1\n\n原因：%2\n请另选一个文件名或位置。")
-             .arg(choice.path,
-                  result.error_code == EEXIST ? u("已有同名文件，导出不会覆盖它")
-                                              : QString::fromStdString(
-                                                    error_text_zh(result.error_code))));
+             .arg(choice.path, result.error_code == EEXIST
+                                   ? u("已有同名文件，导出不会覆盖它")
+                                   : QString::fromStdString(error_text_zh(result.error_code))));
     suggested = choice.path;
   }
 }
@@ -900,8 +902,8 @@ void MainWindow::typeset_source_text() {
         std::string last;
         TextJobResult result;
         result.ok = true;
-        result.text = typeset_share_text(
-            *session->source_text(), [&](const TypesetProgress& progress) {
+        result.text =
+            typeset_share_text(*session->source_text(), [&](const TypesetProgress& progress) {
               std::string title = typeset_title(prefix, progress);
               if (title == last) return;
               last = title;

@@ -93,9 +93,9 @@ int timed_message_box(const QString& text, std::optional<int> flags, std::option
 
 void use_chinese_buttons(QMessageBox& box) {
   static const std::pair<QMessageBox::StandardButton, const char*> kTexts[] = {
-      {QMessageBox::Ok, "确定"},     {QMessageBox::Cancel, "取消"}, {QMessageBox::Abort, "中止"},
-      {QMessageBox::Retry, "重试"},  {QMessageBox::Ignore, "忽略"}, {QMessageBox::Yes, "是"},
-      {QMessageBox::No, "否"},       {QMessageBox::Close, "关闭"},
+      {QMessageBox::Ok, "确定"},    {QMessageBox::Cancel, "取消"}, {QMessageBox::Abort, "中止"},
+      {QMessageBox::Retry, "重试"}, {QMessageBox::Ignore, "忽略"}, {QMessageBox::Yes, "是"},
+      {QMessageBox::No, "否"},      {QMessageBox::Close, "关闭"},
   };
   for (const auto& [standard, text] : kTexts)
     if (QAbstractButton* b = box.button(standard)) b->setText(QString::fromUtf8(text));

@@ -19,11 +19,11 @@ void fill(LinkTable& table, const std::vector<std::pair<std::string, Verdict>>& 
 TEST(RowOrder, SortsByStatusOrTextKeepingListOrderForTies) {
   LinkTable table;
   fill(table, {{"d", Verdict::none},
-                                    {"b", Verdict::invalid},
-                                    {"a", Verdict::valid},
-                                    {"c", Verdict::unknown},
-                                    {"e", Verdict::valid},
-                                    {"a", Verdict::invalid}});
+               {"b", Verdict::invalid},
+               {"a", Verdict::valid},
+               {"c", Verdict::unknown},
+               {"e", Verdict::valid},
+               {"a", Verdict::invalid}});
   const RowOrder by_status = build_row_order(table, kColumnStatus, false, VerdictFilter::all);
   EXPECT_EQ(by_status.order, (std::vector<int>{2, 4, 1, 5, 3, 0}));
   const RowOrder by_status_down = build_row_order(table, kColumnStatus, true, VerdictFilter::all);
@@ -42,10 +42,10 @@ TEST(RowOrder, SortsByStatusOrTextKeepingListOrderForTies) {
 TEST(RowOrder, FiltersByVerdictAndHidesTheRest) {
   LinkTable table;
   fill(table, {{"d", Verdict::none},
-                                    {"b", Verdict::invalid},
-                                    {"a", Verdict::valid},
-                                    {"c", Verdict::unknown},
-                                    {"e", Verdict::valid}});
+               {"b", Verdict::invalid},
+               {"a", Verdict::valid},
+               {"c", Verdict::unknown},
+               {"e", Verdict::valid}});
   const RowOrder valid = build_row_order(table, -1, false, VerdictFilter::valid);
   EXPECT_EQ(valid.order, (std::vector<int>{2, 4}));
   EXPECT_EQ(valid.position, (std::vector<int>{-1, -1, 0, -1, 1}));
@@ -53,10 +53,9 @@ TEST(RowOrder, FiltersByVerdictAndHidesTheRest) {
             (std::vector<int>{4, 2}));
   EXPECT_EQ(build_row_order(table, kColumnStatus, false, VerdictFilter::unchecked).order,
             (std::vector<int>{0}));
-  EXPECT_EQ(build_row_order(table, -1, false, VerdictFilter::unknown).order,
-            (std::vector<int>{3}));
-  EXPECT_TRUE(build_row_order(LinkTable{}, kColumnName, false, VerdictFilter::invalid)
-                  .order.empty());
+  EXPECT_EQ(build_row_order(table, -1, false, VerdictFilter::unknown).order, (std::vector<int>{3}));
+  EXPECT_TRUE(
+      build_row_order(LinkTable{}, kColumnName, false, VerdictFilter::invalid).order.empty());
 }
 
 }  // namespace

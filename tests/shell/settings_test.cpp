@@ -129,8 +129,9 @@ TEST_F(ProfileTest, WindowPlacementRoundTripsBesideTheStartKeys) {
   EXPECT_EQ(back.size, p.size);
   EXPECT_EQ(back.columns, p.columns);
   EXPECT_EQ(read_settings(path_).theme_number, 7);  // the old keys stay as they were
-  EXPECT_NE(contents().find("[window]\r\nposition=-8,40\r\nsize=900,650\r\ncolumns=100,300,40,40,40"),
-            std::string::npos);
+  EXPECT_NE(
+      contents().find("[window]\r\nposition=-8,40\r\nsize=900,650\r\ncolumns=100,300,40,40,40"),
+      std::string::npos);
 }
 
 TEST_F(ProfileTest, DamagedWindowPlacementIsIgnoredPartByPart) {
