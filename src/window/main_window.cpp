@@ -372,8 +372,13 @@ void MainWindow::restore_placement() {
 void MainWindow::save_placement() {
   if (!placement_restored_) return;
   WindowPlacement p;
-  p.position = std::array<int, 2>{pos().x(), pos().y()};
-  p.size = std::array<int, 2>{width(), height()};
+  // A maximized or full-screen window is remembered at the size it returns to.
+  const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+  // move() places the frame, normalGeometry() the inside: the frame's offset is taken off.
+  const QPoint at =
+      isMaximized() || isFullScreen() ? normal.topLeft() - (geometry().topLeft() - pos()) : pos();
+  p.position = std::array<int, 2>{at.x(), at.y()};
+  p.size = std::array<int, 2>{normal.width(), normal.height()};
   p.columns = column_widths_;
   std::string error;
   if (!save_window_placement(path_bytes(settings_file()), p, &error)) warn_settings_failure(error);
