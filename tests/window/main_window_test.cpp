@@ -148,6 +148,18 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(find<QPushButton>(w, "按钮2"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!w.session()->run()->snapshot().active(), 30000);
   }
+  // The entries of the list's right-click menu, read while it is open.
+  QStringList menu_entries(LinkListView* list) {
+    QStringList entries;
+    QTimer::singleShot(100, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        for (QAction* a : menu->actions()) entries << a->text();
+        menu->close();
+      }
+    });
+    emit list->customContextMenuRequested(QPoint(5, 5));
+    return entries;
+  }
   std::string ini(MainWindow& w, const char* key) {
     return read_profile_string(QFile::encodeName(w.settings_file()).toStdString(), "start",
                                utf8_to_gbk(key));
@@ -357,14 +369,7 @@ class MainWindowTest : public QObject {
     w->wait_for_file_reading();
     QCOMPARE(w->model()->rowCount(), 1);
     // The menu offers them all.
-    QStringList entries;
-    QTimer::singleShot(50, [&] {
-      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-        for (QAction* a : menu->actions()) entries << a->text();
-        menu->close();
-      }
-    });
-    emit list->customContextMenuRequested(QPoint(5, 5));
+    const QStringList entries = menu_entries(list);
     QVERIFY(entries.contains(u("粘贴")) && entries.contains(u("打开文件…")) &&
             entries.contains(u("提取链接")));
   }
@@ -596,14 +601,7 @@ class MainWindowTest : public QObject {
              u("共计检测:3条网址\r\n有效网址:1\r\n失效网址:1\r\n未确定网址:1"));
     // The list's menu offers to check rows again, without loading the list again.
     auto* list = find<LinkListView>(*w, "超级列表框1");
-    QStringList offered;
-    QTimer::singleShot(200, [&] {
-      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-        for (QAction* action : menu->actions()) offered << action->text();
-        menu->close();
-      }
-    });
-    emit list->customContextMenuRequested(QPoint(10, 10));
+    const QStringList offered = menu_entries(list);
     QVERIFY(offered.contains(u("重新检测未确定的行")) && offered.contains(u("重新检测选中的行")));
     const int down_before = service.requests_for("down");
     w->recheck_unknown_rows();
@@ -787,14 +785,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(opened_, QStringList({u("https://pan.baidu.com/s/1aa")}));
     QCOMPARE(clipboard_.value(3), u("k2"));
     // The menu offers what the keys do, and more.
-    QStringList offered;
-    QTimer::singleShot(200, [&] {
-      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-        for (QAction* action : menu->actions()) offered << action->text();
-        menu->close();
-      }
-    });
-    emit list->customContextMenuRequested(QPoint(10, 10));
+    const QStringList offered = menu_entries(list);
     for (const char* entry : {"复制选中的行", "复制链接", "复制提取码", "打开链接",
                               "重新检测选中的行", "删除选中的行", "删除重复的行", "筛选…"})
       QVERIFY2(offered.contains(u(entry)), entry);
