@@ -5,8 +5,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "base/charset.h"
 #include "base/text_ops.h"
@@ -92,18 +96,26 @@ class CheckCommand final : public Command {
         "Ctrl+C stops starting probes and lets those under way finish (a second Ctrl+C\n"
         "cancels them); the verdicts so far are kept and printed.\n"
         "\n"
+        "With --format json each row is printed as soon as its verdict is in (and kept in the\n"
+        "store), with its row number (\"row\", from 1); --ordered prints them in list order at\n"
+        "the end instead. The last line is {\"summary\": {\"total\", \"valid\", \"invalid\",\n"
+        "\"unknown\", \"duplicates\", \"seconds\"}}; the summary lines for people go to\n"
+        "standard error. csv and markdown print every row at the end.\n"
+        "\n"
+        + std::string(kPacingNote) + "\n"
+        "\n"
         "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
         "unknown, 1 a file or output error, 2 wrong usage, 130 stopped by Ctrl+C or SIGTERM.\n"
         "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.");
     preparation_.declare(app);
-    app.add_option("--threads", threads_,
+    app.add_option("-j,--threads", threads_,
                    "links checked at the same time (default: the window's saved thread count, "
                    "else 10)")
         ->check(positive_whole_number())
         ->type_name("N");
-    app.add_flag("--json", json_,
-                 "one JSON object per row (name, link, code, status, verdict, reason, done); "
-                 "the summary lines then go to standard error");
+    output_.declare(app, true);
+    app.add_flag("--ordered", ordered_, "with json: print the rows in list order, at the end");
+    app.add_flag("-q,--quiet", quiet_, "no progress and no summary lines on standard error");
     app.add_option("--export", export_dir_, "also write the export file of valid links into DIR")
         ->type_name("DIR");
     app.add_option("--retries", retries_, "further tries after a passing failure (default 2)")
@@ -167,16 +179,55 @@ class CheckCommand final : public Command {
     if (reuse_unknown_) lifetimes.unknown = hours(*reuse_unknown_);
     attach_store(runs, store, lifetimes, fresh_);
 
+    OutputTarget target;
+    if (!target.open(output_, io, "check")) return kExitIoError;
+    const Format format = output_.format();
+    // JSON lines are printed as their verdicts land, unless asked for in list order.
+    const bool streaming = format == Format::json && !ordered_;
+    auto landed = std::make_shared<LandedRows>();
+    if (streaming) {
+      runs.on_verdict = [landed](int row, RowVerdict) {
+        std::lock_guard lock(landed->mutex);
+        landed->rows.push_back(row);
+      };
+    }
+
     Session session(runs);
     session.set_thread_limit(thread_limit(io));
     session.set_source_text(std::move(text));
     session.reset_run_state();
     session.wait_for_loads();
+    const LinkTable& table = *session.table();
+    std::vector<char> printed(static_cast<std::size_t>(table.row_count()), 0);
+    bool ok = true;
+    // Rows are printed only once their verdicts are in the store, so that what a script has
+    // read survives a crash of this run.
+    auto print_landed = [&] {
+      std::vector<int> rows;
+      {
+        std::lock_guard lock(landed->mutex);
+        rows.swap(landed->rows);
+      }
+      if (rows.empty()) return;
+      if (store) store->flush();
+      std::string lines;
+      for (const int r : rows) {
+        if (r < 0 || static_cast<std::size_t>(r) >= printed.size() ||
+            printed[static_cast<std::size_t>(r)])
+          continue;
+        printed[static_cast<std::size_t>(r)] = 1;
+        lines += json_row(record_of(table, r), true);
+      }
+      ok = ok && std::fwrite(lines.data(), 1, lines.size(), target.io().out) == lines.size();
+      std::fflush(target.io().out);
+    };
+    const auto started = std::chrono::steady_clock::now();
     bool interrupted = false;
     {
       const InterruptGuard guard;
       session.start_check_run();
-      interrupted = show_progress(session, io.err);
+      interrupted = wait_for_run(session, quiet_ ? nullptr : io.err, streaming ? print_landed
+                                                                             : std::function<void()>());
     }
     if (store) {
       // Every verdict printed below is in the store first.
@@ -184,16 +235,44 @@ class CheckCommand final : public Command {
       const std::string problem = store->write_problem();
       if (!problem.empty()) std::fprintf(io.err, "quorvex-cli check: %s\n", problem.c_str());
     }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    const LinkTable& table = *session.table();
-    const bool ok =
-        json_ ? write_rows_json(io.out, table, true) : write_rows_table(io.out, table, false);
+    std::FILE* out = target.io().out;
+    if (streaming) {
+      print_landed();
+      // Rows no verdict reached (a stopped run) close the list, in list order.
+      std::string lines;
+      table.for_each_row([&](int index, const LinkRow& row) {
+        if (static_cast<std::size_t>(index) < printed.size() &&
+            !printed[static_cast<std::size_t>(index)])
+          lines += json_row(record_of(index, row), true);
+      });
+      ok = ok && std::fwrite(lines.data(), 1, lines.size(), out) == lines.size();
+    } else {
+      ok = ok && write_rows(out, table, format, true);
+    }
     const RunSnapshot run = session.run()->snapshot();
     std::string summary =
         gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats)) + "\n";
     for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
-    std::fputs(summary.c_str(), json_ ? io.err : io.out);
-    const int rc = finish_output(io.out, io.err, ok);
+    if (format == Format::text) {
+      ok = ok && std::fputs(summary.c_str(), out) >= 0;
+    } else if (!quiet_) {
+      std::fputs(summary.c_str(), io.err);
+    }
+    if (format == Format::json) {
+      // Every row is one of valid, invalid (rows that hold no share link too) and unknown, or
+      // has no verdict when the run was stopped.
+      char line[256];
+      std::snprintf(line, sizeof line,
+                    "{\"summary\":{\"total\":%d,\"valid\":%d,\"invalid\":%d,\"unknown\":%d,"
+                    "\"duplicates\":%d,\"seconds\":%.3f}}\n",
+                    run.total, run.valid, run.invalid + run.uncounted, run.unknown, run.repeats,
+                    seconds);
+      ok = ok && std::fputs(line, out) >= 0;
+    }
+    const int rc = target.finish(ok);
     if (rc != kExitOk) return rc;
 
     if (export_dir_) {
@@ -204,7 +283,7 @@ class CheckCommand final : public Command {
                      exported.path.c_str(), exported.error.c_str());
         return kExitIoError;
       }
-      std::fprintf(io.err, "exported the valid links to %s\n", exported.path.c_str());
+      if (!quiet_) std::fprintf(io.err, "exported the valid links to %s\n", exported.path.c_str());
     }
     if (interrupted) return kExitInterrupted;
     if (run.unknown > 0) return kExitSomeUnknown;
@@ -226,44 +305,52 @@ class CheckCommand final : public Command {
     return kDefaultThreads;
   }
 
-  // Waits for the run, showing how far it has come: one redrawn line on a terminal, a line per
-  // tenth otherwise, and a line whenever the service makes the run wait. True when Ctrl+C or
-  // SIGTERM stopped the run.
-  static bool show_progress(Session& session, std::FILE* err) {
+  // Waits for the run, showing on `err` (none: quiet) how far it has come: a redrawn line with a
+  // bar, the rate and the time left on a terminal, a line per tenth otherwise, and a line
+  // whenever the service makes the run wait. `tick` runs every pass. True when Ctrl+C or SIGTERM
+  // stopped the run.
+  static bool wait_for_run(Session& session, std::FILE* err, const std::function<void()>& tick) {
     int interrupts_seen = 0;
-    const bool live = ::isatty(::fileno(err)) != 0;
+    const bool live = err && ::isatty(::fileno(err)) != 0;
     int last_reported = -1;
     int cooldowns_told = 0;
+    std::deque<std::pair<std::chrono::steady_clock::time_point, int>> samples;
     for (;;) {
       const RunSnapshot run = session.run()->snapshot();
       const bool done = !run.active();
+      if (tick) tick();
       const int percent =
           run.total > 0 ? static_cast<int>(static_cast<double>(run.finished) / run.total * 100)
                         : 100;
-      if (run.cooldowns > cooldowns_told && run.state == RunState::cooling_down) {
+      const auto now = std::chrono::steady_clock::now();
+      samples.emplace_back(now, run.finished);
+      while (samples.size() > 2 && now - samples.front().first > std::chrono::seconds(10))
+        samples.pop_front();
+      if (err && run.cooldowns > cooldowns_told && run.state == RunState::cooling_down) {
         cooldowns_told = run.cooldowns;
         std::fprintf(err, "%sthe share service is throttling this client: waiting %lld s\n",
-                     live ? "\r" : "",
+                     live ? "\r\033[K" : "",
                      static_cast<long long>((run.cooldown_left.count() + 999) / 1000));
       }
       if (live) {
-        std::fprintf(err, "\rchecked %d of %d rows (%d%%), %d valid, %d unknown   ", run.finished,
-                     run.total, percent, run.valid, run.unknown);
-      } else if (percent / 10 != last_reported / 10 || (done && percent != last_reported)) {
+        std::fputs(("\r\033[K" + progress_line(run, samples)).c_str(), err);
+      } else if (err &&
+                 (percent / 10 != last_reported / 10 || (done && percent != last_reported))) {
         std::fprintf(err, "checked %d of %d rows (%d%%)\n", run.finished, run.total, percent);
         last_reported = percent;
       }
-      std::fflush(err);
+      if (err) std::fflush(err);
       if (done) break;
       const int interrupts = g_interrupts.load();
       if (interrupts > interrupts_seen) {
         interrupts_seen = interrupts;
         if (interrupts == 1 && !g_terminated) {
           session.run()->drain();
-          std::fprintf(err,
-                       "%sstopping: no new probes; those under way finish (Ctrl+C again "
-                       "to cancel them)\n",
-                       live ? "\n" : "");
+          if (err)
+            std::fprintf(err,
+                         "%sstopping: no new probes; those under way finish (Ctrl+C again "
+                         "to cancel them)\n",
+                         live ? "\n" : "");
         } else {
           session.run()->cancel();
         }
@@ -274,8 +361,52 @@ class CheckCommand final : public Command {
     return interrupts_seen > 0;
   }
 
+  // [#########...........]  45%  450/1000  12.3/s  0:45 left  √ 300  x 100  ? 5
+  static std::string progress_line(
+      const RunSnapshot& run,
+      const std::deque<std::pair<std::chrono::steady_clock::time_point, int>>& samples) {
+    constexpr int kBar = 20;
+    const double share = run.total > 0 ? static_cast<double>(run.finished) / run.total : 1.0;
+    const int filled = static_cast<int>(share * kBar);
+    std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                       std::string(static_cast<std::size_t>(kBar - filled), '.') + "]";
+    char buf[160];
+    std::snprintf(buf, sizeof buf, " %3d%%  %d/%d", static_cast<int>(share * 100), run.finished,
+                  run.total);
+    line += buf;
+    double rate = 0;
+    if (samples.size() >= 2) {
+      const double span =
+          std::chrono::duration<double>(samples.back().first - samples.front().first).count();
+      if (span > 0) rate = (samples.back().second - samples.front().second) / span;
+    }
+    std::snprintf(buf, sizeof buf, "  %.1f/s", rate);
+    line += buf;
+    if (rate > 0 && run.total > run.finished) {
+      const long long left = std::llround((run.total - run.finished) / rate);
+      std::snprintf(buf, sizeof buf, "  %lld:%02lld left", left / 60, left % 60);
+      line += buf;
+    }
+    if (const long long wait = (run.cooldown_left.count() + 999) / 1000;
+        run.state == RunState::cooling_down && wait > 0) {
+      std::snprintf(buf, sizeof buf, "  waiting %llds", wait);
+      line += buf;
+    }
+    std::snprintf(buf, sizeof buf, "  valid %d  invalid %d  unknown %d", run.valid,
+                  run.invalid + run.uncounted, run.unknown);
+    return line + buf;
+  }
+
+  // Rows whose verdicts have landed and are not printed yet; filled by the probes.
+  struct LandedRows {
+    std::mutex mutex;
+    std::vector<int> rows;
+  };
+
   TextPreparation preparation_;
-  bool json_ = false;
+  OutputOptions output_;
+  bool ordered_ = false;
+  bool quiet_ = false;
   bool insecure_ = false;
   std::optional<int> threads_;
   std::optional<int> retries_;

@@ -22,7 +22,16 @@ int run(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std
   const Io io{in, out, err};
   CLI::App app("Checks netdisk share links in bulk, as the Quorvex window does.", kProgram);
   app.require_subcommand(1);
-  app.footer("Run 'quorvex-cli <command> --help' for the options of a command.");
+  app.set_version_flag("--version", std::string(kProgram) + " " + QUORVEX_VERSION,
+                       "print the version and exit");
+  app.footer(
+      "Run 'quorvex-cli <command> --help' for the options of a command.\n"
+      "\n" +
+      std::string(kPacingNote) +
+      "\n"
+      "\n"
+      "Exit status: 0 success (check: every row valid), 1 a file or output error, 2 wrong\n"
+      "usage, 3 some rows invalid, 4 some rows unknown, 130 stopped by Ctrl+C or SIGTERM.");
   std::vector<std::unique_ptr<Command>> commands = all_commands();
   for (const auto& command : commands)
     command->declare(*app.add_subcommand(command->name(), command->summary()));
@@ -37,6 +46,9 @@ int run(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std
     app.parse(words);
   } catch (const CLI::CallForHelp&) {
     std::fputs(app.help().c_str(), out);
+    return kExitOk;
+  } catch (const CLI::CallForVersion& e) {
+    std::fprintf(out, "%s\n", e.what());
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     const auto chosen = app.get_subcommands();

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/charset.h"
 
@@ -59,44 +60,156 @@ std::string printable(std::string_view s) {
 
 }  // namespace
 
-bool write_text(std::FILE* out, std::FILE* err, std::string_view bytes) {
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-  return finish_output(out, err, ok) == 0;
+RowRecord record_of(int index, const LinkRow& row) {
+  RowRecord r;
+  r.index = index;
+  for (int c = 0; c < kColumnCount; ++c) r.cells[static_cast<std::size_t>(c)] = row.cell(c);
+  r.verdict = row.verdict();
+  return r;
 }
 
-bool write_rows_json(std::FILE* out, const LinkTable& table, bool verdicts) {
+RowRecord record_of(const LinkTable& table, int index) {
+  RowRecord r;
+  r.index = index;
+  for (int c = 0; c < kColumnCount; ++c) r.cells[static_cast<std::size_t>(c)] = table.cell(index, c);
+  r.verdict = table.verdict(index);
+  return r;
+}
+
+namespace {
+
+struct Field {
+  std::string name;
+  std::string value;  // UTF-8
+  bool is_null = false;
+  bool is_literal = false;  // a JSON number or boolean
+};
+
+// The columns every format prints, in order: the JSON keys, the CSV and Markdown headers.
+std::vector<Field> fields_of(const RowRecord& row, bool verdicts) {
   static constexpr std::array<const char*, kColumnCount> kKeys = {"name", "link", "code", "status",
                                                                   "done"};
+  std::vector<Field> fields;
+  fields.push_back({"row", std::to_string(row.index + 1), false, true});
+  for (int c = 0; c < kColumnCount; ++c) {
+    if (verdicts && c == kColumnDone) {
+      // The verdict and its reason stand next to the status glyph; null while undecided.
+      const RowVerdict v = row.verdict;
+      fields.push_back({"verdict", std::string(verdict_code(v.verdict)), v.verdict == Verdict::none});
+      fields.push_back({"reason", std::string(reason_code(v.reason)), v.reason == Reason::none});
+      // Whether the verdict came from the verdict store rather than a fetch.
+      fields.push_back({"cached", v.cached ? "true" : "false", false, true});
+    }
+    fields.push_back({kKeys[static_cast<std::size_t>(c)],
+                      gbk_to_utf8(row.cells[static_cast<std::size_t>(c)])});
+  }
+  return fields;
+}
+
+std::vector<Field> header_fields(bool verdicts) { return fields_of(RowRecord{}, verdicts); }
+
+void append_csv(std::string& out, std::string_view value) {
+  // Quoted when it holds a separator, a quote, a line end or blanks at its ends; quotes doubled.
+  const bool quote = value.find_first_of(",\"\r\n") != std::string_view::npos ||
+                     (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+  if (!quote) {
+    out.append(value);
+    return;
+  }
+  out.push_back('"');
+  for (const char c : value) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+void append_markdown(std::string& out, std::string_view value) {
+  for (const char c : value) {
+    if (c == '|' || c == '\\' || c == '`' || c == '*' || c == '[' || c == ']' ||
+        c == '<' || c == '>') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (c == '\r' || c == '\n') {
+      out.push_back(' ');
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
+}  // namespace
+
+std::string json_row(const RowRecord& row, bool verdicts) {
+  std::string out = "{";
+  bool first = true;
+  for (const Field& f : fields_of(row, verdicts)) {
+    if (!first) out.push_back(',');
+    first = false;
+    append_json_string(out, f.name);
+    out.push_back(':');
+    if (f.is_null) {
+      out.append("null");
+    } else if (f.is_literal) {
+      out.append(f.value);
+    } else {
+      append_json_string(out, f.value);
+    }
+  }
+  out.append("}\n");
+  return out;
+}
+
+std::string csv_header(bool verdicts) {
+  std::string out;
+  for (const Field& f : header_fields(verdicts)) {
+    if (!out.empty()) out.push_back(',');
+    out.append(f.name);
+  }
+  return out.append("\r\n");
+}
+
+std::string csv_row(const RowRecord& row, bool verdicts) {
+  std::string out;
+  bool first = true;
+  for (const Field& f : fields_of(row, verdicts)) {
+    if (!first) out.push_back(',');
+    first = false;
+    if (!f.is_null) append_csv(out, f.value);
+  }
+  return out.append("\r\n");
+}
+
+std::string markdown_header(bool verdicts) {
+  std::string names = "|", rule = "|";
+  for (const Field& f : header_fields(verdicts)) {
+    names.append(" ").append(f.name).append(" |");
+    rule.append(f.is_literal && f.name == "row" ? "---:|" : "---|");
+  }
+  return names + "\n" + rule + "\n";
+}
+
+std::string markdown_row(const RowRecord& row, bool verdicts) {
+  std::string out = "|";
+  for (const Field& f : fields_of(row, verdicts)) {
+    out.push_back(' ');
+    if (!f.is_null) append_markdown(out, f.value);
+    out.append(" |");
+  }
+  return out.append("\n");
+}
+
+bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verdicts, bool gbk) {
+  if (format == Format::text) return write_rows_table(out, table, gbk);
   bool ok = true;
   std::string buffer;
-  table.for_each_row([&](int, const LinkRow& row) {
-    buffer.push_back('{');
-    for (int c = 0; c < kColumnCount; ++c) {
-      if (c) buffer.push_back(',');
-      if (verdicts && c == kColumnDone) {
-        // The verdict and its reason stand next to the status glyph; null while undecided.
-        const RowVerdict v = row.verdict();
-        buffer.append("\"verdict\":");
-        if (v.verdict == Verdict::none) {
-          buffer.append("null");
-        } else {
-          append_json_string(buffer, verdict_code(v.verdict));
-        }
-        buffer.append(",\"reason\":");
-        if (v.reason == Reason::none) {
-          buffer.append("null");
-        } else {
-          append_json_string(buffer, reason_code(v.reason));
-        }
-        // Whether the verdict came from the verdict store rather than a fetch.
-        buffer.append(v.cached ? ",\"cached\":true," : ",\"cached\":false,");
-      }
-      buffer.push_back('"');
-      buffer.append(kKeys[c]);
-      buffer.append("\":");
-      append_json_string(buffer, gbk_to_utf8(row.cell(c)));
-    }
-    buffer.append("}\n");
+  if (format == Format::csv) buffer = csv_header(verdicts);
+  if (format == Format::markdown) buffer = markdown_header(verdicts);
+  table.for_each_row([&](int index, const LinkRow& row) {
+    const RowRecord r = record_of(index, row);
+    buffer.append(format == Format::json  ? json_row(r, verdicts)
+                  : format == Format::csv ? csv_row(r, verdicts)
+                                          : markdown_row(r, verdicts));
     if (buffer.size() >= (1 << 16)) {
       ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
       buffer.clear();

@@ -1,7 +1,12 @@
 #include "cli/command.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 #include "store/verdict_store.h"
 #include "text/extract.h"
@@ -27,7 +32,15 @@ void declare_input(CLI::App& app, std::string& path) {
       ->type_name("");
 }
 
+void hint_when_reading_a_terminal(const std::string& path, const Io& io) {
+  if (path == "-" && io.in && ::isatty(::fileno(io.in)) && io.err)
+    std::fputs(
+        "quorvex-cli: reading the text from the terminal; end it with Ctrl+D, or name a FILE\n",
+        io.err);
+}
+
 bool read_source(const std::string& path, const Io& io, std::string& text) {
+  hint_when_reading_a_terminal(path, io);
   const InputFile file = path == "-" ? read_input_stream(io.in) : read_input_file(path);
   if (file.status == InputFile::Status::ok) {
     text = file.text;
@@ -63,6 +76,72 @@ std::string TextPreparation::apply(std::string text) const {
   if (typeset) return typeset_share_text(text);
   if (extract) return extract_share_text(text);
   return text;
+}
+
+void OutputOptions::declare(CLI::App& app, bool formats) {
+  if (formats) {
+    format_option = app.add_option("-f,--format", format_name,
+                                   "text (an aligned table, the default), json (one object per "
+                                   "line), csv (with a header row) or markdown")
+                        ->check(CLI::IsMember({"text", "json", "csv", "markdown"}))
+                        ->type_name("FORMAT");
+    app.add_flag("--json", json, "the same as --format json")->excludes(format_option);
+  }
+  CLI::Option* out =
+      app.add_option("-o,--output", output, "write to FILE instead of standard output")
+          ->type_name("FILE");
+  app.add_flag("--force", force, "let --output replace a file that exists")->needs(out);
+}
+
+Format OutputOptions::format() const {
+  if (json || format_name == "json") return Format::json;
+  if (format_name == "csv") return Format::csv;
+  if (format_name == "markdown") return Format::markdown;
+  return Format::text;
+}
+
+OutputTarget::~OutputTarget() {
+  if (file_) std::fclose(file_);
+}
+
+bool OutputTarget::open(const OutputOptions& options, const Io& io, const char* who) {
+  io_ = io;
+  if (options.output.empty() || options.output == "-") return true;
+  // An existing file is kept unless replacing it was asked for.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (options.force ? O_TRUNC : O_EXCL);
+  const int fd = ::open(options.output.c_str(), flags, 0644);
+  if (fd < 0) {
+    const int code = errno;
+    std::fprintf(io.err, "quorvex-cli %s: cannot write %s: %s%s\n", who, options.output.c_str(),
+                 std::strerror(code), code == EEXIST ? " (--force replaces it)" : "");
+    return false;
+  }
+  file_ = ::fdopen(fd, "wb");
+  if (!file_) {
+    ::close(fd);
+    std::fprintf(io.err, "quorvex-cli %s: cannot write %s: %s\n", who, options.output.c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  io_.out = file_;
+  return true;
+}
+
+int OutputTarget::finish(bool ok) {
+  int rc = finish_output(io_.out, io_.err, ok);
+  if (file_) {
+    if (std::fclose(file_) != 0 && rc == 0) {
+      std::fprintf(io_.err, "quorvex-cli: cannot write the output: %s\n", std::strerror(errno));
+      rc = kExitIoError;
+    }
+    file_ = nullptr;
+  }
+  return rc;
+}
+
+int write_text(OutputTarget& target, std::string_view bytes) {
+  std::FILE* out = target.io().out;
+  return target.finish(std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
 }
 
 void declare_store(CLI::App& app, std::string& path) {

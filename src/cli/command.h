@@ -6,8 +6,11 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "cli/cli_output.h"
 
 namespace quorvex {
 class VerdictStore;
@@ -64,6 +67,50 @@ struct TextPreparation {
   void declare(CLI::App& app);
   std::string apply(std::string text) const;
 };
+
+// Where and how rows and texts go: -f/--format (text, json, csv, markdown; --json is json),
+// -o/--output FILE (never over an existing file unless --force).
+struct OutputOptions {
+  std::string format_name = "text";
+  bool json = false;
+  std::string output;
+  bool force = false;
+  // formats: whether the command prints rows (and so takes --format and --json).
+  void declare(CLI::App& app, bool formats);
+  Format format() const;
+  CLI::Option* format_option = nullptr;
+};
+
+// The file named by --output, or standard output; closed (and checked) by finish().
+class OutputTarget {
+ public:
+  OutputTarget() = default;
+  ~OutputTarget();
+  OutputTarget(const OutputTarget&) = delete;
+  OutputTarget& operator=(const OutputTarget&) = delete;
+  // False (having said why on io.err) when the file cannot be made.
+  bool open(const OutputOptions& options, const Io& io, const char* who);
+  // The Io whose out is the target.
+  const Io& io() const { return io_; }
+  // Flushes and closes; reports a failed write. The exit code.
+  int finish(bool ok);
+
+ private:
+  Io io_{};
+  std::FILE* file_ = nullptr;
+};
+
+// Writes the bytes to the target and closes it; the exit code.
+int write_text(OutputTarget& target, std::string_view bytes);
+
+// The pacing every run keeps, for the help texts.
+inline constexpr const char* kPacingNote =
+    "A run starts at most one probe every 20 ms, so about 50 rows a second at most, whatever\n"
+    "-j/--threads says; the service's throttling slows it further.";
+
+// Says on a terminal's standard error that standard input is being read, so that a command
+// given no file does not seem to hang.
+void hint_when_reading_a_terminal(const std::string& path, const Io& io);
 
 // The --store option both check and history take.
 void declare_store(CLI::App& app, std::string& path);

@@ -25,6 +25,7 @@ class ExtractCommand final : public Command {
         "网盘链接：,\n"
         "百度网盘：), else the nearest usable line of the two above, else 未命名.");
     app.add_flag("--gbk", gbk_, "print the raw GBK bytes instead of UTF-8");
+    output_.declare(app, false);
     declare_input(app, input_);
   }
 
@@ -34,11 +35,14 @@ class ExtractCommand final : public Command {
     std::size_t shares = 0;
     const std::string lines = extract_share_text(text, &shares);
     if (shares == 0) std::fputs("quorvex-cli extract: no share links found\n", io.err);
-    return write_text(io.out, io.err, gbk_ ? lines : gbk_to_utf8(lines)) ? kExitOk : kExitIoError;
+    OutputTarget target;
+    if (!target.open(output_, io, "extract")) return kExitIoError;
+    return write_text(target, gbk_ ? lines : gbk_to_utf8(lines));
   }
 
  private:
   bool gbk_ = false;
+  OutputOptions output_;
   std::string input_ = "-";
 };
 

@@ -12,12 +12,12 @@ class RowsCommand final : public Command {
   const char* summary() const override { return "show the rows a load of the text produces"; }
 
   void declare(CLI::App& app) override {
-    app.footer("Prints the rows a load of the text produces (name, link, code, status, done).");
+    app.footer(
+        "Prints the rows a load of the text produces: row (from 1), name, link, code, status,\n"
+        "done.");
     preparation_.declare(app);
-    CLI::Option* json = app.add_flag(
-        "--json", json_, "one JSON object per row with the keys name, link, code, status, done");
-    app.add_flag("--gbk", gbk_, "print the raw GBK bytes instead of UTF-8 (not with --json)")
-        ->excludes(json);
+    output_.declare(app, true);
+    app.add_flag("--gbk", gbk_, "print the table's raw GBK bytes instead of UTF-8 (text only)");
     declare_input(app, input_);
   }
 
@@ -29,14 +29,19 @@ class RowsCommand final : public Command {
     session.set_source_text(std::move(text));
     session.reset_run_state();
     session.wait_for_loads();
-    const bool ok = json_ ? write_rows_json(io.out, *session.table())
-                          : write_rows_table(io.out, *session.table(), gbk_);
-    return finish_output(io.out, io.err, ok);
+    if (gbk_ && output_.format() != Format::text) {
+      std::fputs("quorvex-cli rows: --gbk is for the text table only\n", io.err);
+      return kExitUsage;
+    }
+    OutputTarget target;
+    if (!target.open(output_, io, "rows")) return kExitIoError;
+    return target.finish(
+        write_rows(target.io().out, *session.table(), output_.format(), false, gbk_));
   }
 
  private:
   TextPreparation preparation_;
-  bool json_ = false;
+  OutputOptions output_;
   bool gbk_ = false;
   std::string input_ = "-";
 };

@@ -17,6 +17,7 @@ class TypesetCommand final : public Command {
         "Prints the typeset text, byte for byte what the window's source text holds after\n"
         "typesetting: one line per link line, CR LF line ends.");
     app.add_flag("--gbk", gbk_, "print the raw GBK bytes instead of UTF-8");
+    output_.declare(app, false);
     declare_input(app, input_);
   }
 
@@ -24,12 +25,14 @@ class TypesetCommand final : public Command {
     std::string text;
     if (!read_source(input_, io, text)) return kExitIoError;
     const std::string typeset = typeset_share_text(text);
-    return write_text(io.out, io.err, gbk_ ? typeset : gbk_to_utf8(typeset)) ? kExitOk
-                                                                             : kExitIoError;
+    OutputTarget target;
+    if (!target.open(output_, io, "typeset")) return kExitIoError;
+    return write_text(target, gbk_ ? typeset : gbk_to_utf8(typeset));
   }
 
  private:
   bool gbk_ = false;
+  OutputOptions output_;
   std::string input_ = "-";
 };
 

@@ -1,10 +1,31 @@
 #include <QApplication>
 #include <QStringList>
+#include <cstdio>
+#include <string_view>
 
 #include "window/main_window.h"
 #include "window/translations.h"
 
 int main(int argc, char** argv) {
+  // Answered before any window system is needed, so that they work on a server too.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version") {
+      std::printf("quorvex %s\n", QUORVEX_VERSION);
+      return 0;
+    }
+    if (arg == "-h" || arg == "--help") {
+      std::printf(
+          "Usage: quorvex [FILE...]\n"
+          "Opens the Quorvex window; each FILE is loaded as a file dropped on the list.\n"
+          "\n"
+          "  -h, --help   print this and exit\n"
+          "  --version    print the version and exit\n"
+          "\n"
+          "See quorvex(1), and quorvex-cli(1) for the command line.\n");
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");
   QApplication::setOrganizationName("Orvane");

@@ -85,13 +85,14 @@ TEST(Cli, RowsAsJsonAndAsATable) {
   const Result json = run({"rows", "--typeset", "--json"}, kForum);
   EXPECT_EQ(json.code, 0);
   EXPECT_EQ(json.out,
-            "{\"name\":\"\xE6\xA0\x87\xE9\xA2\x98\",\"link\":\"https://pan.baidu.com/s/"
+            "{\"row\":1,\"name\":\"\xE6\xA0\x87\xE9\xA2\x98\",\"link\":\"https://pan.baidu.com/s/"
             "1a\",\"code\":\"x9\","
             "\"status\":\"\",\"done\":\"\"}\n");
   const Result raw = run({"rows", "--json"}, "a \"q\"\\\tb\r\n");
   EXPECT_EQ(
       raw.out,
-      "{\"name\":\"a\",\"link\":\"https://pan\",\"code\":\"\",\"status\":\"\",\"done\":\"\"}\n");
+      "{\"row\":1,\"name\":\"a\",\"link\":\"https://pan\",\"code\":\"\",\"status\":\"\","
+      "\"done\":\"\"}\n");
   const Result table = run({"rows"}, "n https://pan.baidu.com/s/1a\r\n");
   EXPECT_EQ(table.out,
             "\xE5\x90\x8D\xE7\xA7\xB0  \xE7\xBD\x91\xE7\x9B\x98\xE5\x9C\xB0\xE5\x9D\x80" +
@@ -157,7 +158,7 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
   const Result r = run({"check", "--threads", "4", "--json", "--export", dir.string(), "-"}, text);
   EXPECT_EQ(r.code, 3) << r.err;  // some rows invalid, none unknown
   EXPECT_NE(
-      r.out.find("{\"name\":\"good\",\"link\":\"https://pan.baidu.com/s/1need\",\"code\":\"\","
+      r.out.find("{\"row\":1,\"name\":\"good\",\"link\":\"https://pan.baidu.com/s/1need\",\"code\":\"\","
                  "\"status\":\"\xE2\x88\x9A\",\"verdict\":\"valid\",\"reason\":\"need_code\","
                  "\"cached\":false,\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\"}"),
       std::string::npos)
@@ -208,7 +209,7 @@ TEST(Cli, ExtractFindsEachShareOnceAndFeedsRowsAndCheck) {
             "坏的  链接：https://pan.baidu.com/s/1deleted  密码：cd34\r\n");
   EXPECT_EQ(run({"extract", "--gbk", "-"}, post).out, test::G(extracted.out));
   const Result rows = run({"rows", "--extract", "--json", "-"}, post);
-  EXPECT_NE(rows.out.find("{\"name\":\"电影　合集\",\"link\":\"https://pan.baidu.com/s/1need\","
+  EXPECT_NE(rows.out.find("{\"row\":1,\"name\":\"电影　合集\",\"link\":\"https://pan.baidu.com/s/1need\","
                           "\"code\":\"ab12\""),
             std::string::npos)
       << rows.out;
