@@ -101,8 +101,9 @@ class CheckCommand final : public Command {
         "the end instead. The last line is {\"summary\": {\"total\", \"valid\", \"invalid\",\n"
         "\"unknown\", \"duplicates\", \"seconds\"}}; the summary lines for people go to\n"
         "standard error. csv and markdown print every row at the end.\n"
+        "\n" +
+        std::string(kPacingNote) +
         "\n"
-        + std::string(kPacingNote) + "\n"
         "\n"
         "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
         "unknown, 1 a file or output error, 2 wrong usage, 130 stopped by Ctrl+C or SIGTERM.\n"
@@ -226,8 +227,8 @@ class CheckCommand final : public Command {
     {
       const InterruptGuard guard;
       session.start_check_run();
-      interrupted = wait_for_run(session, quiet_ ? nullptr : io.err, streaming ? print_landed
-                                                                             : std::function<void()>());
+      interrupted = wait_for_run(session, quiet_ ? nullptr : io.err,
+                                 streaming ? print_landed : std::function<void()>());
     }
     if (store) {
       // Every verdict printed below is in the store first.

@@ -71,7 +71,8 @@ RowRecord record_of(int index, const LinkRow& row) {
 RowRecord record_of(const LinkTable& table, int index) {
   RowRecord r;
   r.index = index;
-  for (int c = 0; c < kColumnCount; ++c) r.cells[static_cast<std::size_t>(c)] = table.cell(index, c);
+  for (int c = 0; c < kColumnCount; ++c)
+    r.cells[static_cast<std::size_t>(c)] = table.cell(index, c);
   r.verdict = table.verdict(index);
   return r;
 }
@@ -95,13 +96,14 @@ std::vector<Field> fields_of(const RowRecord& row, bool verdicts) {
     if (verdicts && c == kColumnDone) {
       // The verdict and its reason stand next to the status glyph; null while undecided.
       const RowVerdict v = row.verdict;
-      fields.push_back({"verdict", std::string(verdict_code(v.verdict)), v.verdict == Verdict::none});
+      fields.push_back(
+          {"verdict", std::string(verdict_code(v.verdict)), v.verdict == Verdict::none});
       fields.push_back({"reason", std::string(reason_code(v.reason)), v.reason == Reason::none});
       // Whether the verdict came from the verdict store rather than a fetch.
       fields.push_back({"cached", v.cached ? "true" : "false", false, true});
     }
-    fields.push_back({kKeys[static_cast<std::size_t>(c)],
-                      gbk_to_utf8(row.cells[static_cast<std::size_t>(c)])});
+    fields.push_back(
+        {kKeys[static_cast<std::size_t>(c)], gbk_to_utf8(row.cells[static_cast<std::size_t>(c)])});
   }
   return fields;
 }
@@ -126,8 +128,8 @@ void append_csv(std::string& out, std::string_view value) {
 
 void append_markdown(std::string& out, std::string_view value) {
   for (const char c : value) {
-    if (c == '|' || c == '\\' || c == '`' || c == '*' || c == '[' || c == ']' ||
-        c == '<' || c == '>') {
+    if (c == '|' || c == '\\' || c == '`' || c == '*' || c == '[' || c == ']' || c == '<' ||
+        c == '>') {
       out.push_back('\\');
       out.push_back(c);
     } else if (c == '\r' || c == '\n') {

@@ -89,10 +89,9 @@ TEST(Cli, RowsAsJsonAndAsATable) {
             "1a\",\"code\":\"x9\","
             "\"status\":\"\",\"done\":\"\"}\n");
   const Result raw = run({"rows", "--json"}, "a \"q\"\\\tb\r\n");
-  EXPECT_EQ(
-      raw.out,
-      "{\"row\":1,\"name\":\"a\",\"link\":\"https://pan\",\"code\":\"\",\"status\":\"\","
-      "\"done\":\"\"}\n");
+  EXPECT_EQ(raw.out,
+            "{\"row\":1,\"name\":\"a\",\"link\":\"https://pan\",\"code\":\"\",\"status\":\"\","
+            "\"done\":\"\"}\n");
   const Result table = run({"rows"}, "n https://pan.baidu.com/s/1a\r\n");
   EXPECT_EQ(table.out,
             "\xE5\x90\x8D\xE7\xA7\xB0  \xE7\xBD\x91\xE7\x9B\x98\xE5\x9C\xB0\xE5\x9D\x80" +
@@ -158,9 +157,10 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
   const Result r = run({"check", "--threads", "4", "--json", "--export", dir.string(), "-"}, text);
   EXPECT_EQ(r.code, 3) << r.err;  // some rows invalid, none unknown
   EXPECT_NE(
-      r.out.find("{\"row\":1,\"name\":\"good\",\"link\":\"https://pan.baidu.com/s/1need\",\"code\":\"\","
-                 "\"status\":\"\xE2\x88\x9A\",\"verdict\":\"valid\",\"reason\":\"need_code\","
-                 "\"cached\":false,\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\"}"),
+      r.out.find(
+          "{\"row\":1,\"name\":\"good\",\"link\":\"https://pan.baidu.com/s/1need\",\"code\":\"\","
+          "\"status\":\"\xE2\x88\x9A\",\"verdict\":\"valid\",\"reason\":\"need_code\","
+          "\"cached\":false,\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\"}"),
       std::string::npos)
       << r.out;
   EXPECT_NE(
@@ -209,9 +209,10 @@ TEST(Cli, ExtractFindsEachShareOnceAndFeedsRowsAndCheck) {
             "坏的  链接：https://pan.baidu.com/s/1deleted  密码：cd34\r\n");
   EXPECT_EQ(run({"extract", "--gbk", "-"}, post).out, test::G(extracted.out));
   const Result rows = run({"rows", "--extract", "--json", "-"}, post);
-  EXPECT_NE(rows.out.find("{\"row\":1,\"name\":\"电影　合集\",\"link\":\"https://pan.baidu.com/s/1need\","
-                          "\"code\":\"ab12\""),
-            std::string::npos)
+  EXPECT_NE(
+      rows.out.find("{\"row\":1,\"name\":\"电影　合集\",\"link\":\"https://pan.baidu.com/s/1need\","
+                    "\"code\":\"ab12\""),
+      std::string::npos)
       << rows.out;
   StandIn stand_in;
   const Result checked = run({"check", "--extract", "-"}, post);
@@ -309,6 +310,109 @@ TEST(Cli, CheckOptionsAreTyped) {
   const Result help = run({"check", "--help"});
   for (const char* flag : {"--retries", "--timeout", "--cooldown", "--ca-file", "--insecure"})
     EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
+}
+
+TEST(Cli, VersionAndShortFlags) {
+  const Result version = run({"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out, std::string("quorvex-cli ") + QUORVEX_VERSION + "\n");
+  const Result help = run({"--help"});
+  EXPECT_NE(help.out.find("50 rows a second"), std::string::npos);
+  EXPECT_NE(help.out.find("3 some rows invalid"), std::string::npos);
+  EXPECT_NE(run({"check", "--help"}).out.find("-j,--threads"), std::string::npos);
+  EXPECT_EQ(run({"check", "-j", "0"}).code, 2);
+  EXPECT_EQ(run({"rows", "-f", "yaml"}).code, 2);
+  EXPECT_EQ(run({"rows", "-f", "csv", "--json"}).code, 2);
+  EXPECT_EQ(run({"rows", "--force"}).code, 2);  // --force only with --output
+  EXPECT_EQ(run({"rows", "-f", "csv", "--gbk"}, "a\r\n").code, 2);
+}
+
+TEST(Cli, RowsAsCsvAndMarkdownWithTheirQuoting) {
+  const std::string text = "a,b https://pan.baidu.com/s/1x\r\n\"q\"|z\r\n";
+  const Result csv = run({"rows", "-f", "csv", "-"}, text);
+  EXPECT_EQ(csv.code, 0) << csv.err;
+  EXPECT_EQ(csv.out,
+            "row,name,link,code,status,done\r\n"
+            "1,\"a,b\",https://pan.baidu.com/s/1x,,,\r\n"
+            "2,\"\"\"q\"\"|z\",,,,\r\n");
+  const Result md = run({"rows", "--format", "markdown", "-"}, text);
+  EXPECT_EQ(md.out,
+            "| row | name | link | code | status | done |\n"
+            "|---:|---|---|---|---|---|\n"
+            "| 1 | a,b | https://pan.baidu.com/s/1x |  |  |  |\n"
+            "| 2 | \"q\"\\|z |  |  |  |  |\n");
+}
+
+TEST(Cli, OutputFilesAreNeverReplacedUnlessForced) {
+  const test::ScratchDir scratch;
+  const std::string file = (scratch.path() / "rows.json").string();
+  const Result first = run({"rows", "--json", "-o", file, "-"}, "a\r\n");
+  EXPECT_EQ(first.code, 0) << first.err;
+  EXPECT_TRUE(first.out.empty());
+  auto content = [&] {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(content(),
+            "{\"row\":1,\"name\":\"a\",\"link\":\"\",\"code\":\"\",\"status\":\"\","
+            "\"done\":\"\"}\n");
+  const Result again = run({"rows", "--json", "--output", file, "-"}, "b\r\n");
+  EXPECT_EQ(again.code, 1);
+  EXPECT_NE(again.err.find("--force"), std::string::npos) << again.err;
+  EXPECT_NE(content().find("\"a\""), std::string::npos);
+  EXPECT_EQ(run({"rows", "-f", "csv", "-o", file, "--force", "-"}, "b\r\n").code, 0);
+  EXPECT_EQ(content(), "row,name,link,code,status,done\r\n1,b,,,,\r\n");
+  EXPECT_EQ(run({"rows", "-o", (scratch.path() / "no" / "such").string(), "-"}, "b").code, 1);
+}
+
+TEST(Cli, CheckStreamsJsonLinesWithRowNumbersAndASummary) {
+  StandIn stand_in;
+  // The slow share lands last although it is the first row.
+  const std::string text =
+      lines_for({{"slow", "slow"}, {"good", "need"}, {"bad", "deleted"}, {"again", "need"}});
+  const Result r = run({"check", "-j", "4", "-f", "json", "-q", "-"}, text);
+  EXPECT_EQ(r.code, 3) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;  // -q: no progress, no summary lines
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+    lines.push_back(r.out.substr(at, end - at));
+  ASSERT_EQ(lines.size(), 5u) << r.out;
+  EXPECT_EQ(lines[3].rfind("{\"row\":1,\"name\":\"slow\"", 0), 0u) << r.out;
+  int seen_rows = 0;
+  for (int i = 0; i < 4; ++i)
+    for (int row = 1; row <= 4; ++row)
+      if (lines[static_cast<std::size_t>(i)].rfind("{\"row\":" + std::to_string(row) + ",", 0) == 0)
+        seen_rows |= 1 << row;
+  EXPECT_EQ(seen_rows, 0b11110);
+  const std::string& summary = lines[4];
+  EXPECT_EQ(summary.rfind("{\"summary\":{\"total\":4,\"valid\":3,\"invalid\":1,\"unknown\":0,"
+                          "\"duplicates\":1,\"seconds\":",
+                          0),
+            0u)
+      << summary;
+  EXPECT_EQ(summary.substr(summary.size() - 2), "}}");
+  // --ordered: list order, all at the end; the people's summary on standard error.
+  const Result ordered = run({"check", "--json", "--ordered", "-"}, text);
+  EXPECT_EQ(ordered.out.rfind("{\"row\":1,", 0), 0u);
+  EXPECT_NE(ordered.out.find("}\n{\"row\":2,"), std::string::npos);
+  EXPECT_NE(ordered.err.find("有效网址:3"), std::string::npos);
+  EXPECT_NE(ordered.err.find("重复网址:1"), std::string::npos);
+}
+
+TEST(Cli, CheckAsCsvCarriesTheVerdicts) {
+  StandIn stand_in;
+  const Result r =
+      run({"check", "--format", "csv", "-"}, lines_for({{"good", "public"}, {"gone", "deleted"}}));
+  EXPECT_EQ(r.code, 3) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("\r\n")),
+            "row,name,link,code,status,verdict,reason,cached,done");
+  EXPECT_NE(r.out.find("\r\n1,good,https://pan.baidu.com/s/1public,,\xE2\x88\x9A,valid,public,"
+                       "false,\xE5\xAE\x8C\xE6\x88\x90\r\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\r\n2,gone,https://pan.baidu.com/s/1deleted,,x,invalid,deleted,false,"),
+            std::string::npos);
+  EXPECT_NE(r.err.find("失效网址:1"), std::string::npos);
 }
 
 }  // namespace
