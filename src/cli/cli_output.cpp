@@ -79,36 +79,26 @@ RowRecord record_of(const LinkTable& table, int index) {
 
 namespace {
 
-struct Field {
-  std::string name;
-  std::string value;  // UTF-8
-  bool is_null = false;
-  bool is_literal = false;  // a JSON number or boolean
-};
-
-// The columns every format prints, in order: the JSON keys, the CSV and Markdown headers.
-std::vector<Field> fields_of(const RowRecord& row, bool verdicts) {
-  static constexpr std::array<const char*, kColumnCount> kKeys = {"name", "link", "code", "status",
-                                                                  "done"};
-  std::vector<Field> fields;
-  fields.push_back({"row", std::to_string(row.index + 1), false, true});
+// The columns every format prints, in order (the JSON keys, the CSV and Markdown headers): calls
+// fn(name, utf8_value, is_null, is_literal) for each; a literal is a JSON number or boolean.
+template <class Fn>
+void for_each_field(const RowRecord& row, bool verdicts, Fn&& fn) {
+  static constexpr std::array<std::string_view, kColumnCount> kKeys = {"name", "link", "code",
+                                                                       "status", "done"};
+  fn("row", std::to_string(row.index + 1), false, true);
   for (int c = 0; c < kColumnCount; ++c) {
     if (verdicts && c == kColumnDone) {
       // The verdict and its reason stand next to the status glyph; null while undecided.
       const RowVerdict v = row.verdict;
-      fields.push_back(
-          {"verdict", std::string(verdict_code(v.verdict)), v.verdict == Verdict::none});
-      fields.push_back({"reason", std::string(reason_code(v.reason)), v.reason == Reason::none});
+      fn("verdict", verdict_code(v.verdict), v.verdict == Verdict::none, false);
+      fn("reason", reason_code(v.reason), v.reason == Reason::none, false);
       // Whether the verdict came from the verdict store rather than a fetch.
-      fields.push_back({"cached", v.cached ? "true" : "false", false, true});
+      fn("cached", v.cached ? "true" : "false", false, true);
     }
-    fields.push_back(
-        {kKeys[static_cast<std::size_t>(c)], gbk_to_utf8(row.cells[static_cast<std::size_t>(c)])});
+    fn(kKeys[static_cast<std::size_t>(c)], gbk_to_utf8(row.cells[static_cast<std::size_t>(c)]),
+       false, false);
   }
-  return fields;
 }
-
-std::vector<Field> header_fields(bool verdicts) { return fields_of(RowRecord{}, verdicts); }
 
 void append_csv(std::string& out, std::string_view value) {
   // Quoted when it holds a separator, a quote, a line end or blanks at its ends; quotes doubled.
@@ -144,60 +134,61 @@ void append_markdown(std::string& out, std::string_view value) {
 
 std::string json_row(const RowRecord& row, bool verdicts) {
   std::string out = "{";
-  bool first = true;
-  for (const Field& f : fields_of(row, verdicts)) {
-    if (!first) out.push_back(',');
-    first = false;
-    append_json_string(out, f.name);
-    out.push_back(':');
-    if (f.is_null) {
-      out.append("null");
-    } else if (f.is_literal) {
-      out.append(f.value);
-    } else {
-      append_json_string(out, f.value);
-    }
-  }
+  for_each_field(row, verdicts,
+                 [&](std::string_view name, std::string_view value, bool is_null, bool literal) {
+                   if (out.size() > 1) out.push_back(',');
+                   append_json_string(out, name);
+                   out.push_back(':');
+                   if (is_null) {
+                     out.append("null");
+                   } else if (literal) {
+                     out.append(value);
+                   } else {
+                     append_json_string(out, value);
+                   }
+                 });
   out.append("}\n");
   return out;
 }
 
 std::string csv_header(bool verdicts) {
   std::string out;
-  for (const Field& f : header_fields(verdicts)) {
+  for_each_field(RowRecord{}, verdicts, [&](std::string_view name, auto&&, bool, bool) {
     if (!out.empty()) out.push_back(',');
-    out.append(f.name);
-  }
+    out.append(name);
+  });
   return out.append("\r\n");
 }
 
 std::string csv_row(const RowRecord& row, bool verdicts) {
   std::string out;
   bool first = true;
-  for (const Field& f : fields_of(row, verdicts)) {
-    if (!first) out.push_back(',');
-    first = false;
-    if (!f.is_null) append_csv(out, f.value);
-  }
+  for_each_field(row, verdicts,
+                 [&](std::string_view, std::string_view value, bool is_null, bool) {
+                   if (!first) out.push_back(',');
+                   first = false;
+                   if (!is_null) append_csv(out, value);
+                 });
   return out.append("\r\n");
 }
 
 std::string markdown_header(bool verdicts) {
   std::string names = "|", rule = "|";
-  for (const Field& f : header_fields(verdicts)) {
-    names.append(" ").append(f.name).append(" |");
-    rule.append(f.is_literal && f.name == "row" ? "---:|" : "---|");
-  }
+  for_each_field(RowRecord{}, verdicts, [&](std::string_view name, auto&&, bool, bool) {
+    names.append(" ").append(name).append(" |");
+    rule.append(name == "row" ? "---:|" : "---|");
+  });
   return names + "\n" + rule + "\n";
 }
 
 std::string markdown_row(const RowRecord& row, bool verdicts) {
   std::string out = "|";
-  for (const Field& f : fields_of(row, verdicts)) {
-    out.push_back(' ');
-    if (!f.is_null) append_markdown(out, f.value);
-    out.append(" |");
-  }
+  for_each_field(row, verdicts,
+                 [&](std::string_view, std::string_view value, bool is_null, bool) {
+                   out.push_back(' ');
+                   if (!is_null) append_markdown(out, value);
+                   out.append(" |");
+                 });
   return out.append("\n");
 }
 
