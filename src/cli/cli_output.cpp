@@ -163,12 +163,11 @@ std::string csv_header(bool verdicts) {
 std::string csv_row(const RowRecord& row, bool verdicts) {
   std::string out;
   bool first = true;
-  for_each_field(row, verdicts,
-                 [&](std::string_view, std::string_view value, bool is_null, bool) {
-                   if (!first) out.push_back(',');
-                   first = false;
-                   if (!is_null) append_csv(out, value);
-                 });
+  for_each_field(row, verdicts, [&](std::string_view, std::string_view value, bool is_null, bool) {
+    if (!first) out.push_back(',');
+    first = false;
+    if (!is_null) append_csv(out, value);
+  });
   return out.append("\r\n");
 }
 
@@ -183,12 +182,11 @@ std::string markdown_header(bool verdicts) {
 
 std::string markdown_row(const RowRecord& row, bool verdicts) {
   std::string out = "|";
-  for_each_field(row, verdicts,
-                 [&](std::string_view, std::string_view value, bool is_null, bool) {
-                   out.push_back(' ');
-                   if (!is_null) append_markdown(out, value);
-                   out.append(" |");
-                 });
+  for_each_field(row, verdicts, [&](std::string_view, std::string_view value, bool is_null, bool) {
+    out.push_back(' ');
+    if (!is_null) append_markdown(out, value);
+    out.append(" |");
+  });
   return out.append("\n");
 }
 
