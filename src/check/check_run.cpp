@@ -436,8 +436,9 @@ void CheckRun::State::probe_row(int row) {
     const bool give_up = note_answer(row, judgement);
     switch (judgement.outcome) {
       case Outcome::decided:
-        decide(row, judgement.verdict, true);
+        // Handed to the store before it is shown: whoever sees a verdict may rely on its record.
         if (config.remember) config.remember(share_id(url), judgement.verdict, result.status);
+        decide(row, judgement.verdict, true);
         return finish_probe(row);
       case Outcome::retry: {
         if (retries >= settings.retries) break;
@@ -461,8 +462,8 @@ void CheckRun::State::probe_row(int row) {
         return requeue(row, Clock::now() + backoff(settings, std::max(hits, 1)));
       }
     }
-    decide(row, judgement.verdict, true);
     if (config.remember) config.remember(share_id(url), judgement.verdict, result.status);
+    decide(row, judgement.verdict, true);
     return finish_probe(row);
   }
 }

@@ -53,7 +53,7 @@ struct CheckRunConfig {
   std::function<std::vector<std::optional<RowVerdict>>(const std::vector<std::string>& shares)>
       recall;
   // Told of every verdict a fetch reached, with the share's ID and the last HTTP status (0 when
-  // no answer came), on the probe's thread. Must not block.
+  // no answer came), on the probe's thread, before the rows show it. Must not block.
   std::function<void(const std::string& share, RowVerdict verdict, int http_status)> remember;
 };
 
