@@ -142,12 +142,15 @@ std::string convert(std::string_view bytes, const std::string& from, const std::
   const std::string question = encode_one(to, std::string_view("?\0\0\0", 4));
   std::string invalid = encode_one(to, std::string_view("\xFD\xFF\0\0", 4));
   if (invalid.empty()) invalid = question;
+  // A bad unit of a wide encoding (a lone UTF-16 surrogate) is skipped as a whole unit: skipping
+  // a single byte would put every later character out of step.
+  const std::size_t unit = from.rfind("UTF-16", 0) == 0 ? 2 : from.rfind("UTF-32", 0) == 0 ? 4 : 1;
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
   const bool ok = run_iconv(cd, bytes, out, [&](std::string& o, std::string_view rest) {
     const std::size_t length = decodable_length(from, rest);
     o.append(length > 0 ? question : invalid);
-    return length > 0 ? length : 1;
+    return length > 0 ? length : unit;
   });
   return ok ? out : std::string();
 }

@@ -56,9 +56,11 @@ std::string decode_charset(std::string bytes) {
   return text;
 }
 
-InputFile read_input_stream(std::FILE* stream, std::size_t limit) {
+namespace {
+
+// Reads the stream to its end after the bytes already read, within the limit, and decodes it all.
+InputFile read_rest(std::FILE* stream, std::size_t limit, std::string bytes) {
   InputFile result;
-  std::string bytes;
   char buf[1 << 16];
   std::size_t got;
   while ((got = std::fread(buf, 1, sizeof buf, stream)) > 0) {
@@ -75,6 +77,12 @@ InputFile read_input_stream(std::FILE* stream, std::size_t limit) {
   }
   result.text = decode_input_bytes(std::move(bytes));
   return result;
+}
+
+}  // namespace
+
+InputFile read_input_stream(std::FILE* stream, std::size_t limit) {
+  return read_rest(stream, limit, {});
 }
 
 InputFile read_input_file(const std::string& path, std::size_t limit) {
@@ -103,7 +111,9 @@ InputFile read_input_file(const std::string& path, std::size_t limit) {
     return result;
   }
   if (S_ISREG(st.st_mode)) {
-    // One read of the known size avoids growing the buffer step by step on large files.
+    // One read of the known size avoids growing the buffer step by step on large files; the
+    // reads go on to the end, as some files (/proc, a file still being written) hold more than
+    // their size says.
     std::string bytes;
     reserve_big(bytes, static_cast<std::size_t>(st.st_size));
     bytes.resize(static_cast<std::size_t>(st.st_size));
@@ -114,8 +124,7 @@ InputFile read_input_file(const std::string& path, std::size_t limit) {
       return result;
     }
     bytes.resize(got);
-    result.text = decode_input_bytes(std::move(bytes));
-    return result;
+    return read_rest(file.get(), limit, std::move(bytes));
   }
   return read_input_stream(file.get(), limit);
 }
