@@ -1,7 +1,9 @@
 #include "shell/profile.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,6 +69,49 @@ bool key_of(std::string_view line, std::string_view& key, std::string_view& valu
   return true;
 }
 
+// The file a write lands in: the target of a symbolic link (followed to its end), so that a
+// settings file kept elsewhere and linked in stays where the user keeps it.
+std::string write_target(const std::string& path) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n <= 0) return target;
+    link.resize(static_cast<std::size_t>(n));
+    if (link.front() != '/') {
+      const std::size_t slash = target.rfind('/');
+      link = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
+    }
+    target = link;
+  }
+  return target;
+}
+
+// Why a file in `dir` cannot be made when the system only says "no such file": the first folder
+// of the path that is missing sits on a read-only file system, in a folder the user may not
+// write, or under something that is no folder.
+int cause_of_missing_folder(const std::string& file) {
+  std::string dir = file.substr(0, file.rfind('/'));
+  while (!dir.empty()) {
+    const std::size_t slash = dir.rfind('/');
+    const std::string parent = slash == 0 ? "/" : dir.substr(0, slash);
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ENOENT : ENOTDIR;
+    if (::stat(parent.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+      struct statvfs fs {};
+      if (::statvfs(parent.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY)) return EROFS;
+      if (::access(parent.c_str(), W_OK) != 0) return EACCES;
+      return ENOENT;
+    }
+    if (slash == 0 || slash == std::string::npos) break;
+    dir = parent;
+  }
+  return ENOENT;
+}
+
 }  // namespace
 
 std::string read_profile_string(const std::string& path, std::string_view section,
@@ -97,13 +142,14 @@ bool write_profile_string(const std::string& path, std::string_view section, std
     if (error) *error = std::strerror(err);
     return false;
   };
+  const std::string target = write_target(path);
   // A file the user made read-only stays as it is, though replacing it through a rename would
   // get past its mode.
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-    return fail(EACCES);
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return fail(EACCES);
   std::string text;
-  read_all(path, text);
+  read_all(target, text);
   std::vector<std::string> lines = split_lines(text);
   const bool crlf = text.empty() || text.find("\r\n") != std::string::npos;
   const std::string eol_cr = crlf ? "\r" : "";
@@ -136,10 +182,25 @@ bool write_profile_string(const std::string& path, std::string_view section, std
   }
   std::string out;
   for (const std::string& line : lines) out.append(line).append("\n");
+  // Nothing to change, nothing written: the file keeps its time and no write can fail.
+  if (exists && out == text) return true;
 
-  const std::string temp = path + ".tmp";
+  const std::string temp = target + ".tmp";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return fail(errno);
+  if (fd < 0) return fail(errno == ENOENT ? cause_of_missing_folder(temp) : errno);
+  // The new file takes the old one's mode and owner (a private 0600 file stays private); the
+  // owner only where the system allows it.
+  if (exists) {
+    if (::fchmod(fd, st.st_mode & 07777) != 0) {
+      const int err = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return fail(err);
+    }
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+      // Not the owner's to give: the file is the writer's now, as an editor would leave it.
+    }
+  }
   std::size_t done = 0;
   while (done < out.size()) {
     const ssize_t w = ::write(fd, out.data() + done, out.size() - done);
@@ -157,7 +218,7 @@ bool write_profile_string(const std::string& path, std::string_view section, std
     ::unlink(temp.c_str());
     return fail(err);
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());
     return fail(err);

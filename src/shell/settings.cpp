@@ -34,7 +34,14 @@ std::string xdg_user_dir(const std::string& name, const std::string& fallback) {
     std::string value = line.substr(key.size());
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
       value = value.substr(1, value.size() - 2);
-    if (value.rfind("$HOME", 0) == 0) value = home_folder() + value.substr(5);
+    // "$HOME/…" and "${HOME}/…" are the forms the file is written with; any other value that
+    // is not a whole path falls back below rather than becoming a folder relative to wherever
+    // the program was started.
+    if (value.rfind("${HOME}", 0) == 0) {
+      value = home_folder() + value.substr(7);
+    } else if (value.rfind("$HOME", 0) == 0) {
+      value = home_folder() + value.substr(5);
+    }
     if (!value.empty() && value.front() == '/') {
       while (value.size() > 1 && value.back() == '/') value.pop_back();
       return value;
