@@ -72,6 +72,8 @@ inline constexpr std::string_view kSpacedJiHuoMa = "  \xBC\xA4\xBB\xEE\xC2\xEB";
 
 inline constexpr std::string_view kSummaryDuplicates =
     "\x0D\x0A\xD6\xD8\xB8\xB4\xCD\xF8\xD6\xB7\x3A";  // \r\n重复网址:
+inline constexpr std::string_view kSummaryNotShare =
+    "\x0D\x0A\xB2\xBB\xCA\xC7\xB7\xD6\xCF\xED\xC1\xB4\xBD\xD3\x3A";  // \r\n不是分享链接:
 
 // What link extraction looks for and writes.
 inline constexpr std::string_view kMa = "\xC2\xEB";                                      // 码

@@ -12,6 +12,7 @@
 
 #include "base/gbk_literals.h"
 #include "base/pumped_wait.h"
+#include "base/system_limits.h"
 #include "model/share_url.h"
 
 namespace quorvex {
@@ -22,6 +23,8 @@ constexpr int kDefaultThreadLimit = 10;
 // Holding the verdict lock this long after each verdict paces the verdicts, as users of the list
 // are used to.
 constexpr long long kVerdictHoldMs = 20;
+// How soon a row whose fetch the system refused (no descriptor, no memory) is tried again.
+constexpr std::chrono::seconds kRefusedRetryDelay{1};
 
 enum RowFlag : std::uint8_t {
   kStarted = 1,   // a probe has taken the row at least once
@@ -76,6 +79,11 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   bool scheduler_active = false;
   bool scheduler_ran = false;
   int running = 0;
+  int descriptor_cap = kMaxProbesAtOnce;
+  // Since when the system has refused every thread or connection asked for; unset while probes
+  // get theirs.
+  std::optional<Clock::time_point> refused_since;
+  bool stalled = false;
   RunSnapshot counts;  // started, finished, the verdict counts, requests, cool-downs
   Pacer pacer;
 
@@ -86,6 +94,8 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     RunSnapshot s = counts;
     s.total = total;
     s.running = running;
+    s.descriptor_cap = descriptor_cap;
+    s.stalled = stalled;
     const auto now = Clock::now();
     s.cooldown_left =
         std::chrono::duration_cast<std::chrono::milliseconds>(pacer.cooldown_left(now));
@@ -203,7 +213,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
 
   int thread_limit() const {
     const int limit = config.thread_limit ? config.thread_limit() : kDefaultThreadLimit;
-    return std::min(limit, kMaxProbesAtOnce);
+    return std::min({limit, kMaxProbesAtOnce, descriptor_cap});
   }
 
   // Waits, without the lock, until `until` or a cancel; false when cancelled.
@@ -277,12 +287,19 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
           // No thread to be had now (a system limit): the row waits for a later pass.
           --running;
           give_back_locked(taken);
+          if (!refused_since) refused_since = now;
         } else {
           lock.unlock();
           report();
           lock.lock();
         }
       }
+    }
+    if (ready && running == 0 && refused_since &&
+        Clock::now() - *refused_since >= config.stall_limit) {
+      // Nothing the system gives lets a probe run: waiting on would never end.
+      stalled = true;
+      break;
     }
     // One pass at least every min_interval, and none before the pacer's next slot: a pace of,
     // say, 18 starts a second is kept as such, not rounded to whole passes.
@@ -430,9 +447,25 @@ void CheckRun::State::probe_row(int row) {
   }
   const ProbeSettings& settings = config.probe;
   for (int retries = 0;;) {
-    const FetchResult result = fetch(url);
+    FetchResult result = fetch(url);
     if (cancelled) return finish_probe(row);
+    if (result.transfer.refused_locally) {
+      // Out of descriptors or memory here, not a word from the service: the row waits its turn
+      // again, without using up a retry.
+      {
+        std::lock_guard lock(mutex);
+        if (!refused_since) refused_since = Clock::now();
+      }
+      return requeue(row, Clock::now() + kRefusedRetryDelay);
+    }
+    {
+      std::lock_guard lock(mutex);
+      refused_since.reset();
+    }
     const Judgement judgement = judge_fetch(result);
+    // The body has said what it can: it and its share of the body budget go before any wait.
+    result.body = std::string();
+    result.hold.reset();
     const bool give_up = note_answer(row, judgement);
     switch (judgement.outcome) {
       case Outcome::decided:
@@ -470,7 +503,8 @@ void CheckRun::State::probe_row(int row) {
 
 CheckRun::CheckRun(std::shared_ptr<LinkTable> table, CheckRunConfig config)
     : state_(std::make_shared<State>(std::move(table), std::move(config))),
-      probes_(std::make_shared<WorkerGroup>(state_->config.spawn)) {}
+      probes_(std::make_shared<WorkerGroup>(state_->config.spawn)),
+      scheduler_(state_->config.spawn) {}
 
 CheckRun::~CheckRun() {
   cancel();
@@ -573,9 +607,15 @@ void CheckRun::drain() {
 }
 
 bool CheckRun::start_scheduler() {
+  const int free =
+      state_->config.free_descriptors ? state_->config.free_descriptors() : free_descriptors();
   {
     std::lock_guard lock(state_->mutex);
     if (state_->cancelled || state_->scheduler_active) return true;
+    state_->descriptor_cap =
+        std::clamp((free - kDescriptorHeadroom) / kDescriptorsPerProbe, 1, kMaxProbesAtOnce);
+    state_->refused_since.reset();
+    state_->stalled = false;
     state_->scheduler_active = true;
     state_->scheduler_ran = true;
   }

@@ -28,6 +28,11 @@ namespace quorvex {
 // pace; more threads would only wait on the network and use up the process's descriptors.
 inline constexpr int kMaxProbesAtOnce = 512;
 
+// Descriptors a probe may hold at once (its connection and the resolver's pair), and those kept
+// free for everything else the program opens while a run goes on.
+inline constexpr int kDescriptorsPerProbe = 3;
+inline constexpr int kDescriptorHeadroom = 32;
+
 // How long a run that is going away waits for its probes after cancelling them. A cancelled fetch
 // ends within about a second; this leaves room for a slow system.
 inline constexpr std::chrono::seconds kShutdownGrace{5};
@@ -40,7 +45,7 @@ struct CheckRunConfig {
   ProbeSettings probe;
   // Fetches a share page; absent: fetch_share_page with `probe`.
   PageFetcher fetch;
-  // Makes the threads of the probes; absent: real threads.
+  // Makes the threads of the scheduler and the probes; absent: real threads.
   WorkerGroup::Spawn spawn;
   PacerSettings pacer;
   // Told of every change (a start, a verdict, a cool-down, the end), on the thread that made it.
@@ -55,6 +60,12 @@ struct CheckRunConfig {
   // Told of every verdict a fetch reached, with the share's ID and the last HTTP status (0 when
   // no answer came), on the probe's thread, before the rows show it. Must not block.
   std::function<void(const std::string& share, RowVerdict verdict, int http_status)> remember;
+  // Descriptors the process may still open; asked when the run starts, to keep the probes within
+  // them. Absent: the system's count.
+  std::function<int()> free_descriptors;
+  // A run in which no probe could get a thread or a connection from the system for this long,
+  // with none running, stops (RunSnapshot::stalled).
+  std::chrono::milliseconds stall_limit{60000};
 };
 
 class CheckRun {

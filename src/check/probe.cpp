@@ -5,6 +5,7 @@
 #include "base/charset.h"
 #include "base/text_ops.h"
 #include "model/share_url.h"
+#include "net/body_budget.h"
 #include "net/header_collection.h"
 #include "net/header_text.h"
 #include "net/web_request.h"
@@ -27,9 +28,11 @@ FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settin
   policy.connect_to = settings.connect_to;
   policy.overall_timeout = settings.timeout;
   policy.max_body_bytes = settings.max_page_bytes;
-  const std::unique_ptr<RequestObject> object = create_request_object(policy);
+  policy.body_budget = &shared_body_budget();
+  std::shared_ptr<RequestObject> object = create_request_object(policy);
   if (!object) {
     result.transfer.error = "no request object could be made";
+    result.transfer.refused_locally = true;
     return result;
   }
 
@@ -47,6 +50,7 @@ FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settin
   }
   result.body = web_request(request);
   result.transfer = object->transfer_report();
+  result.hold = std::move(object);
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +38,7 @@ struct ProbeSettings {
   // "HOST:PORT:ADDRESS:PORT" entries, for a stand-in of the service (see TransportPolicy).
   std::vector<std::string> connect_to;
   // Real share pages are well under 1 MiB; an answer beyond this is no share page.
-  std::size_t max_page_bytes = std::size_t{8} << 20;
+  std::size_t max_page_bytes = std::size_t{2} << 20;
 };
 
 // Everything a fetch found out.
@@ -46,6 +47,8 @@ struct FetchResult {
   std::string body;     // as received (the service sends UTF-8)
   std::string headers;  // the last answer's header lines
   RequestObject::TransferReport transfer;
+  // Holds the share of the body budget that the body took until the result is gone.
+  std::shared_ptr<void> hold;
 };
 
 // Fetches a share page. `cancel` ends a fetch under way early.

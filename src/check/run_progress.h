@@ -35,6 +35,11 @@ struct RunSnapshot {
   int requests = 0;   // fetches sent, retries and rows queued again included
   int cooldowns = 0;  // pauses for the service's throttling
   std::chrono::milliseconds cooldown_left{0};
+  // Probes allowed at once by the open-file limit (0 before the run starts).
+  int descriptor_cap = 0;
+  // The system refused every thread or connection for a long while: the run stopped, with the
+  // rows it had not reached left without a verdict.
+  bool stalled = false;
 
   bool active() const {
     return state == RunState::waiting_for_list || state == RunState::running ||

@@ -1,5 +1,7 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <csignal>
 
@@ -29,39 +31,41 @@ namespace {
 
 constexpr int kDefaultThreads = 10;
 
-// Ctrl+C (and SIGTERM) during a run: the first stops starting probes and lets those under way
-// finish, the second (or a SIGTERM) cancels them. Either way the verdicts so far are kept and
-// printed.
-std::atomic<int> g_interrupts{0};
-std::atomic<bool> g_terminated{false};
+// Ctrl+C, SIGTERM or SIGHUP during a run: no new probes start, those under way get a short grace
+// period and are then cancelled (at once on a second signal). Either way the verdicts so far are
+// kept, printed and stored, and the exit status says which signal ended the run.
+std::atomic<int> g_signals{0};
+std::atomic<int> g_first_signal{0};
+
+// How long probes under way may go on after a signal.
+constexpr auto kSignalGrace = std::chrono::seconds(3);
 
 extern "C" void on_interrupt(int signal) {
-  if (signal == SIGTERM) g_terminated = true;
-  g_interrupts.fetch_add(1);
+  int none = 0;
+  g_first_signal.compare_exchange_strong(none, signal);
+  g_signals.fetch_add(1);
 }
 
 // Catches the signals for the time of a run; the old handlers come back afterwards.
 class InterruptGuard {
  public:
   InterruptGuard() {
-    g_interrupts = 0;
-    g_terminated = false;
+    g_signals = 0;
+    g_first_signal = 0;
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int_);
-    sigaction(SIGTERM, &action, &old_term_);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &old_[i]);
   }
   ~InterruptGuard() {
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &old_[i], nullptr);
   }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
  private:
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
+  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+  std::array<struct sigaction, 3> old_{};
 };
 
 std::chrono::seconds hours(double h) {
@@ -93,8 +97,9 @@ class CheckCommand final : public Command {
         "stored verdict is recent enough is not fetched again (\"cached\": true in JSON):\n"
         "valid ones for 24 hours, invalid ones for 7 days, unknown ones never; --fresh\n"
         "fetches every share. So a run that was stopped goes on where it stopped.\n"
-        "Ctrl+C stops starting probes and lets those under way finish (a second Ctrl+C\n"
-        "cancels them); the verdicts so far are kept and printed.\n"
+        "Ctrl+C (or SIGTERM, SIGHUP) stops starting probes and gives those under way 3 s\n"
+        "to finish (a second signal cancels them at once); the verdicts so far are kept,\n"
+        "stored and printed with the summary so far.\n"
         "\n"
         "With --format json each row is printed as soon as its verdict is in (and kept in the\n"
         "store), with its row number (\"row\", from 1); --ordered prints them in list order at\n"
@@ -106,7 +111,8 @@ class CheckCommand final : public Command {
         "\n"
         "\n"
         "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
-        "unknown, 1 a file or output error, 2 wrong usage, 130 stopped by Ctrl+C or SIGTERM.\n"
+        "unknown, 1 a file or output error or a run the system gave no threads or\n"
+        "connections, 2 wrong usage, 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP.\n"
         "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.");
     preparation_.declare(app);
     app.add_option("-j,--threads", threads_,
@@ -118,6 +124,16 @@ class CheckCommand final : public Command {
     app.add_flag("--ordered", ordered_, "with json: print the rows in list order, at the end");
     app.add_flag("-q,--quiet", quiet_, "no progress and no summary lines on standard error");
     app.add_option("--export", export_dir_, "also write the export file of valid links into DIR")
+        ->check(CLI::Validator(
+            [](std::string& dir) -> std::string {
+              // An empty name would mean the root folder to the system.
+              if (dir.empty()) return "the folder name is empty";
+              struct stat st {};
+              if (::stat(dir.c_str(), &st) != 0) return "no such folder: " + dir;
+              if (!S_ISDIR(st.st_mode)) return "not a folder: " + dir;
+              return {};
+            },
+            "DIR"))
         ->type_name("DIR");
     app.add_option("--retries", retries_, "further tries after a passing failure (default 2)")
         ->check(whole_number())
@@ -223,13 +239,25 @@ class CheckCommand final : public Command {
       std::fflush(target.io().out);
     };
     const auto started = std::chrono::steady_clock::now();
-    bool interrupted = false;
+    int signal = 0;
     {
       const InterruptGuard guard;
-      session.start_check_run();
-      interrupted = wait_for_run(session, quiet_ ? nullptr : io.err,
-                                 streaming ? print_landed : std::function<void()>());
+      if (!session.start_check_run()) {
+        std::fprintf(io.err,
+                     "quorvex-cli check: cannot start the check: the system gives no thread for "
+                     "it\n");
+        return kExitIoError;
+      }
+      const int threads = session.thread_limit();
+      const int cap = session.run()->snapshot().descriptor_cap;
+      if (!quiet_ && cap > 0 && cap < threads && cap < table.row_count())
+        std::fprintf(io.err,
+                     "quorvex-cli check: the open-file limit allows %d links at once, not %d\n",
+                     cap, threads);
+      signal = wait_for_run(session, quiet_ ? nullptr : io.err,
+                            streaming ? print_landed : std::function<void()>());
     }
+    const bool interrupted = signal != 0;
     if (store) {
       // Every verdict printed below is in the store first.
       store->flush();
@@ -255,7 +283,8 @@ class CheckCommand final : public Command {
     }
     const RunSnapshot run = session.run()->snapshot();
     std::string summary =
-        gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats)) + "\n";
+        gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats, run.uncounted)) +
+        "\n";
     for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
     if (format == Format::text) {
       ok = ok && std::fputs(summary.c_str(), out) >= 0;
@@ -286,7 +315,13 @@ class CheckCommand final : public Command {
       }
       if (!quiet_) std::fprintf(io.err, "exported the valid links to %s\n", exported.path.c_str());
     }
-    if (interrupted) return kExitInterrupted;
+    if (interrupted) return 128 + signal;
+    if (run.stalled) {
+      std::fprintf(io.err,
+                   "quorvex-cli check: stopped: for a minute the system gave no thread or "
+                   "connection for any check (too many open files or threads?)\n");
+      return kExitIoError;
+    }
     if (run.unknown > 0) return kExitSomeUnknown;
     if (run.invalid > 0 || run.uncounted > 0) return kExitSomeInvalid;
     return kExitOk;
@@ -308,10 +343,11 @@ class CheckCommand final : public Command {
 
   // Waits for the run, showing on `err` (none: quiet) how far it has come: a redrawn line with a
   // bar, the rate and the time left on a terminal, a line per tenth otherwise, and a line
-  // whenever the service makes the run wait. `tick` runs every pass. True when Ctrl+C or SIGTERM
-  // stopped the run.
-  static bool wait_for_run(Session& session, std::FILE* err, const std::function<void()>& tick) {
+  // whenever the service makes the run wait. `tick` runs every pass. Returns the signal that
+  // stopped the run, 0 when none did.
+  static int wait_for_run(Session& session, std::FILE* err, const std::function<void()>& tick) {
     int interrupts_seen = 0;
+    std::optional<std::chrono::steady_clock::time_point> grace_ends;
     const bool live = err && ::isatty(::fileno(err)) != 0;
     int last_reported = -1;
     int cooldowns_told = 0;
@@ -342,24 +378,26 @@ class CheckCommand final : public Command {
       }
       if (err) std::fflush(err);
       if (done) break;
-      const int interrupts = g_interrupts.load();
+      const int interrupts = g_signals.load();
       if (interrupts > interrupts_seen) {
         interrupts_seen = interrupts;
-        if (interrupts == 1 && !g_terminated) {
+        if (!grace_ends) {
           session.run()->drain();
+          grace_ends = now + kSignalGrace;
           if (err)
             std::fprintf(err,
-                         "%sstopping: no new probes; those under way finish (Ctrl+C again "
-                         "to cancel them)\n",
-                         live ? "\n" : "");
+                         "%sstopping: no new probes; those under way have %lld s to finish "
+                         "(Ctrl+C again to cancel them)\n",
+                         live ? "\n" : "", static_cast<long long>(kSignalGrace.count()));
         } else {
           session.run()->cancel();
         }
       }
+      if (grace_ends && now >= *grace_ends) session.run()->cancel();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     if (live) std::fputc('\n', err);
-    return interrupts_seen > 0;
+    return interrupts_seen > 0 ? g_first_signal.load() : 0;
   }
 
   // [#########...........]  45%  450/1000  12.3/s  0:45 left  √ 300  x 100  ? 5

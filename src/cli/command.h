@@ -32,7 +32,7 @@ enum ExitCode : int {
   kExitUsage = 2,          // words the command does not take
   kExitSomeInvalid = 3,    // check: some rows invalid, none unknown
   kExitSomeUnknown = 4,    // check: some rows could not be decided
-  kExitInterrupted = 130,  // check: stopped by Ctrl+C or SIGTERM (128 + SIGINT, as shells say)
+  kExitInterrupted = 130,  // check: stopped by a signal, 128 + its number (this: Ctrl+C)
 };
 
 class Command {

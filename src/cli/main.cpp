@@ -1,9 +1,11 @@
 #include <string>
 #include <vector>
 
+#include "base/system_limits.h"
 #include "cli/cli_main.h"
 
 int main(int argc, char** argv) {
+  quorvex::raise_open_file_limit();
   const std::vector<std::string> args(argv + 1, argv + argc);
   // Every command waits for the threads it started, so the program simply returns.
   return quorvex::cli::run(args, stdin, stdout, stderr);

@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "net/body_budget.h"
 #include "net/request_object.h"
 
 namespace quorvex {
@@ -141,6 +143,7 @@ class CurlRequest final : public RequestObject {
  public:
   explicit CurlRequest(const TransportPolicy& policy) : curl_(curl_easy_init()), policy_(policy) {}
   ~CurlRequest() override {
+    give_back_lease();
     if (curl_) curl_easy_cleanup(curl_);
   }
   CurlRequest(const CurlRequest&) = delete;
@@ -185,6 +188,7 @@ class CurlRequest final : public RequestObject {
   void send_text(const std::string& body) override { perform(body); }
   void send_bytes(const std::string& body) override { perform(body); }
   std::string response_body() override { return body_; }
+  std::string take_response_body() override { return std::move(body_); }
   std::string all_response_headers() override {
     std::string out;
     for (const std::string& line : response_headers_) {
@@ -230,6 +234,8 @@ class CurlRequest final : public RequestObject {
 
   void perform(const std::string& body) {
     body_.clear();
+    body_.shrink_to_fit();
+    give_back_lease();
     response_headers_.clear();
     status_ = 0;
     report_ = {};
@@ -248,6 +254,7 @@ class CurlRequest final : public RequestObject {
     const bool manual_redirects = static_cast<bool>(policy_.may_follow);
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, follow_redirects_ && !manual_redirects ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, check_peer ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, check_host ? 2L : 0L);
@@ -270,6 +277,7 @@ class CurlRequest final : public RequestObject {
         static_cast<long long>(resolve_ms_) + connect_ms_ + send_ms_ + receive_ms_;
     const long long overall = policy_.overall_timeout ? policy_.overall_timeout->count() : phases;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(overall);
+    deadline_ = deadline;
     // Without a proxy of the caller's, none: curl would otherwise take one from the environment.
     curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
     if (!proxy_.empty() && !proxy_user_.empty()) {
@@ -350,6 +358,12 @@ class CurlRequest final : public RequestObject {
     report_.cancelled = cancelled_;
     report_.timed_out = rc == CURLE_OPERATION_TIMEDOUT || idle_timed_out_;
     report_.certificate_rejected = is_certificate_error(rc);
+    long os_errno = 0;
+    curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &os_errno);
+    report_.refused_locally = rc == CURLE_OUT_OF_MEMORY || rc == CURLE_FAILED_INIT ||
+                              (rc != CURLE_OK && !report_.connected &&
+                               (os_errno == EMFILE || os_errno == ENFILE || os_errno == ENOBUFS ||
+                                os_errno == ENOMEM || os_errno == EAGAIN));
     if (rc == CURLE_OK && !too_large_) {
       long code = 0;
       curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
@@ -381,6 +395,9 @@ class CurlRequest final : public RequestObject {
       self->too_large_ = true;
       return 0;  // makes curl stop with a write error
     }
+    if (!self->lease_ && self->policy_.body_budget &&
+        self->body_.size() + n > self->policy_.free_body_bytes && !self->take_lease())
+      return 0;
     self->body_.append(data, n);
     return n;
   }
@@ -432,8 +449,33 @@ class CurlRequest final : public RequestObject {
     return 0;
   }
 
+  // Waits for a lease of the body budget, within the request's time and while not cancelled.
+  bool take_lease() {
+    lease_ = policy_.body_budget->take(2 * policy_.max_body_bytes, [this] {
+      if (policy_.cancel && policy_.cancel->load(std::memory_order_acquire)) {
+        cancelled_ = true;
+        return true;
+      }
+      if (std::chrono::steady_clock::now() >= deadline_) {
+        idle_timed_out_ = true;
+        return true;
+      }
+      return false;
+    });
+    if (lease_ == 0) return false;
+    // Room for the whole body at once: growing it step by step would hold up to twice as much.
+    body_.reserve(policy_.max_body_bytes);
+    return true;
+  }
+  void give_back_lease() {
+    if (lease_ && policy_.body_budget) policy_.body_budget->give_back(lease_);
+    lease_ = 0;
+  }
+
   CURL* curl_;
   TransportPolicy policy_;
+  std::size_t lease_ = 0;
+  std::chrono::steady_clock::time_point deadline_;
   std::string method_ = "GET";
   std::string url_;
   // Until set_timeouts says otherwise: the platform object's own limits (resolve without limit,

@@ -14,6 +14,8 @@
 
 namespace quorvex {
 
+class BodyBudget;
+
 // Request methods by the index web_request takes.
 enum RequestMethod : int {
   kMethodGet = 0,
@@ -57,6 +59,8 @@ class RequestObject {
   virtual void send_text(const std::string& body) = 0;
   virtual void send_bytes(const std::string& body) = 0;
   virtual std::string response_body() = 0;
+  // The body, handed over: the object keeps no copy of it.
+  virtual std::string take_response_body() { return response_body(); }
   // One "name: value" a line, CR LF between lines; empty when nothing was received.
   virtual std::string all_response_headers() = 0;
   virtual int status() = 0;
@@ -68,9 +72,12 @@ class RequestObject {
     bool certificate_rejected = false;  // the server's certificate was not accepted
     bool too_large = false;             // the body went over the cap
     bool cancelled = false;             // the creator's cancel flag ended it
-    std::string final_url;              // the address of the last answer
-    std::string refused_redirect;       // a redirect that was not followed, as the server sent it
-    std::string error;                  // the transport's words for a failure; empty when none
+    // This system, not the network, refused what the request needed (a descriptor, a thread,
+    // memory): nothing was learned about the server.
+    bool refused_locally = false;
+    std::string final_url;         // the address of the last answer
+    std::string refused_redirect;  // a redirect that was not followed, as the server sent it
+    std::string error;             // the transport's words for a failure; empty when none
   };
   virtual TransferReport transfer_report() const { return {}; }
 };
@@ -95,6 +102,12 @@ struct TransportPolicy {
   std::optional<std::chrono::milliseconds> overall_timeout;
   // A body beyond this fails the request.
   std::size_t max_body_bytes = std::size_t{64} << 20;
+  // When set, a body beyond `free_body_bytes` is held only with a lease of this budget (twice
+  // max_body_bytes: the body and one copy of it made while reading it); the wait for a lease
+  // counts against the request's time. The lease is held until the object makes its next
+  // request or is destroyed.
+  BodyBudget* body_budget = nullptr;
+  std::size_t free_body_bytes = std::size_t{512} << 10;
 };
 
 // Creates the real request object; nullptr when one cannot be had.

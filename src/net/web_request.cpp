@@ -105,7 +105,7 @@ std::string web_request(const WebRequest& r) {
     object->send_text(r.post_text.value_or(""));
   }
 
-  std::string body = object->response_body();
+  std::string body = object->take_response_body();
   std::string response_headers = object->all_response_headers();
   const int status = object->status();
   std::string cookies = collect_set_cookies(response_headers);

@@ -10,11 +10,13 @@
 
 namespace quorvex {
 
-// "共计检测:N条网址\r\n有效网址:V\r\n失效网址:X" (GBK), then "\r\n未确定网址:U" when U > 0 and
-// "\r\n重复网址:R" when R > 0; N = V + X + U. The R rows repeat a share of an earlier row: they
-// are among the N, but their share was fetched only once.
+// "共计检测:N条网址\r\n有效网址:V\r\n失效网址:X" (GBK), then "\r\n未确定网址:U" when U > 0,
+// "\r\n不是分享链接:K" when K > 0 and "\r\n重复网址:R" when R > 0; N = V + X + U. The K rows hold
+// no share link: marked "x" but never fetched, they are outside N and X, and this line is what
+// makes the counts add up to the list. The R rows repeat a share of an earlier row: they are
+// among the N, but their share was fetched only once.
 std::string summary_text(long long valid, long long invalid, long long unknown,
-                         long long repeats = 0);
+                         long long repeats = 0, long long not_share = 0);
 
 // Date and time as "Y年M月D日" and, shortened as the clock allows, "h时m分s秒".
 std::string date_time_text(const std::tm& t);

@@ -17,6 +17,10 @@ void open_row_link(const LinkTable& table, int selected, const RowLinkActions& a
   }
   const std::string url =
       share_url_of_row(table.cell(selected, kColumnLink), table.cell(selected, kColumnName));
+  if (!is_share_url(url)) {
+    if (actions.refused) actions.refused(url);
+    return;
+  }
   if (actions.open_url) actions.open_url(url);
 }
 

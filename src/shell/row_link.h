@@ -12,12 +12,16 @@ namespace quorvex {
 struct RowLinkActions {
   std::function<void(const std::string& gbk_text)> set_clipboard;
   std::function<void(const std::string& url)> open_url;
+  // Told instead of open_url when the row's address is no share address of the service: a list
+  // line must not send the browser to a host of its choosing.
+  std::function<void(const std::string& url)> refused;
 };
 
 // Acts on row `selected`: the code of column 2 (or, when empty, what follows "码：" in the next
 // row's name) goes to the clipboard, then share_link_prefix plus what follows the last "pan" of
 // column 1 (or of column 0 when column 1 is empty) is opened. A negative row (nothing selected)
-// does nothing: opening the bare prefix would only show the user an error page.
+// does nothing: opening the bare prefix would only show the user an error page. Only a share
+// address (is_share_url) is opened; any other goes to `refused`.
 void open_row_link(const LinkTable& table, int selected, const RowLinkActions& actions);
 
 }  // namespace quorvex

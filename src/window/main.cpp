@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "base/system_limits.h"
 #include "window/main_window.h"
 #include "window/translations.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  quorvex::raise_open_file_limit();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvex");
   QApplication::setOrganizationName("Orvane");

@@ -117,8 +117,9 @@ TextJobResult read_dropped_files(const QStringList& paths) {
 }  // namespace
 
 WindowPlaces WindowPlaces::standard() {
-  return {QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-          QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+  // The command line's resolver, so that both find the same settings and export folder.
+  return {QFile::decodeName(documents_folder().c_str()),
+          QFile::decodeName(desktop_folder().c_str()),
           QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
@@ -535,6 +536,11 @@ void MainWindow::show_run_progress() {
     shown_started_ = 0;
   }
   const RunSnapshot snapshot = run->snapshot();
+  if (snapshot.stalled && stall_told_ != run) {
+    stall_told_ = run;
+    warn(u("检测已停止"), u("系统一分钟内没有给任何检测分配线程或连接（打开的文件或线程太多？），"
+                            "检测已停止。已得到的结果保留；可以减少线程数后再检测。"));
+  }
   const long long wait = cooldown_seconds(snapshot);
   if (snapshot.started == shown_started_ && wait == shown_wait_) return;
   shown_started_ = snapshot.started;
@@ -818,14 +824,16 @@ void MainWindow::start_check_run() {
       return;
     }
   }
-  session_->start_check_run();
+  if (!session_->start_check_run())
+    warn(u("无法检测"), u("系统没有给检测分配线程（线程太多？），检测没有开始。"));
 }
 
 void MainWindow::show_summary() {
   const RunSnapshot run = session_->run()->snapshot();
-  QMessageBox box(QMessageBox::Information, from_gbk(gbk::kSummaryCaption),
-                  from_gbk(summary_text(run.valid, run.invalid, run.unknown, run.repeats)),
-                  QMessageBox::Ok);
+  QMessageBox box(
+      QMessageBox::Information, from_gbk(gbk::kSummaryCaption),
+      from_gbk(summary_text(run.valid, run.invalid, run.unknown, run.repeats, run.uncounted)),
+      QMessageBox::Ok);
   use_chinese_buttons(box);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
@@ -955,6 +963,9 @@ void MainWindow::open_row_link() {
     if (desktop_.set_clipboard) desktop_.set_clipboard(from_gbk(gbk));
   };
   actions.open_url = [this](const std::string& url) { open_in_browser(from_gbk(url)); };
+  actions.refused = [this](const std::string& url) {
+    warn(u("不是分享链接"), u("这一行不是百度网盘的分享链接，不会打开：\n%1").arg(from_gbk(url)));
+  };
   // The first selected row as the list shows it, whatever its place among the rows.
   const std::vector<int> shown = list_->selected_rows();
   const int row = shown.empty() ? -1 : model_->table_row(shown.front());

@@ -200,6 +200,8 @@ class MainWindow : public QWidget {
   std::string title_prefix_;
   // The run whose progress the title shows, and what it last showed.
   std::shared_ptr<CheckRun> shown_run_;
+  // The run whose stop for want of threads or connections has been told.
+  std::shared_ptr<CheckRun> stall_told_;
   int shown_started_ = 0;
   long long shown_wait_ = 0;
   QTimer refresh_timer_;

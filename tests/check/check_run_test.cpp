@@ -502,7 +502,7 @@ TEST(CheckRun, AHugeLimitStartsNoMoreThreadsThanThereAreRows) {
     return WorkerGroup::spawn_thread(std::move(body));
   };
   const RunSnapshot s = check(list, config);
-  EXPECT_EQ(threads.load(), 3);
+  EXPECT_EQ(threads.load(), 4);  // the scheduler and three probes
   EXPECT_EQ(s.valid, 3);
 }
 
@@ -512,7 +512,8 @@ TEST(CheckRun, AThreadThatCannotStartIsTriedAgain) {
   std::atomic<int> attempts{0};
   CheckRunConfig config = config_for(service);
   config.spawn = [&](std::function<void()> body) -> std::optional<std::thread> {
-    if (attempts.fetch_add(1) % 2 == 0) return std::nullopt;  // every other start fails
+    // The scheduler's thread first, then every other probe's start fails.
+    if (attempts.fetch_add(1) % 2 == 1) return std::nullopt;
     return WorkerGroup::spawn_thread(std::move(body));
   };
   const RunSnapshot s = check(list, config);
@@ -521,6 +522,95 @@ TEST(CheckRun, AThreadThatCannotStartIsTriedAgain) {
   EXPECT_EQ(targets, (std::multiset<std::string>{"/s/1public", "/s/1deleted", "/s/1needcode"}));
   EXPECT_EQ(s.valid, 2);
   EXPECT_EQ(s.started, 3);
+}
+
+// The system refuses what probes need: the rows wait their turn again and nothing is decided for
+// want of a thread or a descriptor; a run that can get none for the stall limit stops and says so.
+TEST(CheckRun, ThreadsAndConnectionsTheSystemRefusesAreNoVerdict) {
+  const List list = list_of({ShareService::link("public"), ShareService::link("deleted")});
+  CheckRunConfig config;
+  config.probe.retries = 0;
+  std::atomic<int> fetches{0};
+  config.fetch = [&](const std::string&, const std::atomic<bool>&) {
+    FetchResult r;
+    // The first three fetches find no descriptor, as if the process had run out.
+    if (fetches.fetch_add(1) < 3) {
+      r.transfer.refused_locally = true;
+      return r;
+    }
+    r.status = 200;
+    r.body = "<title>请输入提取码</title>";
+    return r;
+  };
+  const RunSnapshot s = check(list, config);
+  EXPECT_EQ(s.valid, 2);
+  EXPECT_EQ(s.unknown, 0);
+  EXPECT_FALSE(s.stalled);
+
+  // No probe thread at all: the run stops after the stall limit, every row without a verdict.
+  CheckRunConfig no_threads;
+  no_threads.stall_limit = 300ms;
+  std::atomic<int> spawned{0};
+  no_threads.spawn = [&](std::function<void()> body) -> std::optional<std::thread> {
+    if (spawned.fetch_add(1) > 0) return std::nullopt;
+    return WorkerGroup::spawn_thread(std::move(body));
+  };
+  const List unchecked = list_of({ShareService::link("public"), ShareService::link("deleted")});
+  auto run = started(unchecked, no_threads);
+  ASSERT_TRUE(finishes(*run, 10s));
+  EXPECT_TRUE(run->snapshot().stalled);
+  EXPECT_EQ(run->snapshot().finished, 0);
+  EXPECT_EQ(unchecked.table->verdict(0).verdict, Verdict::none);
+
+  // Connections refused for ever: the same.
+  CheckRunConfig no_sockets = no_threads;
+  no_sockets.spawn = {};
+  no_sockets.fetch = [](const std::string&, const std::atomic<bool>&) {
+    FetchResult r;
+    r.transfer.refused_locally = true;
+    return r;
+  };
+  const List again = list_of({ShareService::link("public")});
+  auto refused = started(again, no_sockets);
+  ASSERT_TRUE(finishes(*refused, 10s));
+  EXPECT_TRUE(refused->snapshot().stalled);
+  EXPECT_EQ(again.table->verdict(0).verdict, Verdict::none);
+
+  // Not even the scheduler's thread: the start says so.
+  CheckRunConfig nothing;
+  nothing.spawn = [](std::function<void()>) -> std::optional<std::thread> { return std::nullopt; };
+  CheckRun none(list_of({ShareService::link("public")}).table, nothing);
+  EXPECT_FALSE(none.start());
+  EXPECT_FALSE(none.snapshot().active());
+}
+
+// However many threads are asked for, no more probes run at once than the descriptors left allow.
+TEST(CheckRun, ProbesAtOnceStayWithinTheFreeDescriptors) {
+  std::vector<std::string> links;
+  for (int i = 0; i < 12; ++i) links.push_back(ShareService::link("public-" + std::to_string(i)));
+  const List list = list_of(links);
+  Limit limit;
+  limit.value->store(500);
+  CheckRunConfig config;
+  config.thread_limit = limit.source();
+  config.free_descriptors = [] { return kDescriptorHeadroom + 3 * kDescriptorsPerProbe; };
+  std::atomic<int> now{0}, most{0};
+  config.fetch = [&](const std::string&, const std::atomic<bool>&) {
+    const int at = now.fetch_add(1) + 1;
+    for (int m = most.load(); at > m && !most.compare_exchange_weak(m, at);) {
+    }
+    std::this_thread::sleep_for(40ms);
+    now.fetch_sub(1);
+    FetchResult r;
+    r.status = 200;
+    r.body = "<title>请输入提取码</title>";
+    return r;
+  };
+  const RunSnapshot s = check(list, config);
+  EXPECT_EQ(s.valid, 12);
+  EXPECT_EQ(s.descriptor_cap, 3);
+  EXPECT_LE(most.load(), 3);
+  EXPECT_GE(most.load(), 2);
 }
 
 TEST(CheckRun, ARunStartedBeforeItsListIsCompleteWaitsForIt) {
