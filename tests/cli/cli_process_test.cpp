@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,8 +30,9 @@ std::string read_file(const std::string& path) {
 // quorvex-cli check --json over `input`, reaching `service`, writing into `store`.
 class CliProcess {
  public:
+  // `open_files`: when above 0, the child's soft and hard limit on open files.
   CliProcess(const test::ShareService& service, const std::string& dir, const std::string& input,
-             const std::string& store, std::vector<std::string> extra = {}) {
+             const std::string& store, std::vector<std::string> extra = {}, int open_files = 0) {
     out_ = dir + "/out.txt";
     err_ = dir + "/err.txt";
     std::vector<std::string> args = {QUORVEX_CLI_PATH, "check", "--json", "--store", store};
@@ -48,6 +50,10 @@ class CliProcess {
     const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_ = ::fork();
     if (pid_ == 0) {
+      if (open_files > 0) {
+        const rlimit limit{static_cast<rlim_t>(open_files), static_cast<rlim_t>(open_files)};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+      }
       ::dup2(out, 1);
       ::dup2(err, 2);
       ::execve(argv[0], argv.data(), envp.data());
@@ -61,7 +67,8 @@ class CliProcess {
   int wait(std::chrono::milliseconds limit = 30s) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+    rusage usage{};
+    while (::wait4(pid_, &status, WNOHANG, &usage) == 0) {
       if (std::chrono::steady_clock::now() > deadline) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);
@@ -69,13 +76,17 @@ class CliProcess {
       }
       std::this_thread::sleep_for(5ms);
     }
+    max_rss_kb_ = usage.ru_maxrss;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
   }
+  // The child's peak resident memory, once waited for.
+  long max_rss_kb() const { return max_rss_kb_; }
   std::string out() const { return read_file(out_); }
   std::string err() const { return read_file(err_); }
 
  private:
   pid_t pid_ = -1;
+  long max_rss_kb_ = 0;
   std::string out_, err_;
 };
 
@@ -187,6 +198,73 @@ TEST(CliProcess, CtrlCStopsStartingKeepsTheVerdictsAndPrintsWhatThereIs) {
   CliProcess again(service, dir.path().string(), input, store, {"--threads", "8"});
   EXPECT_EQ(again.wait(60s), 0) << again.err();
   EXPECT_EQ(service.requests().size(), requests + (40 - printed.size()));
+}
+
+// A list of `count` rows of the stand-in share `state-i`.
+std::string write_list(const test::ScratchDir& dir, const std::string& state, int count) {
+  const std::string input = (dir.path() / "list.txt").string();
+  std::ofstream list(input, std::ios::binary);
+  for (int i = 0; i < count; ++i)
+    list << "r" << i << " " << test::ShareService::link(state + "-" + std::to_string(i)) << "\r\n";
+  return input;
+}
+
+// SIGTERM and SIGHUP end a run as Ctrl+C does: what was decided is printed and stored, with the
+// summary so far, and the exit status names the signal.
+TEST(CliProcess, TerminationSignalsPrintTheVerdictsSoFar) {
+  for (const int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    test::ShareService service;
+    const test::ScratchDir dir;
+    const std::string input = write_list(dir, "lag", 40);
+    const std::string store = (dir.path() / "verdicts.sqlite").string();
+    CliProcess cli(service, dir.path().string(), input, store, {"--threads", "2"});
+    std::this_thread::sleep_for(1200ms);
+    cli.signal(sig);
+    EXPECT_EQ(cli.wait(20s), 128 + sig) << cli.err();
+    const std::string out = cli.out();
+    const auto printed = printed_verdicts(out);
+    EXPECT_GE(printed.size(), 2u);
+    EXPECT_LT(printed.size(), 40u);
+    EXPECT_NE(out.find("{\"summary\":{\"total\":40,"), std::string::npos) << out;
+    expect_printed_verdicts_stored(out, store);
+  }
+}
+
+// A probe that cannot have a descriptor tells nothing about the link: with the open-file limit
+// at 256 and 500 threads asked for, every live link still comes out live.
+TEST(CliProcess, AFewOpenFilesAndManyThreadsNeverMakeALiveLinkInvalid) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  const std::string input = write_list(dir, "lag", 334);
+  const std::string store = (dir.path() / "verdicts.sqlite").string();
+  CliProcess cli(service, dir.path().string(), input, store, {"--threads", "500"}, 256);
+  EXPECT_EQ(cli.wait(120s), 0) << cli.err();
+  const auto printed = printed_verdicts(cli.out());
+  ASSERT_EQ(printed.size(), 334u);
+  for (const auto& [share, verdict] : printed) EXPECT_EQ(verdict, "valid") << share;
+  EXPECT_NE(cli.err().find("open-file limit allows"), std::string::npos) << cli.err();
+}
+
+// Many probes receiving bodies far over the cap at once: each body stops at the cap (unknown,
+// too large) and the process stays within a fixed memory budget whatever the thread count.
+TEST(CliProcess, ManyHugeBodiesAtOnceStayWithinTheMemoryBudget) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  const std::string input = write_list(dir, "huge", 120);
+  const std::string store = (dir.path() / "verdicts.sqlite").string();
+  CliProcess cli(service, dir.path().string(), input, store, {"--threads", "120"});
+  EXPECT_EQ(cli.wait(120s), 4) << cli.err();
+  // A sanitizer's shadow memory and quarantine are no measure of the program's own.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  EXPECT_LE(cli.max_rss_kb(), 256 * 1024);
+#endif
+  const std::string out = cli.out();
+  std::size_t too_large = 0;
+  for (std::size_t at = 0; (at = out.find("\"reason\":\"too_large\"", at)) != std::string::npos;
+       ++at)
+    ++too_large;
+  EXPECT_EQ(too_large, 120u);
 }
 
 }  // namespace

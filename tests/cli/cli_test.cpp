@@ -182,6 +182,37 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
   EXPECT_EQ(files, 1);
 }
 
+// Rows a list line aims at another host are never fetched: "x" with their reason, outside the
+// counts, and a summary line of their own so that the counts and the rows agree.
+TEST(Cli, RowsWithoutAShareLinkAreToldApartInTheSummary) {
+  StandIn stand_in;
+  const std::string text = lines_for({{"good", "need"}}) +
+                           "evil pan.evilhost.example/s/1abc\r\n"
+                           "inside https://pan@127.0.0.1:9443/s/1abc\r\n";
+  const Result r = run({"check", "--threads", "4", "--json", "-"}, text);
+  EXPECT_EQ(r.code, 3) << r.err;
+  for (const auto& request : stand_in.service.requests())
+    EXPECT_EQ(request.target.find("1abc"), std::string::npos) << request.target;
+  EXPECT_NE(r.out.find("\"name\":\"evil\",\"link\":\"https://pan.evilhost.example/s/1abc\","
+                       "\"code\":\"\",\"status\":\"x\",\"verdict\":\"invalid\","
+                       "\"reason\":\"not_share_link\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.err.find("共计检测:1条网址\n有效网址:1\n失效网址:0\n不是分享链接:2\n"),
+            std::string::npos)
+      << r.err;
+}
+
+// An empty folder name would be the root folder to the system; a missing one is a typo.
+TEST(Cli, ExportNeedsAnExistingFolder) {
+  const test::ScratchDir scratch;
+  for (const std::string& dir : {std::string(), (scratch.path() / "missing").string()}) {
+    const Result r = run({"check", "--export", dir, "-"}, "a b\r\n");
+    EXPECT_EQ(r.code, 2) << dir;
+    EXPECT_NE(r.err.find("--export"), std::string::npos) << r.err;
+  }
+}
+
 TEST(Cli, ExitCodesTellValidInvalidAndUnknownApart) {
   StandIn stand_in;
   const Result all_valid = run({"check", "-"}, lines_for({{"a", "public"}, {"b", "needcode"}}));

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "net/body_budget.h"
 #include "net/web_request.h"
 #include "support/test_forward_proxy.h"
 #include "support/test_https_server.h"
@@ -367,6 +368,58 @@ TEST(CurlRequest, TheReportTellsTimeOutsCancelsAndOversizedAnswers) {
   EXPECT_FALSE(nowhere.report.connected);
   EXPECT_FALSE(nowhere.report.timed_out);
   EXPECT_FALSE(nowhere.report.error.empty());
+}
+
+// Bodies beyond the free allowance need a lease of the shared budget: a request waits while others
+// hold it, gets the whole body once it has one, and gives the lease back with its object. A
+// wait that outlasts the request's time ends it as a time-out, never as an answer.
+TEST(CurlRequest, LargeBodiesShareOneBudget) {
+  TestHttpsServer server([](const RecordedRequest&) {
+    ScriptedResponse r;
+    r.body = std::string(300 << 10, 'b');
+    return r;
+  });
+  BodyBudget budget(std::size_t{1} << 20);
+  auto lease_of_one = to(server);
+  lease_of_one.policy.max_body_bytes = 512 << 10;
+  lease_of_one.policy.free_body_bytes = 64 << 10;
+  lease_of_one.policy.body_budget = &budget;
+
+  std::unique_ptr<RequestObject> first = create_request_object(lease_of_one.policy);
+  WebRequest r;
+  r.url = lease_of_one.url;
+  r.request_object = first.get();
+  EXPECT_EQ(web_request(r).size(), 300u << 10);
+  EXPECT_EQ(budget.in_use(), 1u << 20);  // twice the cap, held by `first`
+
+  PolicyRequest waiting = lease_of_one;
+  waiting.policy.overall_timeout = std::chrono::milliseconds(400);
+  const auto start = Clock::now();
+  waiting.send();
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(350));
+  EXPECT_TRUE(waiting.report.timed_out);
+  EXPECT_EQ(waiting.body, "");
+
+  // Given back with its object, the next request goes through and gives its own back.
+  first.reset();
+  EXPECT_EQ(budget.in_use(), 0u);
+  lease_of_one.send();
+  EXPECT_EQ(lease_of_one.body.size(), 300u << 10);
+  EXPECT_EQ(budget.in_use(), 0u);
+}
+
+TEST(BodyBudget, TakesWholeLeasesWaitsAndGivesUp) {
+  BodyBudget budget(100);
+  EXPECT_EQ(budget.take(60, {}), 60u);
+  EXPECT_EQ(budget.take(500, [] { return true; }), 0u);  // never more than there is, clamped
+  std::atomic<bool> got{false};
+  std::thread waiter([&] { got = budget.take(50, {}) == 50u; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(got.load());
+  budget.give_back(60);
+  waiter.join();
+  EXPECT_TRUE(got.load());
+  EXPECT_EQ(budget.in_use(), 50u);
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ TEST(Summary, ThreeLinesAndOneForUndecidedRows) {
   // Rows that repeated an earlier share are among the total and are told apart after it.
   EXPECT_EQ(summary_text(9, 3, 0, 4),
             G("共计检测:12条网址\r\n有效网址:9\r\n失效网址:3\r\n重复网址:4"));
+  // Rows that hold no share link are outside the total and said after the unknown ones.
+  EXPECT_EQ(summary_text(9, 3, 2, 4, 5), G("共计检测:14条网址\r\n有效网址:9\r\n失效网址:3\r\n"
+                                           "未确定网址:2\r\n不是分享链接:5\r\n重复网址:4"));
 }
 
 TEST(DateTimeText, ShortensAsTheClockAllows) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +70,49 @@ TEST_F(ProfileTest, LongValuesAreCutAndFailuresReported) {
     EXPECT_EQ(entry.path().extension(), ".ini") << entry.path();
 }
 
+// The file a user keeps elsewhere and links in, and a private file, stay what they are.
+TEST_F(ProfileTest, WritesFollowSymlinksKeepTheModeAndSkipNoChange) {
+  const std::string real = (dir_ / "kept" / "real.ini").string();
+  std::filesystem::create_directories(dir_ / "kept");
+  std::ofstream(real, std::ios::binary) << "[start]\r\nk=1\r\n";
+  ::chmod(real.c_str(), 0600);
+  std::filesystem::create_symlink("kept/real.ini", path_);
+  ASSERT_TRUE(write_profile_string(path_, "start", "k", "2"));
+  EXPECT_TRUE(std::filesystem::is_symlink(path_));
+  EXPECT_EQ(read_profile_string(real, "start", "k"), "2");
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  // Writing what is there already leaves the file untouched.
+  const auto before = std::filesystem::last_write_time(real);
+  std::filesystem::last_write_time(real, before - std::chrono::hours(1));
+  ASSERT_TRUE(write_profile_string(path_, "start", "k", "2"));
+  EXPECT_EQ(std::filesystem::last_write_time(real), before - std::chrono::hours(1));
+  ASSERT_TRUE(write_profile_string(path_, "start", "k", "3"));
+  EXPECT_NE(std::filesystem::last_write_time(real), before - std::chrono::hours(1));
+  for (const auto& entry : std::filesystem::directory_iterator(dir_ / "kept"))
+    EXPECT_EQ(entry.path().filename(), "real.ini");
+}
+
+// "No such file" only when that is the cause: a folder that cannot be made says why.
+TEST_F(ProfileTest, AFolderThatCannotBeMadeNamesTheCause) {
+  std::ofstream(dir_ / "plain", std::ios::binary) << "x";
+  std::string error;
+  EXPECT_FALSE(
+      write_profile_string((dir_ / "plain" / "sub" / "a.ini").string(), "s", "k", "v", &error));
+  EXPECT_EQ(error, std::strerror(ENOTDIR));
+  if (::geteuid() != 0) {
+    std::filesystem::create_directories(dir_ / "locked");
+    ::chmod((dir_ / "locked").c_str(), 0555);
+    EXPECT_FALSE(
+        write_profile_string((dir_ / "locked" / "sub" / "a.ini").string(), "s", "k", "v", &error));
+    EXPECT_EQ(error, std::strerror(EACCES));
+    ::chmod((dir_ / "locked").c_str(), 0755);
+  }
+  EXPECT_FALSE(write_profile_string((dir_ / "none" / "a.ini").string(), "s", "k", "v", &error));
+  EXPECT_EQ(error, std::strerror(ENOENT));
+}
+
 TEST_F(ProfileTest, StoredSettingsAreReadByTheirRules) {
   put(G("[start]\r\n主题= -3\r\n线程数=  7abc\r\n模式= 假 　\r\n"));
   StoredSettings s = read_settings(path_);
@@ -107,6 +152,12 @@ TEST(Folders, FollowTheUserDirsFile) {
   ::setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(desktop_folder(), "/home/someone/Bureau");
   EXPECT_EQ(documents_folder(), "/srv/docs");
+  // The braced form, and a relative value, which falls back rather than naming a folder
+  // relative to wherever the program was started.
+  std::ofstream(dir / "user-dirs.dirs")
+      << "XDG_DOCUMENTS_DIR=\"${HOME}/Docs\"\nXDG_DESKTOP_DIR=\"Desk\"\n";
+  EXPECT_EQ(documents_folder(), "/home/someone/Docs");
+  EXPECT_EQ(desktop_folder(), "/home/someone/Desktop");
   ::setenv("XDG_CONFIG_HOME", (dir / "none").c_str(), 1);
   EXPECT_EQ(documents_folder(), "/home/someone/Documents");
   EXPECT_EQ(settings_path("/d"), "/d/Orvane/Quorvex/Baifig.ini");

@@ -36,6 +36,25 @@ TEST(DecodeInput, Utf8AndUtf16AreConvertedToGbk) {
   EXPECT_EQ(decode_input_bytes("plain ascii"), "plain ascii");
 }
 
+// A lone surrogate is one bad character: the text after it stays in step.
+TEST(DecodeInput, ABadUtf16UnitCostsOneCharacter) {
+  const std::string le = std::string(
+                             "\xFF\xFE"
+                             "a\0",
+                             4) +
+                         std::string("\x00\xD8", 2) +  // a high surrogate with no low one after
+                         std::string("b\0\r\0\n\0c\0", 8);
+  EXPECT_EQ(decode_input_bytes(le), "a?b\r\nc");
+  const std::string be = std::string("\xFE\xFF\0a", 4) + std::string("\xDC\x00", 2) +  // lone low
+                         std::string("\0b", 2);
+  EXPECT_EQ(decode_input_bytes(be), "a?b");
+  // An odd last byte is one bad character too.
+  EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE"
+                                           "a\0b",
+                                           5)),
+            "a?");
+}
+
 TEST(DecodeInput, StopsAtTheFirstNul) {
   EXPECT_EQ(decode_input_bytes(std::string("ab\0cd", 5)), "ab");
   EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE"
@@ -87,6 +106,13 @@ TEST_F(InputFileTest, ReadsAndReportsFailures) {
   EXPECT_EQ(read_input_file(dir_.path().string()).status, InputFile::Status::not_a_file);
   EXPECT_EQ(read_input_file(write("big.txt", std::string(100, 'a')), 99).status,
             InputFile::Status::too_large);
+}
+
+// Files under /proc say they are empty and are not.
+TEST_F(InputFileTest, FilesAreReadToTheirEndWhateverSizeTheyReport) {
+  const InputFile status = read_input_file("/proc/self/status");
+  ASSERT_EQ(status.status, InputFile::Status::ok);
+  EXPECT_NE(status.text.find("Name:"), std::string::npos);
 }
 
 TEST_F(InputFileTest, LargeSparseFileIsRefusedWithoutReadingIt) {
