@@ -79,8 +79,12 @@ std::string_view url_path(std::string_view url) {
 
 bool is_share_url(std::string_view url) {
   if (!is_share_host_url(url)) return false;
+  // Something must follow the folder: "/s/" alone names no share.
   const std::string_view path = url_path(url);
-  return path.rfind("/s/", 0) == 0 || path.rfind("/share/", 0) == 0;
+  for (const std::string_view folder : {std::string_view("/s/"), std::string_view("/share/")})
+    if (path.rfind(folder, 0) == 0)
+      return path.find_first_not_of('/', folder.size()) != std::string_view::npos;
+  return false;
 }
 
 bool share_identity_into(std::string_view url, std::string& out) {

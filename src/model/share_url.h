@@ -26,7 +26,8 @@ inline constexpr std::string_view kShareHost = "pan.baidu.com";
 // Whether url is "https://pan.baidu.com" followed by nothing or by "/", "?" or "#" and the rest:
 // no other scheme, no user name or password, no port, no other host (letter case aside).
 bool is_share_host_url(std::string_view url);
-// Whether url is a share address: on the share host (as above) with a path under /s/ or /share/.
+// Whether url is a share address: on the share host (as above) with a path under /s/ or /share/
+// that goes on past the folder.
 bool is_share_url(std::string_view url);
 // The share an address names, so that two spellings of one share are known as one: "/s/1ID" for
 // both https://pan.baidu.com/s/1ID… and https://pan.baidu.com/share/init?surl=ID…; any other

@@ -1,0 +1,61 @@
+// libFuzzer target over what a list line and an input file decide: the address a row is fetched
+// and opened at, and the decoders of every encoding a file may come in. No crash, and no address
+// but the share host's is ever accepted.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "base/text_ops.h"
+#include "model/share_url.h"
+#include "text/file_input.h"
+#include "text/link_loader.h"
+
+namespace {
+
+// Whether url, as a client would parse it, names the share host over https with nothing else in
+// its authority.
+bool names_only_the_share_host(std::string_view url) {
+  constexpr std::string_view kStart = "https://pan.baidu.com";
+  if (url.size() < kStart.size() || !quorvex::equals_nocase(url.substr(0, kStart.size()), kStart))
+    return false;
+  const std::string_view rest = url.substr(kStart.size());
+  return rest.empty() || rest.front() == '/' || rest.front() == '?' || rest.front() == '#';
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace quorvex;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+
+  // Addresses: every accepted one is on the share host, and its identity is a share's.
+  for (const std::string& url : {bytes, rebuild_share_url(bytes), share_url_of_row(bytes, "")}) {
+    if (is_share_url(url)) {
+      if (!names_only_the_share_host(url)) __builtin_trap();
+      if (share_identity(url).empty() || share_id(url).empty()) __builtin_trap();
+    }
+    if (is_share_host_url(url) && !names_only_the_share_host(url)) __builtin_trap();
+    url_path(url);
+  }
+  for (const LinkRow& row : build_link_rows(bytes)) {
+    const std::string url = share_url_of_row(row.cell(kColumnLink), row.cell(kColumnName));
+    if (is_share_url(url) && !names_only_the_share_host(url)) __builtin_trap();
+  }
+
+  // Decoders, behind each byte-order mark and none, and through the stream reader.
+  for (const std::string_view mark : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+    std::string input(mark);
+    input += bytes;
+    decode_input_bytes(input);
+  }
+  if (size > 0) {
+    std::FILE* stream = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+    if (stream) {
+      read_input_stream(stream, size / 2 + 1);
+      std::fclose(stream);
+    }
+  }
+  return 0;
+}
