@@ -60,13 +60,24 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   bool ready = false;
   std::uint64_t generation = 0;
   int total = 0;
-  std::vector<std::uint8_t> flags;          // RowFlag bits per row
-  std::vector<std::uint8_t> throttle_hits;  // times a row met the service's throttling
-  // Rows of one share are chained from the first of them: first_of[row] is that first row
-  // (the row itself when it is the first or holds no share), next_of[row] the next row of the
-  // same share or -1.
-  std::vector<int> first_of;
-  std::vector<int> next_of;
+  std::vector<std::uint8_t> flags;  // RowFlag bits per row
+  // Times a row met the service's throttling; only rows that met it are here.
+  std::unordered_map<int, std::uint8_t> throttle_hits;
+  // Rows of one share are chained from the first of them: first_of(row) is that first row
+  // (the row itself when it is the first or holds no share), next_of(row) the next row of the
+  // same share or -1. Only rows of shares that more than one row holds are kept, so a list of
+  // rows that are all different costs nothing here.
+  std::unordered_map<int, int> first_rows;
+  std::unordered_map<int, int> next_rows;
+  int first_of(int row) const {
+    const auto it = first_rows.find(row);
+    return it == first_rows.end() ? row : it->second;
+  }
+  int next_of(int row) const {
+    if (next_rows.empty()) return -1;
+    const auto it = next_rows.find(row);
+    return it == next_rows.end() ? -1 : it->second;
+  }
   bool fresh_open = false;      // every row is to be checked
   bool recall_pending = false;  // the stored verdicts are still to be asked for
   int fresh_next = 0;           // the first row no probe has taken yet
@@ -150,8 +161,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // Rows that come with a verdict (a list edited after a check) keep it and count as checked, as
   // if this run had decided them; only the rows without one are left to check.
   void adopt_verdicts_locked() {
-    table->for_each_row([&](int row, const LinkRow& r) {
-      const RowVerdict verdict = r.verdict();
+    table->for_each_verdict([&](int row, const RowVerdict& verdict) {
       if (verdict.verdict == Verdict::none || row >= total) return;
       std::uint8_t& f = flags[static_cast<std::size_t>(row)];
       f |= kStarted | kDecided;
@@ -194,7 +204,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
 
   // A row and the repeats of its share start, or (when a start did not happen) stop being started.
   void mark_started_locked(int row, bool started) {
-    for (int r = row; r >= 0; r = next_of[static_cast<std::size_t>(r)]) {
+    for (int r = row; r >= 0; r = next_of(r)) {
       std::uint8_t& f = flags[static_cast<std::size_t>(r)];
       if (started == static_cast<bool>(f & kStarted)) continue;
       f = started ? static_cast<std::uint8_t>(f | kStarted)
@@ -338,12 +348,13 @@ bool CheckRun::State::note_answer(int row, const Judgement& judgement) {
     if (began_cooldown) {
       ++counts.cooldowns;
       for (const int r : streak) {
-        std::uint8_t& h = throttle_hits[static_cast<std::size_t>(r)];
-        if (r != row && h > 0) --h;
+        if (r == row) continue;
+        const auto h = throttle_hits.find(r);
+        if (h != throttle_hits.end() && h->second > 0) --h->second;
       }
     }
     if (judgement.outcome == Outcome::throttled) {
-      std::uint8_t& h = throttle_hits[static_cast<std::size_t>(row)];
+      std::uint8_t& h = throttle_hits[row];
       if (pacer.cooldowns_in_a_row() == 0 && h < 255) ++h;
       // Throttling that outlasted several cool-downs is given up on, as is a row that keeps
       // meeting it on its own.
@@ -372,7 +383,7 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted, bool pac
     std::lock_guard hold(verdict_lock);
     // The row and every later row of the same share get the one verdict; only the row itself
     // paces the verdicts.
-    for (int r = row; r >= 0; r = next_of[static_cast<std::size_t>(r)]) {
+    for (int r = row; r >= 0; r = next_of(r)) {
       if (!table->set_verdict_if(generation, r, verdict)) continue;
       decided.push_back(r);
       std::lock_guard lock(mutex);
@@ -490,7 +501,8 @@ void CheckRun::State::probe_row(int row) {
         int hits;
         {
           std::lock_guard lock(mutex);
-          hits = throttle_hits[static_cast<std::size_t>(row)];
+          const auto h = throttle_hits.find(row);
+          hits = h == throttle_hits.end() ? 0 : h->second;
         }
         return requeue(row, Clock::now() + backoff(settings, std::max(hits, 1)));
       }
@@ -513,58 +525,59 @@ CheckRun::~CheckRun() {
 
 namespace {
 
-// The rows of each share, chained in list order: first_of[row] is the first row of the row's
-// share (the row itself when it is that row or holds no share), next_of[row] the next row of the
-// same share or -1. Made in one pass under the table's read lock, without an allocation per row:
-// a table of hashes finds the share's last row so far, whose identity is made again only when
-// the hashes agree.
+// The rows of each share, chained in list order (see State::first_of). Rows with a share address
+// are found in one pass under the table's read lock, keeping only their identity's hash; a table
+// of hashes then finds each share's last row so far, whose identity is made again only when the
+// hashes agree.
 struct ShareChains {
-  std::vector<int> first_of;
-  std::vector<int> next_of;
+  int total = 0;
+  std::unordered_map<int, int> first_rows;
+  std::unordered_map<int, int> next_rows;
 };
 
 ShareChains chain_shares(const LinkTable& table) {
   ShareChains c;
-  const auto total = static_cast<std::size_t>(table.row_count());
-  std::vector<const LinkRow*> rows;
-  rows.reserve(total);
-  c.first_of.resize(total);
-  std::iota(c.first_of.begin(), c.first_of.end(), 0);
-  c.next_of.assign(total, -1);
-  std::vector<std::size_t> hash_of(total, 0);
-  std::size_t size = 1024;
-  while (size < total * 2) size *= 2;
-  std::vector<int> last_of(size, -1);  // by hash: the last row of a share so far
+  struct Share {
+    std::size_t hash;
+    int row;
+  };
+  std::vector<Share> shares;
   std::string url, identity, other;
-  auto identity_of = [&](const LinkRow& row, std::string& out) {
-    share_url_of_row_into(row.cell(kColumnLink), row.cell(kColumnName), url);
+  table.for_each_row([&](int row, const RowView& r) {
+    ++c.total;
+    // Rows without a share address are each told so on their own.
+    r.share_url_into(url);
+    if (url.size() <= share_link_prefix.size() || !share_identity_into(url, identity)) return;
+    shares.push_back({std::hash<std::string_view>{}(identity), row});
+  });
+  RowView view;
+  auto identity_of = [&](int row, std::string& out) {
+    table.view_row(row, view);
+    view.share_url_into(url);
     return share_identity_into(url, out);
   };
-  // The rows' texts stay put while the table's read lock is held, and the table is not replaced
-  // while its list is being made ready.
-  table.for_each_row([&](int row, const LinkRow& r) {
-    const auto at = static_cast<std::size_t>(row);
-    if (at >= total) return;
-    rows.push_back(&r);
-    // Rows without a share address are each told so on their own.
-    if (!identity_of(r, identity)) return;
-    const std::size_t hash = std::hash<std::string_view>{}(identity);
-    hash_of[at] = hash;
-    for (std::size_t i = hash & (size - 1);; i = (i + 1) & (size - 1)) {
+  std::size_t size = 1024;
+  while (size < shares.size() * 2) size *= 2;
+  std::vector<int> last_of(size, -1);  // by hash: the last share (an index into shares) so far
+  for (int k = 0; k < static_cast<int>(shares.size()); ++k) {
+    const Share& share = shares[static_cast<std::size_t>(k)];
+    for (std::size_t i = share.hash & (size - 1);; i = (i + 1) & (size - 1)) {
       const int last = last_of[i];
       if (last < 0) {
-        last_of[i] = row;
-        return;
+        last_of[i] = k;
+        break;
       }
-      const auto l = static_cast<std::size_t>(last);
-      if (hash_of[l] == hash && identity_of(*rows[l], other) && other == identity) {
-        c.next_of[l] = row;
-        c.first_of[at] = c.first_of[l];
-        last_of[i] = row;
-        return;
-      }
+      const Share& before = shares[static_cast<std::size_t>(last)];
+      if (before.hash != share.hash || !identity_of(before.row, other) ||
+          !identity_of(share.row, identity) || other != identity)
+        continue;
+      c.next_rows[before.row] = share.row;
+      const auto first = c.first_rows.find(before.row);
+      c.first_rows[share.row] = first == c.first_rows.end() ? before.row : first->second;
+      last_of[i] = k;
+      break;
     }
-  });
+  }
   return c;
 }
 
@@ -573,18 +586,17 @@ ShareChains chain_shares(const LinkTable& table) {
 void CheckRun::list_ready(std::uint64_t generation) {
   // Made before the run's lock is taken: a large list takes a moment.
   ShareChains chains = chain_shares(*state_->table);
-  const int total = static_cast<int>(chains.first_of.size());
+  const int total = chains.total;
   {
     std::lock_guard lock(state_->mutex);
     state_->generation = generation;
     state_->total = total;
     state_->flags.assign(static_cast<std::size_t>(total), 0);
-    for (int row = 0; row < total; ++row)
-      if (chains.first_of[static_cast<std::size_t>(row)] != row)
-        state_->flags[static_cast<std::size_t>(row)] = kRepeat;
-    state_->first_of = std::move(chains.first_of);
-    state_->next_of = std::move(chains.next_of);
-    state_->throttle_hits.assign(static_cast<std::size_t>(total), 0);
+    for (const auto& [row, first] : chains.first_rows)
+      if (row < total) state_->flags[static_cast<std::size_t>(row)] = kRepeat;
+    state_->first_rows = std::move(chains.first_rows);
+    state_->next_rows = std::move(chains.next_rows);
+    state_->throttle_hits.clear();
     state_->adopt_verdicts_locked();
     state_->ready = true;
   }
@@ -639,12 +651,12 @@ int CheckRun::recheck(const std::vector<int>& rows) {
     for (const int asked : rows) {
       if (asked < 0 || asked >= s.total) continue;
       // A repeated share is checked again through its first row, which all its rows follow.
-      const int row = s.first_of[static_cast<std::size_t>(asked)];
+      const int row = s.first_of(asked);
       std::uint8_t& f = s.flags[static_cast<std::size_t>(row)];
       if (f & (kQueued | kInFlight)) continue;
       // A row the fresh rows will still reach needs nothing.
       if (!(f & kStarted) && s.fresh_open && row >= s.fresh_next) continue;
-      for (int r = row; r >= 0; r = s.next_of[static_cast<std::size_t>(r)]) {
+      for (int r = row; r >= 0; r = s.next_of(r)) {
         std::uint8_t& rf = s.flags[static_cast<std::size_t>(r)];
         if (!(rf & kDecided)) continue;
         const RowVerdict old = s.table->verdict(r);
@@ -662,7 +674,7 @@ int CheckRun::recheck(const std::vector<int>& rows) {
         s.table->set_verdict_if(s.generation, r, {});
       }
       f = static_cast<std::uint8_t>((f & kStarted) | kQueued);
-      s.throttle_hits[static_cast<std::size_t>(row)] = 0;
+      s.throttle_hits.erase(row);
       s.queue.push_back({row, Clock::time_point{}, false});
       ++queued;
     }

@@ -272,7 +272,7 @@ class CheckCommand final : public Command {
       print_landed();
       // Rows no verdict reached (a stopped run) close the list, in list order.
       std::string lines;
-      table.for_each_row([&](int index, const LinkRow& row) {
+      table.for_each_row([&](int index, const RowView& row) {
         if (static_cast<std::size_t>(index) < printed.size() &&
             !printed[static_cast<std::size_t>(index)])
           lines += json_row(record_of(index, row), true);

@@ -60,7 +60,7 @@ std::string printable(std::string_view s) {
 
 }  // namespace
 
-RowRecord record_of(int index, const LinkRow& row) {
+RowRecord record_of(int index, const RowView& row) {
   RowRecord r;
   r.index = index;
   for (int c = 0; c < kColumnCount; ++c) r.cells[static_cast<std::size_t>(c)] = row.cell(c);
@@ -196,7 +196,7 @@ bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verd
   std::string buffer;
   if (format == Format::csv) buffer = csv_header(verdicts);
   if (format == Format::markdown) buffer = markdown_header(verdicts);
-  table.for_each_row([&](int index, const LinkRow& row) {
+  table.for_each_row([&](int index, const RowView& row) {
     const RowRecord r = record_of(index, row);
     buffer.append(format == Format::json  ? json_row(r, verdicts)
                   : format == Format::csv ? csv_row(r, verdicts)
@@ -218,7 +218,7 @@ bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk) {
   constexpr std::size_t kMaxWidth = 80;
   std::array<std::size_t, kColumnCount> width{};
   for (int c = 0; c < kColumnCount; ++c) width[c] = gbk_columns(kHeaders[c]);
-  table.for_each_row([&](int, const LinkRow& row) {
+  table.for_each_row([&](int, const RowView& row) {
     for (int c = 0; c < kColumnCount; ++c)
       width[c] = std::min(kMaxWidth, std::max(width[c], gbk_columns(row.cell(c))));
   });
@@ -238,7 +238,7 @@ bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk) {
     ok = ok && std::fwrite(shown.data(), 1, shown.size(), out) == shown.size();
   };
   emit([&](int c) { return kHeaders[c]; });
-  table.for_each_row([&](int, const LinkRow& row) { emit([&](int c) { return row.cell(c); }); });
+  table.for_each_row([&](int, const RowView& row) { emit([&](int c) { return row.cell(c); }); });
   return ok;
 }
 

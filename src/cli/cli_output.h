@@ -20,7 +20,7 @@ struct RowRecord {
   std::array<std::string, kColumnCount> cells;  // GBK
   RowVerdict verdict;
 };
-RowRecord record_of(int index, const LinkRow& row);
+RowRecord record_of(int index, const RowView& row);
 RowRecord record_of(const LinkTable& table, int index);
 
 // One row as a JSON object on one line (UTF-8, ending in a line feed): "row" (1-based), then

@@ -1,14 +1,23 @@
 // The list's rows, shared by the loader, the check run and both front ends. Every row has five
 // GBK text cells; a missing row or column reads as the empty text. Safe to use from any thread.
+//
+// A loaded list keeps its rows as the lines of the source text they come from: the text is
+// shared, not copied, each row costs where its line starts (about a byte and a quarter) and its
+// verdict (a byte and a bit), and cells are cut from the line when asked for. So a file of a
+// million short lines costs a few times its size, not dozens. Rows can also be given one by one.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/verdict.h"
@@ -45,6 +54,58 @@ class LinkRow {
   RowVerdict verdict_;
 };
 
+// A row as a visit of the table sees it; its cells are valid until the visit moves on.
+class RowView {
+ public:
+  RowView() = default;
+  RowView(const RowView&) = delete;
+  RowView& operator=(const RowView&) = delete;
+
+  std::string_view cell(int column) const;
+  RowVerdict verdict() const { return verdict_; }
+  // The row's share address (share_url_of_row of its link and name cells) into `out`, without
+  // making the link cell first.
+  void share_url_into(std::string& out) const;
+
+ private:
+  friend class LinkTable;
+  std::array<std::string_view, kColumnCount> cells_{};
+  // A row of a text has its address cell made only when asked for.
+  bool lazy_link_ = false;
+  bool has_link_ = false;
+  std::string_view link_rest_;
+  mutable bool link_made_ = false;
+  mutable std::string link_;
+  RowVerdict verdict_;
+};
+
+// Where each row's line starts in the source text: every 16th start whole, the others as steps
+// of up to 254 bytes from the one before; longer steps are kept aside.
+class LineStarts {
+ public:
+  void reserve(std::size_t rows);
+  void push_back(std::uint32_t start);
+  std::uint32_t operator[](std::size_t row) const;
+  std::size_t size() const { return steps_.size(); }
+  void shrink_to_fit();
+
+ private:
+  static constexpr std::size_t kStride = 16;
+  static constexpr std::uint8_t kFar = 255;
+  std::vector<std::uint32_t> checkpoints_;
+  std::vector<std::uint8_t> steps_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> far_;  // (row, start), ascending
+  std::uint32_t last_ = 0;
+};
+
+// The starts of the rows of a text: every non-empty CR LF line, in order. Returns early (with what
+// it has) once `cancelled` says so. Texts of 4 GiB and more are not indexed.
+LineStarts index_lines(std::string_view text, const std::function<bool()>& cancelled = {});
+
+// The line of text that starts at `start`: up to the next CR LF (as a GBK text is read, one
+// character at a time) or the end.
+std::string_view line_at(std::string_view text, std::size_t start);
+
 class LinkTable {
  public:
   // Removes every row; starts a new generation.
@@ -52,6 +113,12 @@ class LinkTable {
   // Replaces all rows at once; starts a new generation, which it returns. Readers see the old rows
   // or the new ones, never a mix.
   std::uint64_t replace_rows(std::vector<LinkRow> rows);
+  // The same with the rows of `text` that start at `lines` (see index_lines); the text is kept as
+  // it is, shared with whoever else holds it.
+  std::uint64_t replace_lines(std::shared_ptr<const std::string> text, LineStarts lines);
+  // Keeps the rows whose entry in `drop` is 0 (rows past its end too), with their verdicts, as a
+  // new generation, which it returns.
+  std::uint64_t keep_rows(const std::vector<char>& drop);
   void append_row(LinkRow row = {});
 
   int row_count() const;
@@ -78,18 +145,67 @@ class LinkTable {
   };
   Changes take_changes();
 
-  // Calls fn(row_index, row) for each row under one read lock.
+  // Calls fn(row_index, verdict) for each row, under one read lock, without looking at its cells.
+  template <class Fn>
+  void for_each_verdict(Fn&& fn) const {
+    std::shared_lock lock(mutex_);
+    if (text_) {
+      for (std::size_t i = 0; i < states_.size(); ++i)
+        if (states_[i] != 0 || edited_.count(static_cast<int>(i)))
+          fn(static_cast<int>(i), verdict_locked(static_cast<int>(i)));
+        else
+          fn(static_cast<int>(i), RowVerdict{});
+      return;
+    }
+    for (std::size_t i = 0; i < rows_.size(); ++i) fn(static_cast<int>(i), rows_[i].verdict());
+  }
+  // Fills `view` with one row (an empty one past the end), under the read lock.
+  void view_row(int row, RowView& view) const {
+    std::shared_lock lock(mutex_);
+    view_row_locked(row, view);
+  }
+
+  // Calls fn(row_index, row) with a RowView of each row, under one read lock.
   template <class Fn>
   void for_each_row(Fn&& fn) const {
     std::shared_lock lock(mutex_);
-    for (std::size_t i = 0; i < rows_.size(); ++i) fn(static_cast<int>(i), rows_[i]);
+    RowView view;
+    const int n = row_count_locked();
+    for (int i = 0; i < n; ++i) {
+      view_row_locked(i, view);
+      fn(i, static_cast<const RowView&>(view));
+    }
   }
 
  private:
+  int row_count_locked() const;
+  void view_row_locked(int row, RowView& view) const;
+  // A row cut from its line; rows set cell by cell come whole from edited_.
+  LinkRow line_row_locked(int row) const;
   bool set_cell_locked(int row, int column, std::string_view text);
+  bool set_verdict_locked(int row, RowVerdict verdict);
+  RowVerdict verdict_locked(int row) const;
+  std::uint64_t new_generation();
 
   mutable std::shared_mutex mutex_;
+  // Rows given one by one.
   std::vector<LinkRow> rows_;
+  // Or rows of a text: the lines, each row's verdict packed in a byte, its done mark in a bit,
+  // and the rows whose cells were written one by one since (few: the table is made for reading).
+  std::shared_ptr<const std::string> text_;
+  LineStarts lines_;
+  std::vector<std::uint8_t> states_;
+  std::vector<std::uint64_t> done_;
+  std::map<int, LinkRow> edited_;
+  bool done_locked(int row) const {
+    return (done_[static_cast<std::size_t>(row) / 64] >> (row % 64)) & 1u;
+  }
+  void set_done_locked(int row, bool done) {
+    std::uint64_t& word = done_[static_cast<std::size_t>(row) / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (row % 64);
+    word = done ? word | bit : word & ~bit;
+  }
+
   std::atomic<std::uint64_t> generation_{0};
   std::mutex changes_mutex_;
   bool reset_pending_ = false;

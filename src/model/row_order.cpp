@@ -47,7 +47,7 @@ RowOrder build_row_order(const LinkTable& table, int column, bool descending,
   std::vector<std::uint8_t> ranks;
   // Read before the rows: a list replaced in between makes the result stale, never wrong.
   result.generation = table.generation();
-  table.for_each_row([&](int, const LinkRow& row) {
+  table.for_each_row([&](int, const RowView& row) {
     const Verdict v = row.verdict().verdict;
     ranks.push_back(passes(filter, v) ? status_rank(v) : std::uint8_t{0xFF});
   });

@@ -77,19 +77,31 @@ std::string_view url_path(std::string_view url) {
   return rest.substr(0, end_of_part(rest, false));
 }
 
-bool is_share_url(std::string_view url) {
-  if (!is_share_host_url(url)) return false;
+namespace {
+
+// The path of a share address, so that the address is taken apart once; nullopt when url is none.
+std::optional<std::string_view> share_path(std::string_view url) {
+  const std::optional<std::string_view> authority = https_authority(url);
+  if (!authority || !equals_nocase(*authority, kShareHost)) return std::nullopt;
+  std::string_view rest = url.substr(kHttps.size() + authority->size());
+  if (rest.empty() || rest.front() != '/') return std::nullopt;
+  rest = rest.substr(0, end_of_part(rest, false));
   // Something must follow the folder: "/s/" alone names no share.
-  const std::string_view path = url_path(url);
   for (const std::string_view folder : {std::string_view("/s/"), std::string_view("/share/")})
-    if (path.rfind(folder, 0) == 0)
-      return path.find_first_not_of('/', folder.size()) != std::string_view::npos;
-  return false;
+    if (rest.rfind(folder, 0) == 0 &&
+        rest.find_first_not_of('/', folder.size()) != std::string_view::npos)
+      return rest;
+  return std::nullopt;
 }
 
+}  // namespace
+
+bool is_share_url(std::string_view url) { return share_path(url).has_value(); }
+
 bool share_identity_into(std::string_view url, std::string& out) {
-  if (!is_share_url(url)) return false;
-  const std::string_view path = url_path(url);
+  const std::optional<std::string_view> share = share_path(url);
+  if (!share) return false;
+  const std::string_view path = *share;
   if (path.rfind("/s/", 0) == 0) {
     std::string_view id = path.substr(3);
     while (!id.empty() && id.back() == '/') id.remove_suffix(1);

@@ -81,16 +81,10 @@ int Session::remove_rows(const std::vector<int>& rows) {
     ++dropped;
   }
   if (dropped == 0) return 0;
-  std::vector<LinkRow> kept;
-  kept.reserve(drop.size() - static_cast<std::size_t>(dropped));
-  table_->for_each_row([&](int r, const LinkRow& row) {
-    if (static_cast<std::size_t>(r) < drop.size() && !drop[static_cast<std::size_t>(r)])
-      kept.push_back(row);
-  });
   run_->cancel();
   retired_runs_.push_back(std::move(run_));
   run_ = run;
-  run_->list_ready(table_->replace_rows(std::move(kept)));
+  run_->list_ready(table_->keep_rows(drop));
   return dropped;
 }
 
@@ -98,7 +92,7 @@ std::vector<int> Session::repeated_share_rows() const {
   std::vector<int> repeats;
   std::unordered_set<std::string> seen;
   std::string url;
-  table_->for_each_row([&](int r, const LinkRow& row) {
+  table_->for_each_row([&](int r, const RowView& row) {
     share_url_of_row_into(row.cell(kColumnLink), row.cell(kColumnName), url);
     std::string identity = share_identity(url);
     if (!identity.empty() && !seen.insert(std::move(identity)).second) repeats.push_back(r);
@@ -109,14 +103,15 @@ std::vector<int> Session::repeated_share_rows() const {
 void Session::run_load(std::uint64_t ticket, std::shared_ptr<const std::string> text,
                        std::shared_ptr<CheckRun> run) {
   // A newer load supersedes this one: stop building rows nobody will see.
-  std::vector<LinkRow> rows = build_link_rows(
-      *text, [&] { return latest_load_.load(std::memory_order_acquire) != ticket; });
+  // The rows stay lines of the text, which the table shares rather than copies.
+  LineStarts lines =
+      index_lines(*text, [&] { return latest_load_.load(std::memory_order_acquire) != ticket; });
   {
     // Checked and swapped under the same lock that a new load takes to empty the list, so the
     // rows of an older load can never land after a newer load has started.
     std::lock_guard lock(load_mutex_);
     if (latest_load_.load(std::memory_order_acquire) == ticket)
-      run->list_ready(table_->replace_rows(std::move(rows)));
+      run->list_ready(table_->replace_lines(text, std::move(lines)));
   }
   {
     std::lock_guard lock(load_done_mutex_);

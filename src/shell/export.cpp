@@ -43,7 +43,7 @@ std::string date_time_text(const std::tm& t) {
 
 std::string export_text(const LinkTable& table, const std::tm& now) {
   std::string text;
-  table.for_each_row([&](int, const LinkRow& row) {
+  table.for_each_row([&](int, const RowView& row) {
     if (row.cell(kColumnStatus) != gbk::kValidMark) return;
     text.append(" ").append(row.cell(kColumnName)).append("   ");
     if (!row.cell(kColumnLink).empty()) {

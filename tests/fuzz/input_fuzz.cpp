@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/text_ops.h"
+#include "model/link_table.h"
 #include "model/share_url.h"
 #include "text/file_input.h"
 #include "text/link_loader.h"
@@ -39,10 +41,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (is_share_host_url(url) && !names_only_the_share_host(url)) __builtin_trap();
     url_path(url);
   }
-  for (const LinkRow& row : build_link_rows(bytes)) {
+  const std::vector<LinkRow> rows = build_link_rows(bytes);
+  for (const LinkRow& row : rows) {
     const std::string url = share_url_of_row(row.cell(kColumnLink), row.cell(kColumnName));
     if (is_share_url(url) && !names_only_the_share_host(url)) __builtin_trap();
   }
+  // A list kept as the lines of its text reads as the rows cut from it one by one.
+  LinkTable table;
+  const auto text = std::make_shared<const std::string>(bytes);
+  table.replace_lines(text, index_lines(*text));
+  if (table.row_count() != static_cast<int>(rows.size())) __builtin_trap();
+  std::string url;
+  table.for_each_row([&](int r, const RowView& row) {
+    const LinkRow& want = rows[static_cast<std::size_t>(r)];
+    for (int c = 0; c < kColumnCount; ++c)
+      if (row.cell(c) != want.cell(c)) __builtin_trap();
+    row.share_url_into(url);
+    if (url != share_url_of_row(want.cell(kColumnLink), want.cell(kColumnName))) __builtin_trap();
+  });
 
   // Decoders, behind each byte-order mark and none, and through the stream reader.
   for (const std::string_view mark : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {

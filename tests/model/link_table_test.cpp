@@ -46,7 +46,7 @@ TEST(LinkTable, VerdictsLandOnlyInTheirGeneration) {
   table.set_cell_if(second, 0, kColumnDone, G("完成"));
   table.set_verdict_if(second, 0, {});
   std::vector<std::string> seen;
-  table.for_each_row([&](int, const LinkRow& row) { seen = cells(row); });
+  table.for_each_row([&](int, const RowView& row) { seen = cells(row); });
   EXPECT_EQ(seen, (std::vector<std::string>{"c", "l", "", "", ""}));
 }
 

@@ -67,7 +67,7 @@ TEST(Session, ConcurrentLoadsNeverMix) {
     while (!stop) {
       std::string first_tag;
       int rows = 0;
-      session->table()->for_each_row([&](int, const LinkRow& row) {
+      session->table()->for_each_row([&](int, const RowView& row) {
         const std::string tag(row.cell(0).substr(0, 1));
         if (first_tag.empty()) first_tag = tag;
         if (tag != first_tag) mixed = true;

@@ -8,7 +8,8 @@
 
 namespace quorvex::test {
 
-inline std::vector<std::string> cells(const LinkRow& row) {
+template <class Row>  // LinkRow or RowView
+std::vector<std::string> cells(const Row& row) {
   std::vector<std::string> out;
   for (int c = 0; c < kColumnCount; ++c) out.emplace_back(row.cell(c));
   return out;

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
+
+#include "base/gbk_literals.h"
+#include "model/share_url.h"
+
 #include "support/cells.h"
 #include "support/gbk.h"
 
@@ -48,6 +54,92 @@ TEST(BuildLinkRows, OneRowPerNonEmptyCrLfLine) {
   // LF-only line ends make one line.
   EXPECT_EQ(build_link_rows("a\nb\nc").size(), 1u);
   EXPECT_TRUE(build_link_rows("").empty());
+}
+
+// A list kept as lines of its text reads exactly as the rows cut from it one by one: every
+// cell, whatever the lines (long ones, blank ones, CR LF inside a double-byte character,
+// a last line without an end).
+TEST(LinesOfAText, ReadAsTheRowsCutFromIt) {
+  std::mt19937 random(7);
+  const std::vector<std::string> pieces = {" ",
+                                           "  ",
+                                           "\r\n",
+                                           "\r\n\r\n",
+                                           "a",
+                                           "pan",
+                                           "pan.baidu.com/s/1AbC",
+                                           G("链接："),
+                                           G("提取码："),
+                                           "\x81\r\n",
+                                           "\x81",
+                                           std::string(300, 'x'),
+                                           "https://pan@127.0.0.1/s/1a",
+                                           "\r",
+                                           "\n"};
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 120);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    const std::vector<LinkRow> rows = build_link_rows(text);
+    LinkTable table;
+    auto shared = std::make_shared<const std::string>(text);
+    table.replace_lines(shared, index_lines(*shared));
+    ASSERT_EQ(table.row_count(), static_cast<int>(rows.size())) << round;
+    std::string url;
+    table.for_each_row([&](int r, const RowView& row) {
+      const LinkRow& want = rows[static_cast<std::size_t>(r)];
+      EXPECT_EQ(cells(row), cells(want)) << round << " row " << r;
+      row.share_url_into(url);
+      EXPECT_EQ(url, share_url_of_row(want.cell(kColumnLink), want.cell(kColumnName)));
+    });
+  }
+}
+
+// Verdicts, done marks, cells written one by one, rows taken out and comparisons behave the same
+// on a list kept as lines as on one given row by row.
+TEST(LinesOfAText, WriteAndKeepAsRowsGivenOneByOne) {
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    text += "n" + std::to_string(39 - i) + " pan.baidu.com/s/1id" + std::to_string(i) + " " +
+            G("码：") + "c" + std::to_string(i % 3) + "\r\n" + (i % 7 == 0 ? "\r\n" : "");
+  LinkTable lines, rows;
+  auto shared = std::make_shared<const std::string>(text);
+  const std::uint64_t g1 = lines.replace_lines(shared, index_lines(*shared));
+  const std::uint64_t g2 = rows.replace_rows(build_link_rows(text));
+  for (LinkTable* t : {&lines, &rows}) {
+    const std::uint64_t g = t == &lines ? g1 : g2;
+    t->set_verdict_if(g, 3, {Verdict::valid, Reason::public_share, true});
+    t->set_cell_if(g, 3, kColumnDone, gbk::kDoneMark);
+    t->set_verdict_if(g, 5, {Verdict::unknown, Reason::too_large, false});
+    t->set_cell_if(g, 5, kColumnDone, gbk::kDoneMark);
+    t->set_verdict_if(g, 5, {});  // no verdict: no done mark either
+    t->set_cell(7, kColumnName, "renamed");
+    t->set_verdict_if(g, 7, {Verdict::invalid, Reason::deleted, false});
+    EXPECT_FALSE(t->set_verdict_if(g + 1, 8, {Verdict::valid, Reason::need_code, false}));
+    std::vector<char> drop(40, 0);
+    drop[0] = drop[4] = 1;
+    t->keep_rows(drop);
+  }
+  ASSERT_EQ(lines.row_count(), 38);
+  for (int r = 0; r < 38; ++r) {
+    for (int c = 0; c < kColumnCount; ++c)
+      EXPECT_EQ(lines.cell(r, c), rows.cell(r, c)) << r << "," << c;
+    EXPECT_EQ(lines.verdict(r), rows.verdict(r)) << r;
+    for (int other : {0, 17, 37})
+      for (int c = 0; c < kColumnCount; ++c)
+        EXPECT_EQ(lines.compare_cells(r, other, c) < 0, rows.compare_cells(r, other, c) < 0);
+  }
+  EXPECT_EQ(lines.cell(2, kColumnDone), G("完成"));
+  EXPECT_EQ(lines.verdict(2), (RowVerdict{Verdict::valid, Reason::public_share, true}));
+  EXPECT_EQ(lines.cell(3, kColumnDone), "");
+  EXPECT_EQ(lines.cell(5, kColumnName), "renamed");
+  EXPECT_EQ(lines.cell(5, kColumnStatus), "x");
+  // A row given one by one turns the list into rows given one by one, nothing lost.
+  lines.append_row(LinkRow("new", "https://pan.baidu.com/s/1new", ""));
+  ASSERT_EQ(lines.row_count(), 39);
+  EXPECT_EQ(lines.cell(5, kColumnName), "renamed");
+  EXPECT_EQ(lines.verdict(2), (RowVerdict{Verdict::valid, Reason::public_share, true}));
+  EXPECT_EQ(lines.cell(38, kColumnName), "new");
 }
 
 }  // namespace
