@@ -372,6 +372,46 @@ int LinkTable::compare_cells(int a, int b, int column) const {
   return first.cell(column).compare(second.cell(column));
 }
 
+void LinkTable::sort_rows(std::vector<int>& rows, int column, bool descending) const {
+  std::shared_lock lock(mutex_);
+  const std::size_t n = rows.size();
+  // Each row's cell once, as a view where it lies. An address of a row of a text is its prefix
+  // and the rest of its line: compared as "has one" and that rest, unless cells were written
+  // one by one, when it is made whole.
+  const bool link = column == kColumnLink && text_;
+  const bool in_parts = link && edited_.empty();
+  std::vector<std::string_view> keys(n);
+  std::vector<char> has(in_parts ? n : 0);
+  std::vector<std::string> whole(link && !in_parts ? n : 0);
+  RowView view;
+  for (std::size_t i = 0; i < n; ++i) {
+    view_row_locked(rows[i], view);
+    if (in_parts) {
+      keys[i] = view.link_rest_;
+      has[i] = view.has_link_ ? 1 : 0;
+    } else if (link) {
+      whole[i] = std::string(view.cell(kColumnLink));
+      keys[i] = whole[i];
+    } else {
+      keys[i] = view.cell(column);
+    }
+  }
+  std::vector<int> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
+  auto compare = [&](int a, int b) {
+    const auto ia = static_cast<std::size_t>(a), ib = static_cast<std::size_t>(b);
+    if (in_parts && has[ia] != has[ib]) return has[ia] < has[ib] ? -1 : 1;
+    return keys[ia].compare(keys[ib]);
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const int c = compare(a, b);
+    return descending ? c > 0 : c < 0;
+  });
+  std::vector<int> sorted(n);
+  for (std::size_t i = 0; i < n; ++i) sorted[i] = rows[static_cast<std::size_t>(order[i])];
+  rows.swap(sorted);
+}
+
 bool LinkTable::set_cell_locked(int row, int column, std::string_view text) {
   if (row < 0 || row >= row_count_locked()) return false;
   if (column < 0 || column >= kColumnCount) return false;

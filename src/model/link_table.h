@@ -125,6 +125,9 @@ class LinkTable {
   std::string cell(int row, int column) const;
   // The byte order of two rows' cells in a column (<0, 0, >0), without copying them.
   int compare_cells(int a, int b, int column) const;
+  // Sorts row numbers by their cells in a column, in byte order (reversed when `descending`),
+  // rows with equal cells keeping their order; under one read lock, each row's line read once.
+  void sort_rows(std::vector<int>& rows, int column, bool descending) const;
   // Writes a cell of an existing row; false when the row or column does not exist.
   bool set_cell(int row, int column, std::string_view text);
   // As set_cell, but only while the table still holds the rows of `generation`.

@@ -47,8 +47,8 @@ RowOrder build_row_order(const LinkTable& table, int column, bool descending,
   std::vector<std::uint8_t> ranks;
   // Read before the rows: a list replaced in between makes the result stale, never wrong.
   result.generation = table.generation();
-  table.for_each_row([&](int, const RowView& row) {
-    const Verdict v = row.verdict().verdict;
+  table.for_each_verdict([&](int, const RowVerdict& verdict) {
+    const Verdict v = verdict.verdict;
     ranks.push_back(passes(filter, v) ? status_rank(v) : std::uint8_t{0xFF});
   });
   result.rows = static_cast<int>(ranks.size());
@@ -70,14 +70,7 @@ RowOrder build_row_order(const LinkTable& table, int column, bool descending,
     order.reserve(ranks.size());
     for (int row = 0; row < result.rows; ++row)
       if (ranks[static_cast<std::size_t>(row)] != 0xFF) order.push_back(row);
-    if (column >= 0 && column < kColumnCount) {
-      // The cells are compared where they lie; a copy of a million names would cost more than
-      // the read locks.
-      std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = table.compare_cells(a, b, column);
-        return descending ? c > 0 : c < 0;
-      });
-    }
+    if (column >= 0 && column < kColumnCount) table.sort_rows(order, column, descending);
   }
   std::vector<std::uint8_t>().swap(ranks);
   result.position.assign(static_cast<std::size_t>(result.rows), -1);

@@ -92,6 +92,15 @@ TEST(LinesOfAText, ReadAsTheRowsCutFromIt) {
       row.share_url_into(url);
       EXPECT_EQ(url, share_url_of_row(want.cell(kColumnLink), want.cell(kColumnName)));
     });
+    LinkTable given;
+    given.replace_rows(rows);
+    for (const int column : {kColumnName, kColumnLink, kColumnCode}) {
+      std::vector<int> a(rows.size()), b(rows.size());
+      for (std::size_t r = 0; r < rows.size(); ++r) a[r] = b[r] = static_cast<int>(r);
+      table.sort_rows(a, column, round % 2 == 0);
+      given.sort_rows(b, column, round % 2 == 0);
+      EXPECT_EQ(a, b) << round << " column " << column;
+    }
   }
 }
 
@@ -128,6 +137,16 @@ TEST(LinesOfAText, WriteAndKeepAsRowsGivenOneByOne) {
     for (int other : {0, 17, 37})
       for (int c = 0; c < kColumnCount; ++c)
         EXPECT_EQ(lines.compare_cells(r, other, c) < 0, rows.compare_cells(r, other, c) < 0);
+  }
+  for (int c = 0; c < kColumnCount; ++c) {
+    for (const bool descending : {false, true}) {
+      std::vector<int> a(38), b(38);
+      for (int r = 0; r < 38; ++r)
+        a[static_cast<std::size_t>(r)] = b[static_cast<std::size_t>(r)] = r;
+      lines.sort_rows(a, c, descending);
+      rows.sort_rows(b, c, descending);
+      EXPECT_EQ(a, b) << "column " << c;
+    }
   }
   EXPECT_EQ(lines.cell(2, kColumnDone), G("完成"));
   EXPECT_EQ(lines.verdict(2), (RowVerdict{Verdict::valid, Reason::public_share, true}));
