@@ -324,6 +324,10 @@ TEST(CurlRequest, TheReportTellsTimeOutsCancelsAndOversizedAnswers) {
   TestHttpsServer server([](const RecordedRequest& req) {
     ScriptedResponse r;
     if (req.target == "/s/1silent") r.never_answer = true;
+    if (req.target == "/s/1trickle") {
+      r.body = std::string(100000, 't');
+      r.trickle_ms = 20;
+    }
     if (req.target == "/s/1big") {
       r.body = std::string(1 << 20, 'b');
       r.repeat_body = 3;
@@ -354,6 +358,16 @@ TEST(CurlRequest, TheReportTellsTimeOutsCancelsAndOversizedAnswers) {
   EXPECT_LT(Clock::now() - begin, std::chrono::seconds(3));
   EXPECT_TRUE(cancelled.report.cancelled);
   EXPECT_FALSE(cancelled.report.timed_out);
+
+  // A server that keeps sending a byte now and then never outlasts the request's end.
+  PolicyRequest trickle = to(server);
+  trickle.url = "https://pan.baidu.com/s/1trickle";
+  trickle.policy.overall_timeout = std::chrono::milliseconds(500);
+  const auto trickle_start = Clock::now();
+  trickle.send();
+  EXPECT_LT(Clock::now() - trickle_start, std::chrono::seconds(3));
+  EXPECT_TRUE(trickle.report.timed_out);
+  EXPECT_EQ(trickle.body, "");
 
   PolicyRequest big = to(server);
   big.url = "https://pan.baidu.com/s/1big";

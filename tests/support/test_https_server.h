@@ -36,6 +36,7 @@ struct ScriptedResponse {
   bool never_answer = false;    // keep the connection open and silent until the server stops
   std::size_t repeat_body = 1;  // send the body this many times (for huge bodies)
   bool reset = false;           // drop the connection with a reset instead of answering
+  int trickle_ms = 0;           // send the body a byte at a time, this long apart
 };
 
 class TestHttpsServer {
