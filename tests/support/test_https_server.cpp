@@ -165,15 +165,19 @@ void TestHttpsServer::serve(int fd) {
       for (const auto& [k, v] : resp.headers) out += k + ": " + v + "\r\n";
       out += "Content-Length: " + std::to_string(resp.body.size() * resp.repeat_body) + "\r\n";
       out += "Connection: close\r\n\r\n";
-      if (write_all(ssl, out) && resp.trickle_ms > 0) {
-        for (std::size_t i = 0; i < resp.repeat_body && !stopping_; ++i)
-          for (std::size_t b = 0; b < resp.body.size() && !stopping_; ++b) {
-            if (!write_all(ssl, resp.body.substr(b, 1))) break;
+      if (write_all(ssl, out)) {
+        for (std::size_t i = 0; i < resp.repeat_body && !stopping_; ++i) {
+          if (resp.trickle_ms <= 0) {
+            if (!write_all(ssl, resp.body)) break;
+            continue;
+          }
+          bool sent = true;
+          for (std::size_t b = 0; b < resp.body.size() && sent && !stopping_; ++b) {
+            sent = write_all(ssl, resp.body.substr(b, 1));
             std::this_thread::sleep_for(std::chrono::milliseconds(resp.trickle_ms));
           }
-      } else if (write_all(ssl, out)) {
-        for (std::size_t i = 0; i < resp.repeat_body && !stopping_; ++i)
-          if (!write_all(ssl, resp.body)) break;
+          if (!sent) break;
+        }
       }
     }
   }
