@@ -153,11 +153,10 @@ class LinkTable {
   void for_each_verdict(Fn&& fn) const {
     std::shared_lock lock(mutex_);
     if (text_) {
+      // The verdict byte is kept for rows whose cells were written one by one too.
       for (std::size_t i = 0; i < states_.size(); ++i)
-        if (states_[i] != 0 || edited_.count(static_cast<int>(i)))
-          fn(static_cast<int>(i), verdict_locked(static_cast<int>(i)));
-        else
-          fn(static_cast<int>(i), RowVerdict{});
+        fn(static_cast<int>(i),
+           states_[i] == 0 ? RowVerdict{} : verdict_locked(static_cast<int>(i)));
       return;
     }
     for (std::size_t i = 0; i < rows_.size(); ++i) fn(static_cast<int>(i), rows_[i].verdict());

@@ -524,6 +524,14 @@ TEST(CheckRun, AThreadThatCannotStartIsTriedAgain) {
   EXPECT_EQ(s.started, 3);
 }
 
+// What a fetch of a live share that asks for its code brings back.
+FetchResult page_asking_for_the_code() {
+  FetchResult r;
+  r.status = 200;
+  r.body = "<title>请输入提取码</title>";
+  return r;
+}
+
 // The system refuses what probes need: the rows wait their turn again and nothing is decided for
 // want of a thread or a descriptor; a run that can get none for the stall limit stops and says so.
 TEST(CheckRun, ThreadsAndConnectionsTheSystemRefusesAreNoVerdict) {
@@ -538,9 +546,7 @@ TEST(CheckRun, ThreadsAndConnectionsTheSystemRefusesAreNoVerdict) {
       r.transfer.refused_locally = true;
       return r;
     }
-    r.status = 200;
-    r.body = "<title>请输入提取码</title>";
-    return r;
+    return page_asking_for_the_code();
   };
   const RunSnapshot s = check(list, config);
   EXPECT_EQ(s.valid, 2);
@@ -601,10 +607,7 @@ TEST(CheckRun, ProbesAtOnceStayWithinTheFreeDescriptors) {
     }
     std::this_thread::sleep_for(40ms);
     now.fetch_sub(1);
-    FetchResult r;
-    r.status = 200;
-    r.body = "<title>请输入提取码</title>";
-    return r;
+    return page_asking_for_the_code();
   };
   const RunSnapshot s = check(list, config);
   EXPECT_EQ(s.valid, 12);
