@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -40,6 +41,9 @@ class CliProcess {
     args.push_back(input);
     std::vector<std::string> env = {"QUORVEX_CONNECT_TO=" + service.connect_to(),
                                     "QUORVEX_CA_FILE=" + test::test_ca_file(), "HOME=" + dir};
+    // A sanitized build's child needs the run's sanitizer settings (its suppressions above all).
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+      if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     // Everything the child needs is made before the fork: after it, only system calls.
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
