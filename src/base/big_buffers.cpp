@@ -1,6 +1,8 @@
 #include "base/big_buffers.h"
 
+#ifndef _WIN32
 #include <sys/mman.h>
+#endif
 
 #include <cstdint>
 

@@ -1,10 +1,23 @@
 #include "base/system_limits.h"
 
+#include <climits>
+
+#ifdef _WIN32
+
+namespace quorvex {
+
+// Sockets and files on Windows are handles, which no per-process limit of this kind counts.
+void raise_open_file_limit() {}
+int free_descriptors() { return INT_MAX; }
+
+}  // namespace quorvex
+
+#else
+
 #include <dirent.h>
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <climits>
 
 namespace quorvex {
 
@@ -40,3 +53,5 @@ int free_descriptors() {
 }
 
 }  // namespace quorvex
+
+#endif

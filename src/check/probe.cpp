@@ -1,6 +1,9 @@
 #include "check/probe.h"
 
-#include <ctime>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "base/charset.h"
 #include "base/text_ops.h"
@@ -61,18 +64,44 @@ std::string page_text(const FetchResult& result) {
   return page;
 }
 
+namespace {
+
+// An HTTP date, "Sun, 06 Nov 1994 08:49:37 GMT", read the same on every system (strptime and
+// timegm are not everywhere).
+std::optional<std::chrono::system_clock::time_point> http_date(const std::string& value) {
+  static constexpr std::string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  const auto comma = value.find(", ");
+  if (comma == std::string::npos) return std::nullopt;
+  int day = 0, year = 0, hour = 0, minute = 0, second = 0;
+  char month[4] = {};
+  char zone[4] = {};
+  if (std::sscanf(value.c_str() + comma + 2, "%2d %3s %4d %2d:%2d:%2d %3s", &day, month, &year,
+                  &hour, &minute, &second, zone) != 7 ||
+      std::string_view(zone) != "GMT")
+    return std::nullopt;
+  const auto index = kMonths.find(month);
+  if (std::strlen(month) != 3 || index == std::string_view::npos || index % 3 != 0)
+    return std::nullopt;
+  const std::chrono::year_month_day date{std::chrono::year(year),
+                                         std::chrono::month(static_cast<unsigned>(index / 3 + 1)),
+                                         std::chrono::day(static_cast<unsigned>(day))};
+  if (!date.ok() || hour > 23 || minute > 59 || second > 60) return std::nullopt;
+  return std::chrono::sys_days(date) + std::chrono::hours(hour) + std::chrono::minutes(minute) +
+         std::chrono::seconds(second);
+}
+
+}  // namespace
+
 std::optional<std::chrono::seconds> retry_after(const FetchResult& result) {
   for (const std::string_view line : split_keep_empty(result.headers, "\r\n")) {
     if (!equals_nocase(header_name_of(line), "Retry-After")) continue;
     const std::string value = header_value_of(line);
     if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos)
       return std::chrono::seconds(value.size() > 9 ? 999999999 : std::stol(value));
-    // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
-    std::tm when{};
-    if (strptime(value.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &when)) {
-      const std::time_t at = timegm(&when);
-      const std::time_t now = std::time(nullptr);
-      return std::chrono::seconds(at > now ? at - now : 0);
+    if (const auto at = http_date(value)) {
+      const auto now = std::chrono::system_clock::now();
+      return std::chrono::duration_cast<std::chrono::seconds>(
+          *at > now ? *at - now : std::chrono::system_clock::duration::zero());
     }
   }
   return std::nullopt;

@@ -1,10 +1,4 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <array>
 #include <atomic>
-#include <csignal>
-
 #include <chrono>
 #include <cmath>
 #include <deque>
@@ -15,6 +9,7 @@
 #include <vector>
 
 #include "base/charset.h"
+#include "base/platform.h"
 #include "base/text_ops.h"
 #include "cli/cli_output.h"
 #include "cli/command.h"
@@ -45,28 +40,6 @@ extern "C" void on_interrupt(int signal) {
   g_first_signal.compare_exchange_strong(none, signal);
   g_signals.fetch_add(1);
 }
-
-// Catches the signals for the time of a run; the old handlers come back afterwards.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_signals = 0;
-    g_first_signal = 0;
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &old_[i]);
-  }
-  ~InterruptGuard() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &old_[i], nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
-  std::array<struct sigaction, 3> old_{};
-};
 
 std::chrono::seconds hours(double h) {
   return std::chrono::seconds(static_cast<long long>(std::llround(h * 3600)));
@@ -128,9 +101,9 @@ class CheckCommand final : public Command {
             [](std::string& dir) -> std::string {
               // An empty name would mean the root folder to the system.
               if (dir.empty()) return "the folder name is empty";
-              struct stat st {};
-              if (::stat(dir.c_str(), &st) != 0) return "no such folder: " + dir;
-              if (!S_ISDIR(st.st_mode)) return "not a folder: " + dir;
+              const PathInfo info = path_info(dir);
+              if (!info.exists) return "no such folder: " + dir;
+              if (!info.folder) return "not a folder: " + dir;
               return {};
             },
             "DIR"))
@@ -241,7 +214,10 @@ class CheckCommand final : public Command {
     const auto started = std::chrono::steady_clock::now();
     int signal = 0;
     {
-      const InterruptGuard guard;
+      g_signals = 0;
+      g_first_signal = 0;
+      // The signals are caught for the time of the run; the old handlers come back afterwards.
+      const InterruptCatcher guard(&on_interrupt);
       if (!session.start_check_run()) {
         std::fprintf(io.err,
                      "quorvex-cli check: cannot start the check: the system gives no thread for "
@@ -348,7 +324,7 @@ class CheckCommand final : public Command {
   static int wait_for_run(Session& session, std::FILE* err, const std::function<void()>& tick) {
     int interrupts_seen = 0;
     std::optional<std::chrono::steady_clock::time_point> grace_ends;
-    const bool live = err && ::isatty(::fileno(err)) != 0;
+    const bool live = is_terminal(err);
     int last_reported = -1;
     int cooldowns_told = 0;
     std::deque<std::pair<std::chrono::steady_clock::time_point, int>> samples;

@@ -1,13 +1,11 @@
 #include "cli/command.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/platform.h"
 #include "store/verdict_store.h"
 #include "text/extract.h"
 #include "text/file_input.h"
@@ -33,7 +31,7 @@ void declare_input(CLI::App& app, std::string& path) {
 }
 
 void hint_when_reading_a_terminal(const std::string& path, const Io& io) {
-  if (path == "-" && io.in && ::isatty(::fileno(io.in)) && io.err)
+  if (path == "-" && is_terminal(io.in) && io.err)
     std::fputs(
         "quorvex-cli: reading the text from the terminal; end it with Ctrl+D, or name a FILE\n",
         io.err);
@@ -108,19 +106,20 @@ bool OutputTarget::open(const OutputOptions& options, const Io& io, const char* 
   io_ = io;
   if (options.output.empty() || options.output == "-") return true;
   // An existing file is kept unless replacing it was asked for.
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (options.force ? O_TRUNC : O_EXCL);
-  const int fd = ::open(options.output.c_str(), flags, 0644);
+  const int fd =
+      create_file(options.output, options.force ? CreateMode::truncate : CreateMode::exclusive);
   if (fd < 0) {
     const int code = errno;
     std::fprintf(io.err, "quorvex-cli %s: cannot write %s: %s%s\n", who, options.output.c_str(),
                  std::strerror(code), code == EEXIST ? " (--force replaces it)" : "");
     return false;
   }
-  file_ = ::fdopen(fd, "wb");
+  file_ = stream_of_file(fd);
   if (!file_) {
-    ::close(fd);
+    const int code = errno;
+    close_file(fd);
     std::fprintf(io.err, "quorvex-cli %s: cannot write %s: %s\n", who, options.output.c_str(),
-                 std::strerror(errno));
+                 std::strerror(code));
     return false;
   }
   io_.out = file_;
@@ -152,8 +151,7 @@ void declare_store(CLI::App& app, std::string& path) {
 
 std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who) {
   std::string chosen = path;
-  if (chosen.empty())
-    if (const char* env = std::getenv("QUORVEX_STORE"); env && env[0]) chosen = env;
+  if (chosen.empty()) chosen = environment_variable("QUORVEX_STORE").value_or("");
   if (chosen.empty()) chosen = default_store_path();
   VerdictStore::Opened opened = VerdictStore::open(chosen);
   if (!opened.message.empty())

@@ -1,8 +1,5 @@
 #include "shell/export.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -10,6 +7,7 @@
 #include <random>
 
 #include "base/gbk_literals.h"
+#include "base/platform.h"
 
 namespace quorvex {
 
@@ -73,9 +71,7 @@ struct SourceBits {
 ExportSources ExportSources::system() {
   return {[] {
             const std::time_t now = std::time(nullptr);
-            std::tm local{};
-            localtime_r(&now, &local);
-            return local;
+            return quorvex::local_time(now);
           },
           [] {
             static std::mutex mutex;
@@ -98,24 +94,14 @@ ExportResult write_new_file(const std::string& path, const std::string& text) {
     result.error = std::strerror(code);
     return result;
   };
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const int fd = create_file(path, CreateMode::exclusive);
   if (fd < 0) return fail(errno);
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) {
-      const int code = errno;
-      ::close(fd);
-      ::unlink(path.c_str());
-      return fail(code);
-    }
-    done += static_cast<std::size_t>(w);
-  }
-  if (::close(fd) != 0) {
-    const int code = errno;
-    ::unlink(path.c_str());
-    return fail(code);
+  const bool written = write_all(fd, text);
+  const int code = errno;
+  if (!close_file(fd) || !written) {
+    const int cause = written ? errno : code;
+    remove_file(path);
+    return fail(cause);
   }
   result.ok = true;
   return result;

@@ -1,18 +1,19 @@
 #include "shell/probe_environment.h"
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+
+#include "base/platform.h"
 
 namespace quorvex {
 
 ProbeSettings probe_settings_from_environment() {
   ProbeSettings settings;
-  if (const char* ca = std::getenv("QUORVEX_CA_FILE"); ca && *ca) settings.ca_file = ca;
-  if (const char* to = std::getenv("QUORVEX_CONNECT_TO"); to && *to) {
-    std::stringstream entries(to);
+  settings.ca_file = environment_variable("QUORVEX_CA_FILE").value_or("");
+  if (const auto to = environment_variable("QUORVEX_CONNECT_TO"); to && !to->empty()) {
+    std::stringstream entries(*to);
     std::string entry;
     while (std::getline(entries, entry, ','))
       if (!entry.empty()) settings.connect_to.push_back(entry);
@@ -21,9 +22,13 @@ ProbeSettings probe_settings_from_environment() {
 }
 
 std::optional<std::string> ca_file_problem(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  errno = 0;
+  std::FILE* in = open_file(path, "rb");
   if (!in) return std::string(std::strerror(errno ? errno : ENOENT));
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  std::string text;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;) text.append(buf, n);
+  std::fclose(in);
   if (text.find("-----BEGIN CERTIFICATE-----") == std::string::npos)
     return std::string("no PEM certificate in it");
   return std::nullopt;

@@ -1,16 +1,11 @@
 #include "shell/profile.h"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "base/platform.h"
 #include "base/text_ops.h"
 
 namespace quorvex {
@@ -25,7 +20,7 @@ std::string_view trim_ws(std::string_view s) {
 }
 
 bool read_all(const std::string& path, std::string& out) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = open_file(path, "rb");
   if (!f) return false;
   char buf[8192];
   std::size_t n;
@@ -69,44 +64,27 @@ bool key_of(std::string_view line, std::string_view& key, std::string_view& valu
   return true;
 }
 
-// The file a write lands in: the target of a symbolic link (followed to its end), so that a
-// settings file kept elsewhere and linked in stays where the user keeps it.
-std::string write_target(const std::string& path) {
-  std::string target = path;
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
-    std::string link(PATH_MAX, '\0');
-    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
-    if (n <= 0) return target;
-    link.resize(static_cast<std::size_t>(n));
-    if (link.front() != '/') {
-      const std::size_t slash = target.rfind('/');
-      link = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
-    }
-    target = link;
-  }
-  return target;
-}
-
 // Why a file in `dir` cannot be made when the system only says "no such file": the first folder
 // of the path that is missing sits on a read-only file system, in a folder the user may not
 // write, or under something that is no folder.
 int cause_of_missing_folder(const std::string& file) {
-  std::string dir = file.substr(0, file.rfind('/'));
+  std::size_t end = file.size();
+  while (end > 0 && !is_path_separator(file[end - 1])) --end;
+  std::string dir = file.substr(0, end > 0 ? end - 1 : 0);
   while (!dir.empty()) {
-    const std::size_t slash = dir.rfind('/');
-    const std::string parent = slash == 0 ? "/" : dir.substr(0, slash);
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? ENOENT : ENOTDIR;
-    if (::stat(parent.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return ENOTDIR;
-      struct statvfs fs {};
-      if (::statvfs(parent.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY)) return EROFS;
-      if (::access(parent.c_str(), W_OK) != 0) return EACCES;
-      return ENOENT;
+    const PathInfo here = path_info(dir);
+    if (here.exists) return here.folder ? ENOENT : ENOTDIR;
+    std::size_t slash = dir.size();
+    while (slash > 0 && !is_path_separator(dir[slash - 1])) --slash;
+    if (slash == 0) break;
+    const std::string parent = slash == 1 ? dir.substr(0, 1) : dir.substr(0, slash - 1);
+    const PathInfo above = path_info(parent);
+    if (above.exists) {
+      if (!above.folder) return ENOTDIR;
+      const int refused = why_folder_refuses_writes(parent);
+      return refused != 0 ? refused : ENOENT;
     }
-    if (slash == 0 || slash == std::string::npos) break;
+    if (slash == 1) break;
     dir = parent;
   }
   return ENOENT;
@@ -142,12 +120,13 @@ bool write_profile_string(const std::string& path, std::string_view section, std
     if (error) *error = std::strerror(err);
     return false;
   };
-  const std::string target = write_target(path);
+  // A settings file kept elsewhere and linked in stays where the user keeps it.
+  const std::string target = link_target(path);
   // A file the user made read-only stays as it is, though replacing it through a rename would
   // get past its mode.
-  struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return fail(EACCES);
+  const PathInfo old = path_info(target);
+  const bool exists = old.exists;
+  if (exists && old.read_only) return fail(EACCES);
   std::string text;
   read_all(target, text);
   std::vector<std::string> lines = split_lines(text);
@@ -186,41 +165,19 @@ bool write_profile_string(const std::string& path, std::string_view section, std
   if (exists && out == text) return true;
 
   const std::string temp = target + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = create_file(temp, CreateMode::truncate);
   if (fd < 0) return fail(errno == ENOENT ? cause_of_missing_folder(temp) : errno);
   // The new file takes the old one's mode and owner (a private 0600 file stays private); the
   // owner only where the system allows it.
-  if (exists) {
-    if (::fchmod(fd, st.st_mode & 07777) != 0) {
-      const int err = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return fail(err);
-    }
-    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-      // Not the owner's to give: the file is the writer's now, as an editor would leave it.
-    }
-  }
-  std::size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t w = ::write(fd, out.data() + done, out.size() - done);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return fail(err);
-    }
-    done += static_cast<std::size_t>(w);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if ((exists && !take_over_access(fd, old)) || !write_all(fd, out) || !flush_to_disk(fd)) {
     const int err = errno;
-    ::unlink(temp.c_str());
+    close_file(fd);
+    remove_file(temp);
     return fail(err);
   }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
+  if (!close_file(fd) || !replace_file(temp, target)) {
     const int err = errno;
-    ::unlink(temp.c_str());
+    remove_file(temp);
     return fail(err);
   }
   return true;

@@ -1,13 +1,10 @@
 #include "shell/settings.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "base/gbk_literals.h"
+#include "base/platform.h"
 #include "base/text_ops.h"
 #include "shell/profile.h"
 
@@ -17,63 +14,17 @@ namespace {
 
 constexpr std::string_view kSection = "start";
 
-std::string home_folder() {
-  const char* home = std::getenv("HOME");
-  return home && *home ? home : "/";
-}
-
-// Reads XDG_<NAME>_DIR from the user-dirs file, the way desktop file managers name the folders.
-std::string xdg_user_dir(const std::string& name, const std::string& fallback) {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const std::string dir = config && *config ? config : home_folder() + "/.config";
-  std::ifstream in(dir + "/user-dirs.dirs");
-  std::string line;
-  const std::string key = "XDG_" + name + "_DIR=";
-  while (std::getline(in, line)) {
-    if (line.rfind(key, 0) != 0) continue;
-    std::string value = line.substr(key.size());
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    // "$HOME/…" and "${HOME}/…" are the forms the file is written with; any other value that
-    // is not a whole path falls back below rather than becoming a folder relative to wherever
-    // the program was started.
-    if (value.rfind("${HOME}", 0) == 0) {
-      value = home_folder() + value.substr(7);
-    } else if (value.rfind("$HOME", 0) == 0) {
-      value = home_folder() + value.substr(5);
-    }
-    if (!value.empty() && value.front() == '/') {
-      while (value.size() > 1 && value.back() == '/') value.pop_back();
-      return value;
-    }
-  }
-  return home_folder() + "/" + fallback;
-}
-
-bool make_dirs(const std::string& path) {
-  std::string partial;
-  std::size_t pos = 0;
-  while (pos != std::string::npos) {
-    pos = path.find('/', pos + 1);
-    partial = path.substr(0, pos);
-    if (partial.empty()) continue;
-    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
-std::string documents_folder() { return xdg_user_dir("DOCUMENTS", "Documents"); }
-std::string desktop_folder() { return xdg_user_dir("DESKTOP", "Desktop"); }
+std::string documents_folder() { return user_folder(UserFolder::documents); }
+std::string desktop_folder() { return user_folder(UserFolder::desktop); }
 
 std::string settings_path(const std::string& documents) {
   return documents + "/Orvane/Quorvex/Baifig.ini";
 }
 
 bool ensure_settings_folder(const std::string& documents) {
-  return make_dirs(documents + "/Orvane/Quorvex");
+  return make_folders(documents + "/Orvane/Quorvex");
 }
 
 bool mode_flag_of(std::string_view value) {

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "base/platform.h"
+
 namespace quorvex {
 
 std::int64_t seconds_now() {
@@ -38,8 +40,7 @@ void attach_store(CheckRunConfig& config, std::shared_ptr<VerdictStore> store,
 
 std::string local_time_text(std::int64_t seconds) {
   const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  localtime_r(&t, &tm);
+  const std::tm tm = local_time(t);
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
   return text;

@@ -1,13 +1,14 @@
 #include "store/verdict_store.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+#include "base/platform.h"
 
 namespace quorvex {
 
@@ -67,13 +68,11 @@ sqlite3* open_connection(const std::string& path, std::string& error) {
   return db;
 }
 
-bool make_folders(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    const std::string folder = path.substr(0, slash);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
+// The folders above the store's file, private to the user where they are made.
+bool make_store_folders(const std::string& path) {
+  std::size_t end = path.size();
+  while (end > 0 && !is_path_separator(path[end - 1])) --end;
+  return end <= 1 || make_folders(path.substr(0, end - 1), true);
 }
 
 StoredVerdict row_of(sqlite3_stmt* stmt, int first, std::string share) {
@@ -147,23 +146,13 @@ std::chrono::seconds VerdictLifetimes::of(Verdict v) const {
   return std::chrono::seconds(0);
 }
 
-std::string default_store_folder() {
-  std::string base;
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/') {
-    base = data;
-  } else if (const char* home = std::getenv("HOME"); home && home[0]) {
-    base = std::string(home) + "/.local/share";
-  } else {
-    base = ".";
-  }
-  return base + "/Orvane/Quorvex";
-}
+std::string default_store_folder() { return user_folder(UserFolder::data) + "/Orvane/Quorvex"; }
 
 std::string default_store_path() { return default_store_folder() + "/verdicts.sqlite"; }
 
 VerdictStore::Opened VerdictStore::open(const std::string& path, std::int64_t max_pages) {
   Opened result;
-  if (!make_folders(path)) {
+  if (!make_store_folders(path)) {
     result.message = "cannot make the store's folder for " + path + ": " + std::strerror(errno);
     return result;
   }
@@ -182,12 +171,12 @@ VerdictStore::Opened VerdictStore::open(const std::string& path, std::int64_t ma
   if (check == Check::broken) {
     sqlite3_close(writer);
     const std::string aside = moved_aside_name(path);
-    if (std::rename(path.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
+    if (!replace_file(path, aside) && errno != ENOENT) {
       result.message = "the store " + path +
                        " cannot be read and cannot be moved aside: " + std::strerror(errno);
       return result;
     }
-    for (const char* extra : {"-wal", "-shm"}) std::remove((path + extra).c_str());
+    for (const char* extra : {"-wal", "-shm"}) remove_file(path + extra);
     result.message = "the store " + path + " could not be read (" +
                      (error.empty() ? "not a store" : error) + "); it was moved to " + aside +
                      " and a new one started";

@@ -1,13 +1,12 @@
 #include "text/file_input.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
 #include "base/big_buffers.h"
 #include "base/charset.h"
+#include "base/platform.h"
 #include "base/text_ops.h"
 
 namespace quorvex {
@@ -88,35 +87,35 @@ InputFile read_input_stream(std::FILE* stream, std::size_t limit) {
 InputFile read_input_file(const std::string& path, std::size_t limit) {
   if (path == "-") return read_input_stream(stdin, limit);
   InputFile result;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    result.status = errno == ENOENT ? InputFile::Status::missing : InputFile::Status::unreadable;
-    result.reason = std::strerror(errno);
+  const PathInfo info = path_info(path);
+  if (!info.exists) {
+    result.status =
+        info.error == ENOENT ? InputFile::Status::missing : InputFile::Status::unreadable;
+    result.reason = std::strerror(info.error);
     return result;
   }
-  if (S_ISDIR(st.st_mode)) {
+  if (info.folder) {
     result.status = InputFile::Status::not_a_file;
     result.reason = std::strerror(EISDIR);
     return result;
   }
-  if (S_ISREG(st.st_mode) && static_cast<unsigned long long>(st.st_size) > limit) {
+  if (info.regular && info.size > limit) {
     result.status = InputFile::Status::too_large;
     return result;
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_file(path, "rb"), &std::fclose);
   if (!file) {
     result.status = InputFile::Status::unreadable;
     result.reason = std::strerror(errno);
     return result;
   }
-  if (S_ISREG(st.st_mode)) {
+  if (info.regular) {
     // One read of the known size avoids growing the buffer step by step on large files; the
     // reads go on to the end, as some files (/proc, a file still being written) hold more than
     // their size says.
     std::string bytes;
-    reserve_big(bytes, static_cast<std::size_t>(st.st_size));
-    bytes.resize(static_cast<std::size_t>(st.st_size));
+    reserve_big(bytes, static_cast<std::size_t>(info.size));
+    bytes.resize(static_cast<std::size_t>(info.size));
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (got != bytes.size() && std::ferror(file.get())) {
       result.status = InputFile::Status::unreadable;

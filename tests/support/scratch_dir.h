@@ -2,8 +2,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -15,7 +15,8 @@ class ScratchDir {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path_ = std::filesystem::temp_directory_path() /
             ("quorvex-" + std::string(info ? info->test_suite_name() : "test") + "-" +
-             std::string(info ? info->name() : "x") + "-" + std::to_string(::getpid()));
+             std::string(info ? info->name() : "x") + "-" +
+             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
