@@ -10,6 +10,7 @@
 
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
+#include "support/utf8_path.h"
 
 namespace quorvex {
 namespace {
@@ -88,8 +89,8 @@ TEST(ExportFile, NeverOverwritesAnEarlierExport) {
     paths.insert(r.path);
     std::ifstream in(r.path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "text" + std::to_string(i));
-    EXPECT_EQ(std::filesystem::path(r.path).filename().string().rfind(
-                  "\xE6\x9C\x89\xE6\x95\x88\xE9\x93\xBE\xE6\x8E\xA5", 0),
+    EXPECT_EQ(test::utf8_name(test::utf8_path(r.path).filename())
+                  .rfind("\xE6\x9C\x89\xE6\x95\x88\xE9\x93\xBE\xE6\x8E\xA5", 0),
               0u);
   }
   EXPECT_EQ(paths.size(), 3u);

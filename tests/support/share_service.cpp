@@ -123,6 +123,8 @@ ScriptedResponse ShareService::answer(const RecordedRequest& request) {
   if (state == "need") return redirect("/share/init?surl=" + id);
   if (const auto it = pages().find(state); it != pages().end()) return ok(it->second);
   if (state == "empty") return ok("");
+  // The request as it arrived, for clients in other processes that check what they send.
+  if (state == "echo") return ok(request.raw);
   if (state == "notfound") return redirect("https://pan.baidu.com/error/404.html");
   if (state == "flaky") return seen == 1 ? status(503) : ok(pages().at("public"));
   if (state == "down") return status(503);

@@ -10,8 +10,8 @@
 // (403), busy (429 with Retry-After: 1 once, then public), captcha (the security-check page),
 // offsite (sent to another host), plainhttp (sent to http://), loop (sent to itself), lag
 // (public after 300 ms), slow (public after 1.5 s), silent (never answers), reset (connection
-// reset), huge (40 MiB). Counters such as "flaky" count per whole address, so "flaky-1" and
-// "flaky-2" each fail once.
+// reset), huge (40 MiB), echo (the request as it arrived, as the body). Counters such as "flaky"
+// count per whole address, so "flaky-1" and "flaky-2" each fail once.
 #pragma once
 
 #include <chrono>
