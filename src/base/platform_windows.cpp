@@ -1,12 +1,14 @@
 // Windows: names become wide strings at every system call, descriptors come from the C runtime
 // (so that the rest of the program keeps one way of writing files), and the console's control
 // events stand in for signals.
+// windows.h before the headers that build on it.
+#include <windows.h>
+//
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <atomic>
 #include <cerrno>
@@ -168,9 +170,20 @@ std::string user_folder(UserFolder which) {
 }
 
 std::optional<std::string> environment_variable(const char* name) {
-  const wchar_t* value = _wgetenv(wide(name).c_str());
-  if (!value) return std::nullopt;
-  return narrow(value);
+  // The system's block, not the C runtime's copy: msvcrt makes its wide copy only on demand.
+  const std::wstring key = wide(name);
+  std::wstring value(256, L'\0');
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n =
+        GetEnvironmentVariableW(key.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (n == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::string();
+    }
+    if (n < value.size()) return narrow(value.data(), n);
+    value.resize(n);
+  }
 }
 
 std::tm local_time(std::time_t t) {

@@ -22,6 +22,9 @@ int run(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std
   const Io io{in, out, err};
   CLI::App app("Checks netdisk share links in bulk, as the Quorvex window does.", kProgram);
   app.require_subcommand(1);
+  // One syntax on every system: on Windows CLI11 would take "/x" for an option, and so a path
+  // that starts with a slash.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string(kProgram) + " " + QUORVEX_VERSION,
                        "print the version and exit");
   app.footer(

@@ -3,10 +3,13 @@
 // policy and the connect-to entries apply to each), and bounds the whole request by the overall
 // deadline in its own wait: WinHTTP's timeouts alone do not end a server that never finishes the
 // TLS handshake.
-#include <wincrypt.h>
-#include <windows.h>
-#include <winhttp.h>
+// winsock2.h before windows.h, which would bring the old winsock.h; windows.h before the rest.
 #include <winsock2.h>
+//
+#include <windows.h>
+//
+#include <wincrypt.h>
+#include <winhttp.h>
 
 #include <algorithm>
 #include <atomic>
