@@ -32,7 +32,7 @@ mkfifo "$work/in"
 "$build/bin/stand_in_share_service" < "$work/in" > "$work/service" &
 exec 3> "$work/in"
 until [ -s "$work/service" ]; do sleep 0.1; done
-read -r connect_to ca_file _mute_port < "$work/service"
+read -r connect_to ca_file _ports < "$work/service"
 printf 'good https://pan.baidu.com/s/1public\r\nbad https://pan.baidu.com/s/1deleted\r\n' > "$work/links.txt"
 set +e
 QUORVEX_CONNECT_TO="$connect_to" QUORVEX_CA_FILE="$ca_file" \

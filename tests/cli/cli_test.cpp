@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -35,8 +35,10 @@ std::string slurp(std::FILE* f) {
 void give_check_its_own_store(std::vector<std::string>& args) {
   // A folder of the process's own, apart from the tests' scratch folders.
   struct Stores {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("quorvex-cli-test-stores-" + std::to_string(::getpid()));
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("quorvex-cli-test-stores-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     ~Stores() { std::filesystem::remove_all(path); }
   };
   static const Stores stores;
@@ -125,10 +127,17 @@ TEST(Cli, UsageAndFileErrors) {
 // Sets an environment variable for one test.
 class ScopedEnv {
  public:
+#ifdef _WIN32
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    _putenv_s(name, value.c_str());
+  }
+  ~ScopedEnv() { _putenv_s(name_, ""); }
+#else
   ScopedEnv(const char* name, const std::string& value) : name_(name) {
     ::setenv(name, value.c_str(), 1);
   }
   ~ScopedEnv() { ::unsetenv(name_); }
+#endif
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 

@@ -1,5 +1,7 @@
 #include "share_service.h"
 
+#include "share_pages.h"
+
 #include <algorithm>
 
 namespace quorvex::test {
@@ -8,33 +10,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string page(std::string_view title, std::string_view body) {
-  return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + std::string(title) +
-         "</title></head><body>" + std::string(body) + "</body></html>";
-}
-
 // What today's pages say, by state.
 const std::map<std::string, std::string, std::less<>>& pages() {
   static const std::map<std::string, std::string, std::less<>> kPages = {
       {"needcode",
-       page("百度网盘-请输入提取码", "<div class=\"verify-form\">请输入提取码：</div>")},
-      {"public",
-       page("百度网盘 - 分享文件", "<div class=\"share-valid-check\">过期时间：永久有效</div>")},
-      {"old", page("百度网盘 - 分享文件", "<div>失效时间：2030-01-01</div>")},
+       share_page("百度网盘-请输入提取码", "<div class=\"verify-form\">请输入提取码：</div>")},
+      {"public", share_page("百度网盘 - 分享文件",
+                            "<div class=\"share-valid-check\">过期时间：永久有效</div>")},
+      {"old", share_page("百度网盘 - 分享文件", "<div>失效时间：2030-01-01</div>")},
       {"deleted",
-       page("百度网盘-链接不存在", "啊哦，你来晚了，分享的文件已经被删除了，下次要早点哟。")},
+       share_page("百度网盘-链接不存在", "啊哦，你来晚了，分享的文件已经被删除了，下次要早点哟。")},
       {"cancelled",
-       page("百度网盘-链接不存在", "啊哦，你来晚了，分享的文件已经被取消了，下次要早点哟。")},
+       share_page("百度网盘-链接不存在", "啊哦，你来晚了，分享的文件已经被取消了，下次要早点哟。")},
       // An expired share still shows when it expired.
       {"expired",
-       page("百度网盘-链接不存在", "啊哦，来晚了，该分享文件已过期<br>失效时间：2020-01-01")},
-      {"blocked", page("百度网盘-链接不存在",
-                       "此链接分享内容可能因为涉及侵权、色情、反动、低俗等信息，无法访问！")},
-      {"frozen", page("百度网盘", "该链接已被冻结，无法访问")},
-      {"gone", page("百度网盘", "很抱歉，您要访问的页面不存在！")},
-      {"overused", page("百度网盘", "由于访问次数过多，该分享链接已失效")},
-      {"temporary", page("百度网盘", "此链接分享内容暂时不可访问")},
-      {"nomarker", page("百度网盘", "<div>欢迎使用百度网盘</div>")},
+       share_page("百度网盘-链接不存在", "啊哦，来晚了，该分享文件已过期<br>失效时间：2020-01-01")},
+      {"blocked", share_page("百度网盘-链接不存在",
+                             "此链接分享内容可能因为涉及侵权、色情、反动、低俗等信息，无法访问！")},
+      {"frozen", share_page("百度网盘", "该链接已被冻结，无法访问")},
+      {"gone", share_page("百度网盘", "很抱歉，您要访问的页面不存在！")},
+      {"overused", share_page("百度网盘", "由于访问次数过多，该分享链接已失效")},
+      {"temporary", share_page("百度网盘", "此链接分享内容暂时不可访问")},
+      {"nomarker", share_page("百度网盘", "<div>欢迎使用百度网盘</div>")},
   };
   return kPages;
 }
@@ -57,7 +54,7 @@ ScriptedResponse status(int code, std::vector<std::pair<std::string, std::string
   ScriptedResponse r;
   r.status = code;
   r.headers = std::move(headers);
-  r.body = page("error", "error " + std::to_string(code));
+  r.body = share_page("error", "error " + std::to_string(code));
   return r;
 }
 
@@ -65,20 +62,13 @@ std::string path_of(const std::string& target) { return target.substr(0, target.
 
 }  // namespace
 
-const std::string& ShareService::security_check_page() {
-  static const std::string kPage = page("百度安全验证",
-                                        "<div class=\"timeout-title\">网络不给力，请稍后重试</div>"
-                                        "<div>安全验证</div><a>返回首页</a><a>问题反馈</a>");
-  return kPage;
-}
-
 ShareService::ShareService(Throttle throttle, ServerCert cert)
     : throttle_(throttle),
       server_([this](const RecordedRequest& request) { return answer(request); }, cert) {}
 
-std::string ShareService::link(std::string_view id) {
-  return "https://pan.baidu.com/s/1" + std::string(id);
-}
+std::string ShareService::connect_to() const { return server_.connect_to(); }
+std::vector<RecordedRequest> ShareService::requests() const { return server_.requests(); }
+int ShareService::peak_concurrency() const { return server_.peak_concurrency(); }
 
 int ShareService::requests_for(std::string_view id) const {
   int count = 0;

@@ -15,13 +15,18 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "recorded_request.h"
+#include "test_ca.h"
+#ifndef _WIN32
 #include "test_https_server.h"
+#endif
 
 namespace quorvex::test {
 
@@ -40,11 +45,11 @@ class ShareService {
 
   // "https://pan.baidu.com/s/1" + id.
   static std::string link(std::string_view id);
-  std::string connect_to() const { return server_.connect_to(); }
-  std::vector<RecordedRequest> requests() const { return server_.requests(); }
+  std::string connect_to() const;
+  std::vector<RecordedRequest> requests() const;
   // Requests for /s/1<id> exactly (query ignored).
   int requests_for(std::string_view id) const;
-  int peak_concurrency() const { return server_.peak_concurrency(); }
+  int peak_concurrency() const;
   // Answers that were the security-check page because of throttling.
   int throttled_answers() const;
 
@@ -52,6 +57,22 @@ class ShareService {
   static const std::string& security_check_page();
 
  private:
+#ifdef _WIN32
+  // The Windows build's tests run under Wine, the service natively beside them: each instance is
+  // one of the native stand-in's, made and asked through a control connection.
+  std::string ask(const std::string& line) const;
+  std::string read_line() const;
+  std::string read_bytes(std::size_t n) const;
+  void receive_more() const;
+  std::uintptr_t control_ = ~std::uintptr_t{0};
+  std::string connect_to_;
+  mutable std::string pending_;
+
+ public:
+  ~ShareService();
+  ShareService(const ShareService&) = delete;
+  ShareService& operator=(const ShareService&) = delete;
+#else
   ScriptedResponse answer(const RecordedRequest& request);
   bool throttled_now();
 
@@ -62,6 +83,7 @@ class ShareService {
   std::chrono::steady_clock::time_point penalty_until_{};
   int throttled_answers_ = 0;
   TestHttpsServer server_;  // last: it answers with the members above
+#endif
 };
 
 }  // namespace quorvex::test

@@ -15,18 +15,10 @@
 #include <vector>
 
 #include "loopback.h"
+#include "recorded_request.h"
 #include "test_ca.h"
 
 namespace quorvex::test {
-
-struct RecordedRequest {
-  std::chrono::steady_clock::time_point at;  // when the request had arrived whole
-  std::string raw;                           // everything the client sent, headers and body
-  std::string method;
-  std::string target;
-  std::vector<std::pair<std::string, std::string>> headers;  // in the order sent
-  std::string body;
-};
 
 struct ScriptedResponse {
   int status = 200;

@@ -1,9 +1,17 @@
-# The tests of the Windows build, run under Wine by ctest. They are the Linux build's tests where
-# those need no server of their own (the test servers use OpenSSL and POSIX sockets, which the
-# target does not have); the network is tested against the stand-in service running natively on
-# loopback (QUORVEX_STAND_IN, the Linux build's stand_in_share_service), which
-# windows/with_stand_in.sh starts around each run.
-set(QUORVEX_STAND_IN "" CACHE FILEPATH "The Linux build's stand_in_share_service, for the network tests")
+# The tests of the Windows build, run under Wine by ctest: the Linux build's tests but those that
+# need a test server of their own (built on OpenSSL and POSIX sockets, which the target lacks) or
+# fork. The network is the stand-in service running natively on loopback (QUORVEX_STAND_IN, the
+# Linux build's stand_in_share_service), which windows/with_stand_in.sh starts around each run;
+# a ShareService in a test is one of its services (support/remote_share_service.cpp).
+set(QUORVEX_STAND_IN "" CACHE FILEPATH "The Linux build's stand_in_share_service, for the tests")
+if(NOT QUORVEX_STAND_IN)
+  message(FATAL_ERROR "QUORVEX_STAND_IN must name the Linux build's stand_in_share_service")
+endif()
+
+# The stand-in service's pages, and each ShareService one of the native stand-in's.
+add_library(quorvex_test_support STATIC support/share_pages.cpp support/remote_share_service.cpp)
+target_link_libraries(quorvex_test_support PUBLIC quorvex_base ws2_32)
+target_include_directories(quorvex_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 quorvex_layer_tests(base quorvex_base
   base/text_ops_test.cpp base/charset_test.cpp base/worker_group_test.cpp base/gbk_table_test.cpp
@@ -15,22 +23,24 @@ quorvex_layer_tests(text quorvex_text
 quorvex_layer_tests(net quorvex_net net/header_text_test.cpp net/web_request_test.cpp)
 quorvex_layer_tests(store quorvex_store store/verdict_store_test.cpp)
 target_link_libraries(quorvex_store_tests PRIVATE SQLite::SQLite3)
-quorvex_layer_tests(check quorvex_check check/pacer_test.cpp)
+quorvex_layer_tests(check quorvex_check
+  check/check_run_test.cpp check/pacer_test.cpp check/verdict_rules_test.cpp)
+quorvex_layer_tests(session quorvex_session session/session_test.cpp)
 quorvex_layer_tests(shell quorvex_shell
   shell/settings_test.cpp shell/export_test.cpp shell/row_link_test.cpp)
+quorvex_layer_tests(cli quorvex_cli_lib cli/cli_test.cpp)
 
-if(QUORVEX_STAND_IN)
-  # The request object and a check run against the stand-in service across the Wine boundary.
-  add_executable(quorvex_windows_net_tests windows/winhttp_request_test.cpp)
-  target_link_libraries(quorvex_windows_net_tests PRIVATE quorvex_session GTest::gtest_main)
-  target_include_directories(quorvex_windows_net_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  quorvex_windows_program(quorvex_windows_net_tests)
-  add_test(NAME quorvex_windows_net_tests
-    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/with_stand_in.sh ${QUORVEX_STAND_IN}
-            ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex_windows_net_tests>)
-  set_tests_properties(quorvex_windows_net_tests PROPERTIES LABELS net TIMEOUT 300)
-  add_test(NAME quorvex_cli_exe_check
-    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/cli_check.sh ${QUORVEX_STAND_IN}
-            ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex-cli>)
-  set_tests_properties(quorvex_cli_exe_check PROPERTIES LABELS cli TIMEOUT 300)
-endif()
+# The request object alone against the stand-in: header order as received, certificates,
+# time-outs, cancel, the body cap.
+add_executable(quorvex_windows_net_tests windows/winhttp_request_test.cpp)
+target_link_libraries(quorvex_windows_net_tests PRIVATE quorvex_session GTest::gtest_main)
+target_include_directories(quorvex_windows_net_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+quorvex_windows_program(quorvex_windows_net_tests)
+add_test(NAME quorvex_windows_net_tests
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/with_stand_in.sh ${QUORVEX_STAND_IN}
+          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex_windows_net_tests>)
+set_tests_properties(quorvex_windows_net_tests PROPERTIES LABELS net TIMEOUT 300)
+add_test(NAME quorvex_cli_exe_check
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/cli_check.sh ${QUORVEX_STAND_IN}
+          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex-cli>)
+set_tests_properties(quorvex_cli_exe_check PROPERTIES LABELS cli TIMEOUT 300)
