@@ -59,7 +59,8 @@ build() {
 # wait for them for ever.
 start_wine() {
   export WINEPREFIX="$out/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  wineserver -p >/dev/null 2>&1 </dev/null
+  mkdir -p "$WINEPREFIX"
+  wineserver -p >/dev/null 2>&1 </dev/null || { echo "wineserver does not start" >&2; exit 1; }
   timeout 300 wine wineboot -i >/dev/null 2>&1 </dev/null || true
 }
 

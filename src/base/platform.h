@@ -77,6 +77,12 @@ std::vector<std::string> program_arguments(int argc, char** argv);
 // Standard streams pass bytes through unchanged, and a console shows UTF-8.
 void prepare_standard_streams();
 
+#ifdef _WIN32
+// The wide strings of the Windows calls, to and from UTF-8.
+std::wstring utf8_to_wide(std::string_view text);
+std::string wide_to_utf8(std::wstring_view text);
+#endif
+
 // Calls on_signal with the number of the signal while one is alive: SIGINT, SIGTERM and SIGHUP;
 // on Windows the console's Ctrl+C (SIGINT), Ctrl+Break (SIGBREAK) and close (SIGTERM). The
 // handlers in place before come back when it ends.

@@ -22,26 +22,6 @@ namespace quorvex {
 
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string narrow(const wchar_t* text, std::size_t length) {
-  if (length == 0) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::string narrow(const wchar_t* text) { return narrow(text, std::wcslen(text)); }
-
 // errno for the last system error, for the callers that speak errno.
 int errno_of_last_error() {
   switch (GetLastError()) {
@@ -71,10 +51,29 @@ int errno_of_last_error() {
 
 }  // namespace
 
+std::wstring utf8_to_wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string wide_to_utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                      nullptr, nullptr);
+  return out;
+}
+
 PathInfo path_info(const std::string& path) {
   PathInfo info;
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(utf8_to_wide(path).c_str(), GetFileExInfoStandard, &data)) {
     info.error = errno_of_last_error();
     return info;
   }
@@ -87,13 +86,13 @@ PathInfo path_info(const std::string& path) {
 }
 
 std::FILE* open_file(const std::string& path, const char* mode) {
-  return _wfopen(wide(path).c_str(), wide(mode).c_str());
+  return _wfopen(utf8_to_wide(path).c_str(), utf8_to_wide(mode).c_str());
 }
 
 int create_file(const std::string& path, CreateMode mode) {
   const int flags = _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT |
                     (mode == CreateMode::exclusive ? _O_EXCL : _O_TRUNC);
-  return _wopen(wide(path).c_str(), flags, _S_IREAD | _S_IWRITE);
+  return _wopen(utf8_to_wide(path).c_str(), flags, _S_IREAD | _S_IWRITE);
 }
 
 std::FILE* stream_of_file(int fd) { return _fdopen(fd, "wb"); }
@@ -119,14 +118,14 @@ bool take_over_access(int, const PathInfo&) {
 }
 
 bool replace_file(const std::string& from, const std::string& to) {
-  if (MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+  if (MoveFileExW(utf8_to_wide(from).c_str(), utf8_to_wide(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;
   errno = errno_of_last_error();
   return false;
 }
 
-void remove_file(const std::string& path) { DeleteFileW(wide(path).c_str()); }
+void remove_file(const std::string& path) { DeleteFileW(utf8_to_wide(path).c_str()); }
 
 bool is_path_separator(char c) { return c == '/' || c == '\\'; }
 
@@ -142,7 +141,7 @@ bool make_folders(const std::string& folder, bool) {
   for (std::size_t i = start + 1; i <= folder.size(); ++i) {
     if (i < folder.size() && !is_path_separator(folder[i])) continue;
     const std::string partial = folder.substr(0, i);
-    if (!CreateDirectoryW(wide(partial).c_str(), nullptr) &&
+    if (!CreateDirectoryW(utf8_to_wide(partial).c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_ACCESS_DENIED) {
       errno = errno_of_last_error();
       return false;
@@ -163,7 +162,8 @@ std::string user_folder(UserFolder which) {
                                                            : FOLDERID_LocalAppData;
   PWSTR path = nullptr;
   std::string out;
-  if (SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &path) == S_OK && path) out = narrow(path);
+  if (SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &path) == S_OK && path)
+    out = wide_to_utf8(path);
   CoTaskMemFree(path);
   if (out.empty()) out = environment_variable("USERPROFILE").value_or(".");
   return out;
@@ -171,7 +171,7 @@ std::string user_folder(UserFolder which) {
 
 std::optional<std::string> environment_variable(const char* name) {
   // The system's block, not the C runtime's copy: msvcrt makes its wide copy only on demand.
-  const std::wstring key = wide(name);
+  const std::wstring key = utf8_to_wide(name);
   std::wstring value(256, L'\0');
   for (;;) {
     SetLastError(ERROR_SUCCESS);
@@ -181,7 +181,7 @@ std::optional<std::string> environment_variable(const char* name) {
       if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
       return std::string();
     }
-    if (n < value.size()) return narrow(value.data(), n);
+    if (n < value.size()) return wide_to_utf8(std::wstring_view(value.data(), n));
     value.resize(n);
   }
 }
@@ -199,7 +199,7 @@ std::vector<std::string> program_arguments(int, char**) {
   int count = 0;
   wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!words) return args;
-  for (int i = 1; i < count; ++i) args.push_back(narrow(words[i]));
+  for (int i = 1; i < count; ++i) args.push_back(wide_to_utf8(words[i]));
   LocalFree(words);
   return args;
 }

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "net/body_budget.h"
-#include "net/request_object.h"
+#include "net/request_object_base.h"
 
 namespace quorvex {
 
@@ -139,11 +139,11 @@ bool is_certificate_error(CURLcode rc) {
          rc == CURLE_SSL_CACERT_BADFILE;
 }
 
-class CurlRequest final : public RequestObject {
+class CurlRequest final : public RequestObjectBase {
  public:
-  explicit CurlRequest(const TransportPolicy& policy) : curl_(curl_easy_init()), policy_(policy) {}
+  explicit CurlRequest(const TransportPolicy& policy)
+      : RequestObjectBase(policy), curl_(curl_easy_init()) {}
   ~CurlRequest() override {
-    give_back_lease();
     if (curl_) curl_easy_cleanup(curl_);
   }
   CurlRequest(const CurlRequest&) = delete;
@@ -151,34 +151,6 @@ class CurlRequest final : public RequestObject {
 
   bool ok() const { return curl_ != nullptr; }
 
-  void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override {
-    resolve_ms_ = resolve_ms;
-    connect_ms_ = connect_ms;
-    send_ms_ = send_ms;
-    receive_ms_ = receive_ms;
-  }
-  void set_proxy(int setting, const std::string& server) override {
-    proxy_ = setting == kProxyNamed ? server : std::string();
-  }
-  void open(const std::string& method, const std::string& url, bool) override {
-    method_ = method;
-    url_ = url;
-    headers_.clear();
-    proxy_headers_.clear();
-  }
-  void set_option(int index, long value) override {
-    if (index == kOptionFollowRedirects) follow_redirects_ = value != 0;
-    if (index == kOptionIgnoreCertErrors) ignore_cert_flags_ = value;
-  }
-  void set_credentials(const std::string& user, const std::string& password, int flags) override {
-    if (flags == kCredentialsForProxy) {
-      proxy_user_ = user;
-      proxy_password_ = password;
-    } else {
-      server_user_ = user;
-      server_password_ = password;
-    }
-  }
   void set_request_header(const std::string& name, const std::string& value) override {
     // curl drops a header given as "Name:"; "Name;" is its way to send one with an empty value.
     std::string line = value.empty() ? name + ";" : name + ": " + value;
@@ -201,6 +173,10 @@ class CurlRequest final : public RequestObject {
   TransferReport transfer_report() const override { return report_; }
 
  private:
+  void clear_headers() override {
+    headers_.clear();
+    proxy_headers_.clear();
+  }
   bool has_header(const char* name) const {
     const std::size_t n = std::strlen(name);
     for (const std::string& h : headers_)
@@ -271,13 +247,8 @@ class CurlRequest final : public RequestObject {
 
     if (resolve_ms_ + connect_ms_ > 0)
       curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(resolve_ms_) + connect_ms_);
-    // Per-phase limits alone let a server that trickles a byte now and then hold the thread for
-    // ever; the whole request also ends once every phase's limit has been used up.
-    const long long phases =
-        static_cast<long long>(resolve_ms_) + connect_ms_ + send_ms_ + receive_ms_;
-    const long long overall = policy_.overall_timeout ? policy_.overall_timeout->count() : phases;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(overall);
-    deadline_ = deadline;
+    start_deadline();
+    const auto deadline = deadline_;
     // Without a proxy of the caller's, none: curl would otherwise take one from the environment.
     curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
     if (!proxy_.empty() && !proxy_user_.empty()) {
@@ -396,7 +367,8 @@ class CurlRequest final : public RequestObject {
       return 0;  // makes curl stop with a write error
     }
     if (!self->lease_ && self->policy_.body_budget &&
-        self->body_.size() + n > self->policy_.free_body_bytes && !self->take_lease())
+        self->body_.size() + n > self->policy_.free_body_bytes &&
+        !self->take_lease(self->body_, self->cancelled_, self->idle_timed_out_))
       return 0;
     self->body_.append(data, n);
     return n;
@@ -421,7 +393,7 @@ class CurlRequest final : public RequestObject {
   static int on_progress(void* self_ptr, curl_off_t, curl_off_t now_down, curl_off_t,
                          curl_off_t now_up) {
     auto* self = static_cast<CurlRequest*>(self_ptr);
-    if (self->policy_.cancel && self->policy_.cancel->load(std::memory_order_acquire)) {
+    if (self->cancel_requested()) {
       self->cancelled_ = true;
       return 1;
     }
@@ -449,41 +421,7 @@ class CurlRequest final : public RequestObject {
     return 0;
   }
 
-  // Waits for a lease of the body budget, within the request's time and while not cancelled.
-  bool take_lease() {
-    lease_ = policy_.body_budget->take(2 * policy_.max_body_bytes, [this] {
-      if (policy_.cancel && policy_.cancel->load(std::memory_order_acquire)) {
-        cancelled_ = true;
-        return true;
-      }
-      if (std::chrono::steady_clock::now() >= deadline_) {
-        idle_timed_out_ = true;
-        return true;
-      }
-      return false;
-    });
-    if (lease_ == 0) return false;
-    // Room for the whole body at once: growing it step by step would hold up to twice as much.
-    body_.reserve(policy_.max_body_bytes);
-    return true;
-  }
-  void give_back_lease() {
-    if (lease_ && policy_.body_budget) policy_.body_budget->give_back(lease_);
-    lease_ = 0;
-  }
-
   CURL* curl_;
-  TransportPolicy policy_;
-  std::size_t lease_ = 0;
-  std::chrono::steady_clock::time_point deadline_;
-  std::string method_ = "GET";
-  std::string url_;
-  // Until set_timeouts says otherwise: the platform object's own limits (resolve without limit,
-  // connect 60 s, send and receive 30 s).
-  int resolve_ms_ = 0, connect_ms_ = 60000, send_ms_ = 30000, receive_ms_ = 30000;
-  std::string proxy_, proxy_user_, proxy_password_, server_user_, server_password_;
-  bool follow_redirects_ = true;
-  long ignore_cert_flags_ = 0;
   std::vector<std::string> headers_;
   std::vector<std::string> proxy_headers_;
   std::string body_;

@@ -22,8 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "base/platform.h"
 #include "net/body_budget.h"
-#include "net/request_object.h"
+#include "net/request_object_base.h"
 
 namespace quorvex {
 
@@ -31,15 +32,6 @@ namespace {
 
 constexpr int kMaxRedirects = 10;
 constexpr DWORD kReadChunk = 64 * 1024;
-
-std::wstring wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 // Header text as the bytes it came in: WinHTTP widens each byte on its own.
 std::string narrow_header(const std::wstring& text) {
@@ -71,7 +63,7 @@ HCERTSTORE extra_authorities(const std::string& file) {
   HCERTSTORE& store = (*stores)[file];
   if (store) return store;
   store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
-  std::FILE* in = _wfopen(wide(file).c_str(), L"rb");
+  std::FILE* in = _wfopen(utf8_to_wide(file).c_str(), L"rb");
   if (!in || !store) {
     if (in) std::fclose(in);
     return store;
@@ -248,7 +240,7 @@ struct Target {
 };
 
 bool crack(const std::string& url, Target& target) {
-  const std::wstring w = wide(url);
+  const std::wstring w = utf8_to_wide(url);
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
   parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
@@ -279,9 +271,9 @@ std::string resolve_location(const std::string& base, const std::string& locatio
   return origin + dir + location;
 }
 
-class WinHttpRequest final : public RequestObject {
+class WinHttpRequest final : public RequestObjectBase {
  public:
-  explicit WinHttpRequest(const TransportPolicy& policy) : policy_(policy) {
+  explicit WinHttpRequest(const TransportPolicy& policy) : RequestObjectBase(policy) {
     // No agent: the caller's User-Agent header, or none, goes out.
     session_ = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                            WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
@@ -289,7 +281,6 @@ class WinHttpRequest final : public RequestObject {
       WinHttpSetStatusCallback(session_, &on_status, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0);
   }
   ~WinHttpRequest() override {
-    give_back_lease();
     if (session_) WinHttpCloseHandle(session_);
   }
   WinHttpRequest(const WinHttpRequest&) = delete;
@@ -297,33 +288,6 @@ class WinHttpRequest final : public RequestObject {
 
   bool ok() const { return session_ != nullptr; }
 
-  void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) override {
-    resolve_ms_ = resolve_ms;
-    connect_ms_ = connect_ms;
-    send_ms_ = send_ms;
-    receive_ms_ = receive_ms;
-  }
-  void set_proxy(int setting, const std::string& server) override {
-    proxy_ = setting == kProxyNamed ? server : std::string();
-  }
-  void open(const std::string& method, const std::string& url, bool) override {
-    method_ = method;
-    url_ = url;
-    headers_.clear();
-  }
-  void set_option(int index, long value) override {
-    if (index == kOptionFollowRedirects) follow_redirects_ = value != 0;
-    if (index == kOptionIgnoreCertErrors) ignore_cert_flags_ = value;
-  }
-  void set_credentials(const std::string& user, const std::string& password, int flags) override {
-    if (flags == kCredentialsForProxy) {
-      proxy_user_ = user;
-      proxy_password_ = password;
-    } else {
-      server_user_ = user;
-      server_password_ = password;
-    }
-  }
   void set_request_header(const std::string& name, const std::string& value) override {
     // Proxy credentials travel in the tunnel's request, which WinHTTP makes from set_credentials.
     if (name.size() > 6 && same_nocase(name.substr(0, 6), "Proxy-")) return;
@@ -338,6 +302,7 @@ class WinHttpRequest final : public RequestObject {
   TransferReport transfer_report() const override { return report_; }
 
  private:
+  void clear_headers() override { headers_.clear(); }
   // The certificate errors WinHTTP is to pass over: the creator's policy, else the option.
   DWORD ignored_cert_errors() const {
     if (policy_.verify_certificates) return *policy_.verify_certificates ? 0 : kIgnoreAllCertErrors;
@@ -355,7 +320,7 @@ class WinHttpRequest final : public RequestObject {
       const std::string host = entry.substr(0, a);
       const std::string port = entry.substr(a + 1, b - a - 1);
       if (!host.empty()) {
-        std::wstring h = wide(host);
+        std::wstring h = utf8_to_wide(host);
         if (h.size() != target.host.size() ||
             !std::equal(h.begin(), h.end(), target.host.begin(),
                         [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); }))
@@ -368,7 +333,7 @@ class WinHttpRequest final : public RequestObject {
       const std::string to_port = entry.substr(c + 1);
       const INTERNET_PORT p =
           to_port.empty() ? target.port : static_cast<INTERNET_PORT>(std::stoi(to_port));
-      return {address.empty() ? target.host : wide(address), p};
+      return {address.empty() ? target.host : utf8_to_wide(address), p};
     }
     return {target.host, target.port};
   }
@@ -378,7 +343,7 @@ class WinHttpRequest final : public RequestObject {
     std::unique_lock lock(exchange.mutex);
     for (;;) {
       if (exchange.events > seen) return !exchange.failed;
-      if (policy_.cancel && policy_.cancel->load(std::memory_order_acquire)) {
+      if (cancel_requested()) {
         cancelled_ = true;
         return false;
       }
@@ -404,7 +369,7 @@ class WinHttpRequest final : public RequestObject {
       fail_with(GetLastError());
       return false;
     }
-    const std::wstring verb = wide(method);
+    const std::wstring verb = utf8_to_wide(method);
     HINTERNET request = WinHttpOpenRequest(connection, verb.c_str(), target.path.c_str(), nullptr,
                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                            target.secure ? WINHTTP_FLAG_SECURE : 0);
@@ -450,18 +415,20 @@ class WinHttpRequest final : public RequestObject {
     if (target.secure && security)
       WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &security, sizeof security);
     if (!proxy_.empty()) {
-      std::wstring server = wide(proxy_);
+      std::wstring server = utf8_to_wide(proxy_);
       WINHTTP_PROXY_INFO info{};
       info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
       info.lpszProxy = server.data();
       WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof info);
       if (!proxy_user_.empty())
         WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
-                              wide(proxy_user_).c_str(), wide(proxy_password_).c_str(), nullptr);
+                              utf8_to_wide(proxy_user_).c_str(),
+                              utf8_to_wide(proxy_password_).c_str(), nullptr);
     }
     if (!server_user_.empty())
       WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
-                            wide(server_user_).c_str(), wide(server_password_).c_str(), nullptr);
+                            utf8_to_wide(server_user_).c_str(),
+                            utf8_to_wide(server_password_).c_str(), nullptr);
     if (redirected) {
       std::wstring host = L"Host: " + target.host;
       const INTERNET_PORT standard = target.secure ? 443 : 80;
@@ -470,7 +437,7 @@ class WinHttpRequest final : public RequestObject {
                                WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     }
     for (const std::string& line : headers_) {
-      const std::wstring w = wide(line);
+      const std::wstring w = utf8_to_wide(line);
       WinHttpAddRequestHeaders(request, w.c_str(), static_cast<DWORD>(w.size()),
                                WINHTTP_ADDREQ_FLAG_ADD);
     }
@@ -538,7 +505,7 @@ class WinHttpRequest final : public RequestObject {
         return false;
       }
       if (!lease_ && policy_.body_budget && body_.size() + read > policy_.free_body_bytes &&
-          !take_lease())
+          !take_lease(body_, cancelled_, timed_out_))
         return fail_with(exchange);
       body_.append(exchange.buffer.data(), read);
     }
@@ -627,10 +594,7 @@ class WinHttpRequest final : public RequestObject {
       report_.error = "WinHTTP is not available";
       return;
     }
-    const long long phases =
-        static_cast<long long>(resolve_ms_) + connect_ms_ + send_ms_ + receive_ms_;
-    const long long overall = policy_.overall_timeout ? policy_.overall_timeout->count() : phases;
-    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(overall);
+    start_deadline();
 
     std::string url = url_;
     std::string method = method_;
@@ -662,40 +626,7 @@ class WinHttpRequest final : public RequestObject {
     }
   }
 
-  // Waits for a lease of the body budget, within the request's time and while not cancelled.
-  bool take_lease() {
-    lease_ = policy_.body_budget->take(2 * policy_.max_body_bytes, [this] {
-      if (policy_.cancel && policy_.cancel->load(std::memory_order_acquire)) {
-        cancelled_ = true;
-        return true;
-      }
-      if (std::chrono::steady_clock::now() >= deadline_) {
-        timed_out_ = true;
-        return true;
-      }
-      return false;
-    });
-    if (lease_ == 0) return false;
-    body_.reserve(policy_.max_body_bytes);
-    return true;
-  }
-  void give_back_lease() {
-    if (lease_ && policy_.body_budget) policy_.body_budget->give_back(lease_);
-    lease_ = 0;
-  }
-
   HINTERNET session_ = nullptr;
-  TransportPolicy policy_;
-  std::size_t lease_ = 0;
-  std::chrono::steady_clock::time_point deadline_;
-  std::string method_ = "GET";
-  std::string url_;
-  // Until set_timeouts says otherwise: WinHTTP's own (resolve without limit, connect 60 s, send
-  // and receive 30 s).
-  int resolve_ms_ = 0, connect_ms_ = 60000, send_ms_ = 30000, receive_ms_ = 30000;
-  std::string proxy_, proxy_user_, proxy_password_, server_user_, server_password_;
-  bool follow_redirects_ = true;
-  long ignore_cert_flags_ = 0;
   std::vector<std::string> headers_;
   std::string body_;
   std::string response_headers_;
