@@ -184,7 +184,6 @@ struct Exchange {
   int events = 0;  // completions so far
   bool failed = false;
   DWORD error = 0;
-  DWORD secure_flags = 0;
   DWORD available = 0;
   DWORD read = 0;
   bool connected = false;
@@ -207,9 +206,6 @@ void CALLBACK on_status(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
   switch (status) {
     case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
       exchange->connected = true;
-      return;
-    case WINHTTP_CALLBACK_STATUS_SECURE_FAILURE:
-      if (info) exchange->secure_flags = *static_cast<DWORD*>(info);
       return;
     case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
       exchange->available = info ? *static_cast<DWORD*>(info) : 0;
@@ -451,10 +447,7 @@ class WinHttpRequest final : public RequestObjectBase {
     if (!wait_for_event(exchange, seen++)) return fail_with(exchange);
     if (!WinHttpReceiveResponse(request, nullptr)) return fail_with(GetLastError(), exchange);
     if (!wait_for_event(exchange, seen++)) return fail_with(exchange);
-    {
-      std::lock_guard lock(exchange.mutex);
-      report_.connected = true;
-    }
+    report_.connected = true;
     if (check_here && !server_certificate_accepted(request, target, extra)) {
       report_.certificate_rejected = true;
       report_.error = "the server's certificate was not accepted";
