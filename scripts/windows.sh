@@ -60,6 +60,8 @@ build() {
 start_wine() {
   export WINEPREFIX="$out/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   mkdir -p "$WINEPREFIX"
+  # A server an interrupted run left behind would refuse a second one.
+  wineserver -k >/dev/null 2>&1 </dev/null || true
   wineserver -p >/dev/null 2>&1 </dev/null || { echo "wineserver does not start" >&2; exit 1; }
   timeout 300 wine wineboot -i >/dev/null 2>&1 </dev/null || true
 }
