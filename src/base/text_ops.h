@@ -27,6 +27,17 @@ inline std::size_t ascii_run8(const char* p, unsigned char avoid) {
   return ((w & kHighs) == 0 && !has_avoid) ? 8 : 0;
 }
 
+// The same, avoiding either of two bytes.
+inline std::size_t ascii_run8(const char* p, unsigned char avoid, unsigned char also_avoid) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
+  const std::uint64_t x = w ^ (kOnes * avoid);
+  const std::uint64_t y = w ^ (kOnes * also_avoid);
+  const bool has_avoid = (((x - kOnes) & ~x) | ((y - kOnes) & ~y)) & kHighs;
+  return ((w & kHighs) == 0 && !has_avoid) ? 8 : 0;
+}
+
 // First character-aligned occurrence of needle at or after `from` (which must be a character
 // start), or npos. An empty needle never matches.
 std::size_t find_aligned(std::string_view text, std::string_view needle, std::size_t from = 0);

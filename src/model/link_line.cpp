@@ -26,7 +26,7 @@ LineCells cells_of_line(std::string_view line) {
   if (count >= 1) cells.name = pieces[0];
   if (count >= 2) {
     cells.has_link = true;
-    cells.link_rest = text_after_last(pieces[1], "pan");
+    cells.link_rest = share_link_rest(pieces[1]);
   }
   if (count >= 3) cells.code = text_after_last(pieces[2], gbk::kFullColon);
   return cells;

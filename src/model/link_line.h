@@ -1,6 +1,6 @@
 // How one line of the source text becomes a row's cells: first piece as name; share_link_prefix
-// and the rest after the last "pan" of the second piece as address; the rest after the last
-// full-width colon of the third as code. Pieces are separated by blanks; a line of blanks gives
+// and share_link_rest of the second piece as address; the rest after the last full-width colon of
+// the third as code. Pieces are separated by blanks; a line of blanks gives
 // empty cells.
 #pragma once
 

@@ -144,13 +144,13 @@ void RowView::share_url_into(std::string& out) const {
     share_url_of_row_into(cells_[kColumnLink], cells_[kColumnName], out);
     return;
   }
-  // The address cell is the prefix and what followed the last "pan" of its piece, which holds no
-  // further "pan" to cut at: it is its own share address.
+  // The address cell is the prefix and the rest its piece was rebuilt from, which rebuilds to
+  // itself: it is its own share address.
   out.assign(share_link_prefix);
   if (has_link_) {
     out.append(link_rest_);
   } else {
-    out.append(text_after_last(cells_[kColumnName], "pan"));
+    out.append(share_link_rest(cells_[kColumnName]));
   }
 }
 

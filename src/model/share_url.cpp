@@ -7,8 +7,30 @@
 
 namespace quorvex {
 
+namespace {
+
+// Where the last character-aligned occurrence of needle starts; npos when there is none.
+std::size_t find_last_aligned(std::string_view text, std::string_view needle) {
+  std::size_t found = std::string_view::npos;
+  for (std::size_t pos = find_aligned(text, needle, 0); pos != std::string_view::npos;
+       pos = find_aligned(text, needle, pos + needle.size()))
+    found = pos;
+  return found;
+}
+
+}  // namespace
+
+std::string_view share_link_rest(std::string_view piece) {
+  // "pan" and "yun" are three bytes each: what follows either is what follows share_link_prefix.
+  constexpr std::size_t kLabel = 3;
+  std::size_t host = find_last_aligned(piece, "pan.baidu.com");
+  if (host == std::string_view::npos) host = find_last_aligned(piece, "yun.baidu.com");
+  if (host != std::string_view::npos) return piece.substr(host + kLabel);
+  return text_after_last(piece, "pan");
+}
+
 std::string rebuild_share_url(std::string_view text) {
-  const std::string_view rest = text_after_last(text, "pan");
+  const std::string_view rest = share_link_rest(text);
   std::string url;
   url.reserve(share_link_prefix.size() + rest.size());
   url.append(share_link_prefix).append(rest);
@@ -21,8 +43,7 @@ std::string share_url_of_row(std::string_view link_cell, std::string_view name_c
 
 void share_url_of_row_into(std::string_view link_cell, std::string_view name_cell,
                            std::string& out) {
-  out.assign(share_link_prefix)
-      .append(text_after_last(link_cell.empty() ? name_cell : link_cell, "pan"));
+  out.assign(share_link_prefix).append(share_link_rest(link_cell.empty() ? name_cell : link_cell));
 }
 
 namespace {
@@ -91,7 +112,16 @@ std::optional<std::string_view> share_path(std::string_view url) {
     if (rest.rfind(folder, 0) == 0 &&
         rest.find_first_not_of('/', folder.size()) != std::string_view::npos)
       return rest;
+  // The mobile page of a share names it by its surl.
+  if (rest == "/wap/init" || rest == "/wap/init/") {
+    const std::optional<std::string_view> surl = query_parameter(url, "surl");
+    if (surl && !surl->empty()) return rest;
+  }
   return std::nullopt;
+}
+
+bool all_digits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 }  // namespace
@@ -108,23 +138,51 @@ bool share_identity_into(std::string_view url, std::string& out) {
     out.assign("/s/").append(id);
     return true;
   }
-  if (path == "/share/init" || path == "/share/init/") {
-    const std::size_t query = url.find('?');
-    std::string_view rest = query == std::string_view::npos ? "" : url.substr(query + 1);
-    rest = rest.substr(0, rest.find('#'));
-    // The surl parameter, wherever it stands among the others.
-    for (std::size_t from = 0; from <= rest.size();) {
-      const std::size_t amp = std::min(rest.find('&', from), rest.size());
-      const std::string_view param = rest.substr(from, amp - from);
-      if (param.rfind("surl=", 0) == 0 && param.size() > 5) {
-        out.assign("/s/1").append(param.substr(5));
-        return true;
-      }
-      from = amp + 1;
+  if (path == "/share/init" || path == "/share/init/" || path == "/wap/init" ||
+      path == "/wap/init/") {
+    const std::optional<std::string_view> surl = query_parameter(url, "surl");
+    if (surl && !surl->empty()) {
+      out.assign("/s/1").append(*surl);
+      return true;
+    }
+  }
+  if (path == "/share/link" || path == "/share/link/") {
+    const std::optional<std::string_view> id = query_parameter(url, "shareid");
+    const std::optional<std::string_view> uk = query_parameter(url, "uk");
+    if (id && uk && all_digits(*id) && all_digits(*uk)) {
+      out.assign("/share/link?shareid=").append(*id).append("&uk=").append(*uk);
+      return true;
     }
   }
   out.assign(url);
   return true;
+}
+
+std::optional<std::string_view> query_parameter(std::string_view url, std::string_view name) {
+  const std::size_t query = url.find('?');
+  if (query == std::string_view::npos) return std::nullopt;
+  std::string_view rest = url.substr(query + 1);
+  rest = rest.substr(0, rest.find('#'));
+  // The first parameter of that name, wherever it stands among the others.
+  for (std::size_t from = 0; from <= rest.size();) {
+    const std::size_t amp = std::min(rest.find('&', from), rest.size());
+    const std::string_view param = rest.substr(from, amp - from);
+    if (param.size() > name.size() && param.substr(0, name.size()) == name &&
+        param[name.size()] == '=')
+      return param.substr(name.size() + 1);
+    from = amp + 1;
+  }
+  return std::nullopt;
+}
+
+std::string share_fetch_url(std::string_view url) {
+  const std::string_view path = url_path(url);
+  if (is_share_url(url) && (path == "/wap/init" || path == "/wap/init/")) {
+    std::string identity;
+    share_identity_into(url, identity);
+    return "https://pan.baidu.com" + identity;
+  }
+  return std::string(url);
 }
 
 std::string share_id(std::string_view url) {

@@ -3,20 +3,26 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <functional>
 
 #include "base/big_buffers.h"
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
+#include "model/share_url.h"
 
 namespace quorvex {
 
 namespace {
 
+// The service's host names: "yun" is its older name, for the same shares.
 constexpr std::string_view kHost = "pan.baidu.com/";
+constexpr std::string_view kOtherHost = "yun.baidu.com/";
 constexpr std::string_view kSharePath = "s/1";
-constexpr std::string_view kInitPath = "share/init?surl=";
+constexpr std::array<std::string_view, 2> kSurlPaths = {"share/init?surl=", "wap/init?surl="};
+constexpr std::string_view kLinkPath = "share/link?";
 constexpr std::string_view kAddressStart = "https://pan.baidu.com/s/";
+constexpr std::string_view kLinkAddressStart = "https://pan.baidu.com/share/link?";
 constexpr std::size_t npos = std::string_view::npos;
 
 // Words that name the link before it and are no part of a title; they may follow each other
@@ -132,35 +138,64 @@ bool is_share_footer(std::string_view line) {
   return starts_with_at(line, i, gbk::kShareFooter) || starts_with_at(line, i, gbk::kCopyHint);
 }
 
+enum class LinkKind {
+  short_id,  // /s/1ID: `id` is "1ID"
+  surl,      // …/init?surl=ID: `id` is "ID", the short ID without its "1"
+  link,      // /share/link?shareid=N&uk=M: `share_number` and `user` are N and M
+};
+
 struct LinkMatch {
   std::size_t begin = 0;  // where the link starts, its scheme included
   std::size_t end = 0;    // just past the address, its query included
-  std::string_view id;    // the ID after "/s/", or the surl value (the ID without its "1")
-  bool surl = false;
+  LinkKind kind = LinkKind::short_id;
+  std::string_view id;
+  std::string_view share_number;
+  std::string_view user;
   std::string_view code;  // from a pwd parameter
 };
+
+bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// The digits of a query parameter "name=" that starts at p (after its "?" or "&").
+std::string_view number_parameter(std::string_view line, std::size_t p, std::string_view name) {
+  if (!starts_with_at(line, p, name)) return {};
+  std::size_t q = p + name.size();
+  const std::size_t start = q;
+  while (q < line.size() && is_digit(at(line, q))) ++q;
+  return line.substr(start, q - start);
+}
 
 // Reads the link whose host name starts at `host`, a character start that no host-name character
 // precedes.
 bool link_at(std::string_view line, std::size_t host, LinkMatch& m) {
   const std::size_t n = line.size();
   std::size_t p = host + kHost.size();
-  std::size_t id_start;
-  if (starts_with_at(line, p, kSharePath)) {
-    id_start = p + 2;
-    p += kSharePath.size();
-    m.surl = false;
-  } else if (starts_with_at(line, p, kInitPath)) {
-    p += kInitPath.size();
-    id_start = p;
-    m.surl = true;
+  m.share_number = m.user = {};
+  if (starts_with_at(line, p, kLinkPath)) {
+    // The query is read below; the share is its two numbers, in whichever order they stand.
+    p += kLinkPath.size() - 1;
+    m.kind = LinkKind::link;
   } else {
-    return false;
+    std::size_t id_start = npos;
+    if (starts_with_at(line, p, kSharePath)) {
+      id_start = p + 2;
+      p += kSharePath.size();
+      m.kind = LinkKind::short_id;
+    } else {
+      for (const std::string_view path : kSurlPaths) {
+        if (!starts_with_at(line, p, path)) continue;
+        p += path.size();
+        id_start = p;
+        m.kind = LinkKind::surl;
+        break;
+      }
+    }
+    if (id_start == npos) return false;
+    const std::size_t id_chars = p;
+    while (p < n && is_id_char(at(line, p))) ++p;
+    if (p == id_chars) return false;
+    m.id = line.substr(id_start, p - id_start);
   }
-  const std::size_t id_chars = p;
-  while (p < n && is_id_char(at(line, p))) ++p;
-  if (p == id_chars) return false;
-  m.id = line.substr(id_start, p - id_start);
   m.begin = host;
   if (host >= 8 && equals_nocase(line.substr(host - 8, 8), "https://")) {
     m.begin = host - 8;
@@ -172,17 +207,22 @@ bool link_at(std::string_view line, std::size_t host, LinkMatch& m) {
   m.code = {};
   if (p < n && (line[p] == '?' || line[p] == '&' || line[p] == '#' || line[p] == '/')) {
     while (p < n && is_query_char(at(line, p))) {
-      if (starts_with_at(line, p, kHost) || starts_with_at(line, p, "http://") ||
+      if (starts_with_at(line, p, kHost) || starts_with_at(line, p, kOtherHost) ||
+          starts_with_at(line, p, "http://") ||
           starts_with_at(line, p, "https://"))
         break;
       if ((line[p] == '?' || line[p] == '&') && m.code.empty() &&
           starts_with_at(line, p + 1, "pwd="))
         m.code = code_at(line, p + 5);
+      if ((line[p] == '?' || line[p] == '&') && m.kind == LinkKind::link) {
+        if (m.share_number.empty()) m.share_number = number_parameter(line, p + 1, "shareid=");
+        if (m.user.empty()) m.user = number_parameter(line, p + 1, "uk=");
+      }
       ++p;
     }
   }
   m.end = p;
-  return true;
+  return m.kind != LinkKind::link || (!m.share_number.empty() && !m.user.empty());
 }
 
 // The code of a code label whose "码" stands at i (a character start): 提取码, 提取密码, 密码 or
@@ -267,14 +307,15 @@ class Extractor {
     const std::size_t n = line.size();
     std::size_t i = 0;
     while (i < n) {
-      // Runs of plain ASCII without a "p" hold neither a link's start nor a label.
-      if (i + 8 <= n && ascii_run8(line.data() + i, 'p') == 8) {
+      // Runs of plain ASCII without a "p" or a "y" hold neither a link's start nor a label.
+      if (i + 8 <= n && ascii_run8(line.data() + i, 'p', 'y') == 8) {
         i += 8;
         after_host_char = is_host_char(at(line, i - 1));
         continue;
       }
       const unsigned char c = at(line, i);
-      if (c == 'p' && !after_host_char && starts_with_at(line, i, kHost)) {
+      if ((c == 'p' || c == 'y') && !after_host_char &&
+          starts_with_at(line, i, c == 'p' ? kHost : kOtherHost)) {
         LinkMatch m;
         if (link_at(line, i, m)) {
           m.begin = std::max(m.begin, title_from);
@@ -313,8 +354,23 @@ class Extractor {
   }
 
   void add_link(const LinkMatch& m, std::string_view before) {
-    // Both spellings of a share's address name its ID without the "1" the same way.
-    const std::string_view key = m.surl ? m.id : m.id.substr(1);
+    // Every spelling of a share's address names its ID without the "1" the same way; a
+    // /share/link share is named by its two numbers, which no short ID holds ("=").
+    std::string_view key;
+    switch (m.kind) {
+      case LinkKind::short_id:
+        key = m.id.substr(1);
+        break;
+      case LinkKind::surl:
+        key = m.id;
+        break;
+      case LinkKind::link:
+        key = link_keys_.emplace_back(std::string("shareid=")
+                                          .append(m.share_number)
+                                          .append("&uk=")
+                                          .append(m.user));
+        break;
+    }
     bool added = false;
     open_ = find_or_add(key, added);
     if (added) {
@@ -377,14 +433,28 @@ class Extractor {
   std::size_t open_ = npos;     // the share of the last link met
   bool open_has_code_ = false;  // whether that appearance of it has had its code
   std::array<Above, 2> above_;  // the line just above, and the one above that
+  // The keys of /share/link shares, which stand nowhere in the text as such; a deque keeps each
+  // where it is as more come.
+  std::deque<std::string> link_keys_;
 };
 
-// The line of one share; `key` is its ID without the leading "1".
-void append_share_line(std::string& out, std::string_view title, std::string_view key,
-                       std::string_view code) {
-  out.append(title).append("  ").append(gbk::kExportLink).append(kAddressStart);
+// The address of a share by its key: the ID without its leading "1", or the query of a
+// /share/link share.
+void append_address(std::string& out, std::string_view key) {
+  if (key.find('=') != std::string_view::npos) {
+    out.append(kLinkAddressStart).append(key);
+    return;
+  }
+  out.append(kAddressStart);
   out.push_back('1');
   out.append(key);
+}
+
+// The line of one share.
+void append_share_line(std::string& out, std::string_view title, std::string_view key,
+                       std::string_view code) {
+  out.append(title).append("  ").append(gbk::kExportLink);
+  append_address(out, key);
   if (!code.empty()) out.append("  ").append(gbk::kExportCode).append(code);
   out.append("\r\n");
 }
@@ -396,9 +466,13 @@ std::vector<ExtractedShare> find_shares(std::string_view text) {
   extractor.run(text);
   std::vector<ExtractedShare> shares;
   shares.reserve(extractor.found().size());
-  for (const Extractor::Found& f : extractor.found())
-    shares.push_back(
-        {std::string(extractor.title(f)), "1" + std::string(f.key), std::string(f.code)});
+  for (const Extractor::Found& f : extractor.found()) {
+    std::string link;
+    append_address(link, f.key);
+    std::string id = share_id(link);
+    shares.push_back({std::string(extractor.title(f)), std::move(id), std::string(f.code),
+                      std::move(link)});
+  }
   return shares;
 }
 
@@ -407,7 +481,7 @@ std::string extract_share_text(std::string_view text, std::size_t* count) {
   extractor.run(text);
   const auto& found = extractor.found();
   std::size_t size = 0;
-  for (const Extractor::Found& f : found) size += f.title_size + f.key.size() + 56;
+  for (const Extractor::Found& f : found) size += f.title_size + f.key.size() + 66;
   std::string out;
   reserve_big(out, size);
   for (const Extractor::Found& f : found) append_share_line(out, extractor.title(f), f.key, f.code);

@@ -13,8 +13,13 @@ namespace quorvex {
 // One share found in a text. All texts are GBK.
 struct ExtractedShare {
   std::string title;  // one cell: no ASCII blank, runs of blanks made one full-width blank
-  std::string id;     // "1…": the part after /s/ of the share's address
-  std::string code;   // four letters or digits, or empty when none was found
+  // The share's ID as the verdict store keys it (share_id of `link`): "1…", the part after /s/
+  // of its address, or for a /share/link share the identity "/share/link?shareid=N&uk=M".
+  std::string id;
+  std::string code;  // four letters or digits, or empty when none was found
+  // Its address on the share host: https://pan.baidu.com/s/1… or
+  // https://pan.baidu.com/share/link?shareid=N&uk=M.
+  std::string link;
 };
 
 // Every distinct share of a GBK text, in order of first appearance. A share met again keeps its
@@ -22,7 +27,7 @@ struct ExtractedShare {
 std::vector<ExtractedShare> find_shares(std::string_view text);
 
 // The shares of find_shares as lines the list loads, one per share:
-// "TITLE  链接：https://pan.baidu.com/s/ID  密码：CODE" (the code part only when there is a code),
+// "TITLE  链接：LINK  密码：CODE" (the code part only when there is a code),
 // each ended by CR LF. `count`, when given, receives the number of shares.
 std::string extract_share_text(std::string_view text, std::size_t* count = nullptr);
 

@@ -67,10 +67,41 @@ TEST(ShareUrl, RebuiltAfterTheLastPan) {
   EXPECT_EQ(share_url_of_row("https://pan.baidu.com/s/1a", "x"), "https://pan.baidu.com/s/1a");
   EXPECT_EQ(share_url_of_row("", "pan.baidu.com/s/1a"), "https://pan.baidu.com/s/1a");
   EXPECT_EQ(share_url_of_row(G("链接：pan.baidu.com/s/1a"), ""), "https://pan.baidu.com/s/1a");
-  EXPECT_EQ(share_url_of_row("pan.baidu.com/s/1pandaX", ""), "https://pandaX");
   EXPECT_EQ(share_url_of_row("", "no link"), "https://pan");
   // A "pan" that ends the text does not count.
   EXPECT_EQ(rebuild_share_url("x.pan.y/pan"), "https://pan.y/pan");
+  // An ID holding "pan" stays whole: the address is rebuilt from the last share host.
+  EXPECT_EQ(share_url_of_row("pan.baidu.com/s/1pandaX", ""), "https://pan.baidu.com/s/1pandaX");
+  EXPECT_EQ(share_url_of_row(G("链接：https://pan.baidu.com/s/1xpanY"), ""),
+            "https://pan.baidu.com/s/1xpanY");
+  EXPECT_EQ(rebuild_share_url("pan.baidu.com/x?to=https://pan.baidu.com/s/1panpan"),
+            "https://pan.baidu.com/s/1panpan");
+  // The rebuilt address rebuilds to itself.
+  EXPECT_EQ(rebuild_share_url("https://pan.baidu.com/s/1xpanY"), "https://pan.baidu.com/s/1xpanY");
+  // The service's other host name is the same share on the share host.
+  EXPECT_EQ(rebuild_share_url("https://yun.baidu.com/s/1abc?pwd=x1y2"),
+            "https://pan.baidu.com/s/1abc?pwd=x1y2");
+  // Without the share host the last "pan" still counts.
+  EXPECT_EQ(share_url_of_row("pan.example/s/1pandaX", ""), "https://pandaX");
+}
+
+TEST(ShareUrl, EveryFormOfAShareHasOneIdentityAndOneFetchAddress) {
+  EXPECT_EQ(share_identity("https://pan.baidu.com/wap/init?surl=abc&pwd=x"), "/s/1abc");
+  EXPECT_EQ(share_identity("https://pan.baidu.com/share/init?from=1&surl=abc"), "/s/1abc");
+  EXPECT_EQ(share_identity("https://pan.baidu.com/share/link?uk=2&x=y&shareid=1"),
+            "/share/link?shareid=1&uk=2");
+  EXPECT_EQ(share_id("https://pan.baidu.com/share/link?shareid=1&uk=2"),
+            "/share/link?shareid=1&uk=2");
+  EXPECT_EQ(share_id("https://pan.baidu.com/wap/init?surl=abc"), "1abc");
+  EXPECT_TRUE(is_share_url("https://pan.baidu.com/wap/init?surl=abc"));
+  EXPECT_FALSE(is_share_url("https://pan.baidu.com/wap/init?surl="));
+  EXPECT_FALSE(is_share_url("https://pan.baidu.com/wap/init"));
+  EXPECT_EQ(share_fetch_url("https://pan.baidu.com/wap/init?surl=abc&pwd=x"),
+            "https://pan.baidu.com/s/1abc");
+  for (const char* kept : {"https://pan.baidu.com/s/1abc?pwd=x",
+                           "https://pan.baidu.com/share/init?surl=abc",
+                           "https://pan.baidu.com/share/link?shareid=1&uk=2"})
+    EXPECT_EQ(share_fetch_url(kept), kept);
 }
 
 // Only https, the exact host, no user or port, and a share path past its folder.

@@ -74,11 +74,36 @@ TEST(Extract, WhatIsNoShareLink) {
            "xpan.baidu.com/s/1abc",             // another host
            "pan.baidu.com.evil/s/1abc",         // another host
            "https://pan.baidu.com/share/link",  // no share
-           "yun.baidu.com/s/1abc",
+           "pan.baidu.com/share/link?shareid=12",  // half of one
+           "pan.baidu.com/share/link?shareid=&uk=3",
+           "pan.baidu.com/wap/init?surl=",
+           "ayun.baidu.com/s/1abc",
        }) {
     SCOPED_TRACE(text);
     EXPECT_TRUE(found_utf8(text).empty());
   }
+}
+
+TEST(Extract, EveryFormOfTheServiceIsOneShareOnThePanHost) {
+  // The older host name, the mobile page and the /s/ page of one share are one share.
+  const auto shares = found_utf8(
+      "甲 https://yun.baidu.com/s/1AbC_9 提取码：a111\r\n"
+      "乙 pan.baidu.com/wap/init?surl=AbC_9&pwd=zz99\r\n"
+      "丙 http://pan.baidu.com/wap/init?surl=Wap2&pwd=b222\r\n"
+      "丁 链接：https://pan.baidu.com/share/link?shareid=123&uk=456 密码：c333\r\n"
+      "戊 pan.baidu.com/share/link?uk=456&from=x&shareid=123\r\n"
+      "己 yun.baidu.com/share/link?shareid=7&uk=8\r\n");
+  EXPECT_EQ(shares, (std::vector<Share>{{"甲", "1AbC_9", "a111"},
+                                        {"丙", "1Wap2", "b222"},
+                                        {"丁", "/share/link?shareid=123&uk=456", "c333"},
+                                        {"己", "/share/link?shareid=7&uk=8", ""}}));
+  EXPECT_EQ(U(extract_share_text(G("丁 pan.baidu.com/share/link?uk=456&shareid=123\r\n"
+                                   "甲 yun.baidu.com/s/1AbC_9\r\n"))),
+            "丁  链接：https://pan.baidu.com/share/link?shareid=123&uk=456\r\n"
+            "甲  链接：https://pan.baidu.com/s/1AbC_9\r\n");
+  // Each line loads into a row whose address is the share host's.
+  const std::string lines = extract_share_text(G("x pan.baidu.com/wap/init?surl=Q1\r\n"));
+  EXPECT_EQ(U(lines), "x  链接：https://pan.baidu.com/s/1Q1\r\n");
 }
 
 TEST(Extract, CodesFollowTheirLinkUpToTheNext) {

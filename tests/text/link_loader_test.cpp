@@ -7,6 +7,7 @@
 
 #include "base/gbk_literals.h"
 #include "model/share_url.h"
+#include "text/typeset.h"
 
 #include "support/cells.h"
 #include "support/gbk.h"
@@ -43,6 +44,23 @@ TEST(LinkRowFromLine, OddLines) {
   EXPECT_EQ(link_row_from_line(G("a b 提取码：")).cell(2), "");
   EXPECT_EQ(link_row_from_line(G("a b c：1 d：2")).cell(2), "1");  // fourth piece ignored
   EXPECT_EQ(cells(link_row_from_line("   ")), (std::vector<std::string>(5)));
+}
+
+TEST(LinkRowFromLine, AShareIdHoldingPanStaysWhole) {
+  EXPECT_EQ(link_row_from_line(G("标题 链接：https://pan.baidu.com/s/1xpanY")).cell(1),
+            "https://pan.baidu.com/s/1xpanY");
+  EXPECT_EQ(link_row_from_line("a http://pan.baidu.com/s/1panpan?pwd=pan1").cell(1),
+            "https://pan.baidu.com/s/1panpan?pwd=pan1");
+  EXPECT_EQ(link_row_from_line("a yun.baidu.com/s/1panda").cell(1),
+            "https://pan.baidu.com/s/1panda");
+  // Through typesetting, which is unchanged, too.
+  const std::string typeset =
+      typeset_share_text(G("资源名\r\n链接：https://pan.baidu.com/s/1public-xpanQ7rT\r\n"
+                           "提取码：ab12\r\n"));
+  const auto rows = build_link_rows(typeset);
+  ASSERT_EQ(rows.size(), 1u) << typeset;
+  EXPECT_EQ(rows[0].cell(1), "https://pan.baidu.com/s/1public-xpanQ7rT");
+  EXPECT_EQ(rows[0].cell(2), "ab12");
 }
 
 TEST(BuildLinkRows, OneRowPerNonEmptyCrLfLine) {
