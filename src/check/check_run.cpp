@@ -13,6 +13,7 @@
 #include "base/gbk_literals.h"
 #include "base/pumped_wait.h"
 #include "base/system_limits.h"
+#include "check/share_list.h"
 #include "model/share_url.h"
 
 namespace quorvex {
@@ -250,6 +251,24 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     return config.fetch ? config.fetch(url, cancelled)
                         : fetch_share_page(url, config.probe, cancelled);
   }
+  FetchResult fetch_list(const std::string& list_url, const std::string& share_url) {
+    {
+      std::lock_guard lock(mutex);
+      ++counts.requests;
+    }
+    if (config.fetch_list) return config.fetch_list(list_url, share_url, cancelled);
+    return config.fetch ? config.fetch(list_url, cancelled)
+                        : fetch_share_list(list_url, share_url, config.probe, cancelled);
+  }
+  // When the system refused a fetch (no descriptor, no memory) rather than the service answering.
+  void note_refused() {
+    std::lock_guard lock(mutex);
+    if (!refused_since) refused_since = Clock::now();
+  }
+  void note_not_refused() {
+    std::lock_guard lock(mutex);
+    refused_since.reset();
+  }
 
   void run_scheduler(const std::shared_ptr<WorkerGroup>& probes);
   void probe_row(int row);
@@ -261,8 +280,15 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // Gives a row, and every later row of its share, a verdict. A paced verdict holds the verdict
   // lock a moment, as users of the list are used to; verdicts from the store are not paced.
   void decide(int row, RowVerdict verdict, bool counted, bool paced = true);
+  // Decides the fresh rows that hold no share address: no request, no pacing.
+  void settle_rows_without_share();
   // Decides the fresh rows whose share the store remembers recently enough.
   void recall_stored();
+  // The page's judgement, or the share-list API's when the page said nothing known and the API
+  // did; nullopt when the probe is to stop (cancelled, or the row went back in the queue).
+  std::optional<Judgement> second_opinion(int row, const std::string& url,
+                                          const std::string& fetched, Judgement page,
+                                          int& status);
   void finish_probe(int row);
 };
 
@@ -274,6 +300,7 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
     if (ready && recall_pending) {
       recall_pending = false;
       lock.unlock();
+      settle_rows_without_share();
       recall_stored();
       lock.lock();
       continue;
@@ -408,6 +435,29 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted, bool pac
     for (const int r : decided) config.on_verdict(r, verdict);
 }
 
+void CheckRun::State::settle_rows_without_share() {
+  // Found in one pass under the table's read lock, decided after it.
+  std::vector<int> rows;
+  std::string url;
+  table->for_each_row([&](int row, const RowView& r) {
+    r.share_url_into(url);
+    if (!is_share_url(url)) rows.push_back(row);
+  });
+  if (rows.empty()) return;
+  for (const int row : rows) {
+    if (cancelled) return;
+    {
+      std::lock_guard lock(mutex);
+      if (row >= total) continue;
+      const std::uint8_t f = flags[static_cast<std::size_t>(row)];
+      if (f & (kStarted | kQueued | kInFlight | kDecided | kRepeat)) continue;
+      mark_started_locked(row, true);
+    }
+    decide(row, {Verdict::invalid, Reason::not_share_link}, false, false);
+  }
+  report();
+}
+
 void CheckRun::State::recall_stored() {
   if (!config.recall) return;
   // The first row of each share that no probe has taken yet.
@@ -447,43 +497,69 @@ void CheckRun::State::recall_stored() {
   report();
 }
 
+std::optional<Judgement> CheckRun::State::second_opinion(int row, const std::string& url,
+                                                         const std::string& fetched,
+                                                         Judgement page, int& status) {
+  const std::string list_url = share_list_url(url);
+  if (list_url.empty()) return page;
+  // The API's answer is a request of its own, paced so. The pacer hears of the two answers as
+  // one, the API's: a page served while the API throttles is no sign that the throttling ended.
+  if (!wait_for_turn()) {
+    finish_probe(row);
+    return std::nullopt;
+  }
+  FetchResult answer = fetch_list(list_url, fetched);
+  if (cancelled) {
+    finish_probe(row);
+    return std::nullopt;
+  }
+  if (answer.transfer.refused_locally) {
+    note_refused();
+    requeue(row, Clock::now() + kRefusedRetryDelay);
+    return std::nullopt;
+  }
+  const Judgement api = judge_share_list(answer);
+  if (page_said_nothing(api)) return page;
+  status = answer.status;
+  return api;
+}
+
 void CheckRun::State::probe_row(int row) {
   const std::string url =
       share_url_of_row(table->cell(row, kColumnLink), table->cell(row, kColumnName));
   if (table->generation() != generation || cancelled) return finish_probe(row);
   // Only share addresses of the service are ever requested; anything else is no live share.
   if (!is_share_url(url)) {
-    decide(row, {Verdict::invalid, Reason::not_share_link}, false);
+    decide(row, {Verdict::invalid, Reason::not_share_link}, false, false);
     return finish_probe(row);
   }
+  const std::string fetched = share_fetch_url(url);
   const ProbeSettings& settings = config.probe;
   for (int retries = 0;;) {
-    FetchResult result = fetch(url);
+    FetchResult result = fetch(fetched);
     if (cancelled) return finish_probe(row);
     if (result.transfer.refused_locally) {
       // Out of descriptors or memory here, not a word from the service: the row waits its turn
       // again, without using up a retry.
-      {
-        std::lock_guard lock(mutex);
-        if (!refused_since) refused_since = Clock::now();
-      }
+      note_refused();
       return requeue(row, Clock::now() + kRefusedRetryDelay);
     }
-    {
-      std::lock_guard lock(mutex);
-      refused_since.reset();
-    }
-    const Judgement judgement = judge_fetch(result);
+    note_not_refused();
+    Judgement judgement = judge_fetch(result);
+    int status = result.status;
     // The body has said what it can: it and its share of the body budget go before any wait.
     result.body = std::string();
     result.hold.reset();
+    if (page_said_nothing(judgement)) {
+      const std::optional<Judgement> opinion =
+          second_opinion(row, url, fetched, judgement, status);
+      if (!opinion) return;
+      judgement = *opinion;
+    }
     const bool give_up = note_answer(row, judgement);
     switch (judgement.outcome) {
       case Outcome::decided:
-        // Handed to the store before it is shown: whoever sees a verdict may rely on its record.
-        if (config.remember) config.remember(share_id(url), judgement.verdict, result.status);
-        decide(row, judgement.verdict, true);
-        return finish_probe(row);
+        break;
       case Outcome::retry: {
         if (retries >= settings.retries) break;
         ++retries;
@@ -507,7 +583,9 @@ void CheckRun::State::probe_row(int row) {
         return requeue(row, Clock::now() + backoff(settings, std::max(hits, 1)));
       }
     }
-    if (config.remember) config.remember(share_id(url), judgement.verdict, result.status);
+    // Handed to the store before it is shown: whoever sees a verdict may rely on its record.
+    if (config.remember)
+      config.remember(share_id(url), judgement.verdict, status, judgement.source);
     decide(row, judgement.verdict, true);
     return finish_probe(row);
   }

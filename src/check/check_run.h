@@ -45,6 +45,12 @@ struct CheckRunConfig {
   ProbeSettings probe;
   // Fetches a share page; absent: fetch_share_page with `probe`.
   PageFetcher fetch;
+  // Asks the share-list API (its address, and the share's page for the Referer) when a page said
+  // nothing known; absent: `fetch` with the API's address when that is given, so that a stand-in
+  // of the service answers both, else fetch_share_list with `probe`.
+  std::function<FetchResult(const std::string& list_url, const std::string& share_url,
+                            const std::atomic<bool>& cancel)>
+      fetch_list;
   // Makes the threads of the scheduler and the probes; absent: real threads.
   WorkerGroup::Spawn spawn;
   PacerSettings pacer;
@@ -57,9 +63,12 @@ struct CheckRunConfig {
   // when a run starts; a check of chosen rows again always fetches.
   std::function<std::vector<std::optional<RowVerdict>>(const std::vector<std::string>& shares)>
       recall;
-  // Told of every verdict a fetch reached, with the share's ID and the last HTTP status (0 when
-  // no answer came), on the probe's thread, before the rows show it. Must not block.
-  std::function<void(const std::string& share, RowVerdict verdict, int http_status)> remember;
+  // Told of every verdict a fetch reached, with the share's ID, the last HTTP status (0 when no
+  // answer came) and whether the page or the share-list API decided, on the probe's thread,
+  // before the rows show it. Must not block.
+  std::function<void(const std::string& share, RowVerdict verdict, int http_status,
+                     VerdictSource source)>
+      remember;
   // Descriptors the process may still open; asked when the run starts, to keep the probes within
   // them. Absent: the system's count.
   std::function<int()> free_descriptors;
@@ -82,8 +91,8 @@ class CheckRun {
   // waits for it.
   void list_ready(std::uint64_t generation);
 
-  // Starts checking every row not started yet; rows whose share the config's recall answers are
-  // decided at once from it. A start while the scheduler is still working is ignored, and one
+  // Starts checking every row not started yet; rows that hold no share address, and rows whose
+  // share the config's recall answers, are decided at once, without a request. A start while the scheduler is still working is ignored, and one
   // after every row has been started ends at once, so no row is probed twice. False when no
   // thread could be had for the scheduler.
   bool start();

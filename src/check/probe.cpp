@@ -5,7 +5,6 @@
 #include <cstring>
 #include <optional>
 
-#include "base/charset.h"
 #include "base/text_ops.h"
 #include "model/share_url.h"
 #include "net/body_budget.h"
@@ -15,13 +14,13 @@
 
 namespace quorvex {
 
-FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settings,
-                             const std::atomic<bool>& cancel) {
-  FetchResult result;
-  HeaderCollection headers;
-  headers.add("User-Agent", kProbeUserAgent);
-  std::string header_text = headers.to_header_text();
+namespace {
 
+// One GET on the share host with these header lines, over verified TLS, following redirects only
+// on the share host.
+FetchResult fetch_on_share_host(const std::string& url, std::string header_text,
+                                const ProbeSettings& settings, const std::atomic<bool>& cancel) {
+  FetchResult result;
   TransportPolicy policy;
   policy.cancel = &cancel;
   policy.verify_certificates = !settings.insecure;
@@ -57,11 +56,26 @@ FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settin
   return result;
 }
 
-std::string page_text(const FetchResult& result) {
-  std::string page = convert_charset(result.body);
-  const auto nul = page.find('\0');
-  if (nul != std::string::npos) page.resize(nul);
-  return page;
+}  // namespace
+
+FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settings,
+                             const std::atomic<bool>& cancel) {
+  HeaderCollection headers;
+  headers.add("User-Agent", kProbeUserAgent);
+  // web_request completes the rest: Accept, Referer (the page itself) and Accept-Language.
+  return fetch_on_share_host(url, headers.to_header_text(), settings, cancel);
+}
+
+FetchResult fetch_share_list(const std::string& list_url, const std::string& share_url,
+                             const ProbeSettings& settings, const std::atomic<bool>& cancel) {
+  // The page request's headers in the page request's order, the share's page as the Referer, as
+  // a browser on that page asks.
+  HeaderCollection headers;
+  headers.add("User-Agent", kProbeUserAgent);
+  headers.add("Accept", "*/*");
+  headers.add("Referer", share_url);
+  headers.add("Accept-Language", "zh-cn");
+  return fetch_on_share_host(list_url, headers.to_header_text(), settings, cancel);
 }
 
 namespace {

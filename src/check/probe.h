@@ -60,8 +60,10 @@ using PageFetcher =
 FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settings,
                              const std::atomic<bool>& cancel);
 
-// The page as text in GBK: the body converted from UTF-8 and cut at its first NUL byte.
-std::string page_text(const FetchResult& result);
+// A GET of the share-list API (share_list.h) at list_url, with the page request's headers and the
+// share's page `share_url` as its Referer, under the same limits.
+FetchResult fetch_share_list(const std::string& list_url, const std::string& share_url,
+                             const ProbeSettings& settings, const std::atomic<bool>& cancel);
 
 // The wait a Retry-After header asks for (seconds, or an HTTP date); nullopt when there is none.
 std::optional<std::chrono::seconds> retry_after(const FetchResult& result);

@@ -1,24 +1,27 @@
 #include "check/verdict_rules.h"
 
 #include <array>
-#include <vector>
+#include <optional>
 
-#include "base/charset.h"
-#include "base/text_ops.h"
+#include "check/page_reading.h"
+#include "check/share_list.h"
 #include "model/share_url.h"
 
 namespace quorvex {
 
 namespace {
 
+using Place = MarkerPlace;
+
 // The groups of rules 2 to 5, in order. Sources are in docs/verdicts.md.
-constexpr std::array<PageMarker, 16> kMarkers = {{
+constexpr std::array<PageMarker, 21> kMarkers = {{
     // 2. The security check that stands in front of every page while the service throttles.
-    {"百度安全验证", Verdict::unknown, Reason::verify, Outcome::throttled},
-    {"安全验证", Verdict::unknown, Reason::verify, Outcome::throttled},
-    {"验证码", Verdict::unknown, Reason::verify, Outcome::throttled},
+    // The code page itself carries a hidden picture-code row ("验证码"), so neither that word
+    // nor "安全验证" alone is any sign.
+    {"百度安全验证", Verdict::unknown, Reason::verify, Outcome::throttled, Place::title_is},
     {"请求过于频繁", Verdict::unknown, Reason::verify, Outcome::throttled},
-    // 3. Gone for good.
+    {"访问过于频繁", Verdict::unknown, Reason::verify, Outcome::throttled},
+    // 3. Gone for good; the specific texts before the general ones that share their pages.
     {"分享的文件已经被删除", Verdict::invalid, Reason::deleted, Outcome::decided},
     {"分享的文件已经被取消", Verdict::invalid, Reason::cancelled, Outcome::decided},
     {"已过期", Verdict::invalid, Reason::expired, Outcome::decided},
@@ -26,24 +29,42 @@ constexpr std::array<PageMarker, 16> kMarkers = {{
     {"链接已被冻结", Verdict::invalid, Reason::frozen, Outcome::decided},
     {"页面不存在", Verdict::invalid, Reason::not_found, Outcome::decided},
     {"由于访问次数过多，该分享链接已失效", Verdict::invalid, Reason::overused, Outcome::decided},
+    {"链接错误没找到文件", Verdict::invalid, Reason::not_found, Outcome::decided},
+    {"啊哦，链接出错了", Verdict::invalid, Reason::not_found, Outcome::decided},
+    {"已失效", Verdict::invalid, Reason::not_found, Outcome::decided},
+    {"链接不存在", Verdict::invalid, Reason::not_found, Outcome::decided},
     // 4. Not now.
     {"此链接分享内容暂时不可访问", Verdict::unknown, Reason::temporary, Outcome::decided},
-    // 5. Alive: the original's two phrases, then today's page of a public share.
+    // 5. Alive: the original's two phrases, then today's pages.
     {"请输入提取码", Verdict::valid, Reason::need_code, Outcome::decided},
+    {"输入提取", Verdict::valid, Reason::need_code, Outcome::decided},
     {"失效时间", Verdict::valid, Reason::public_share, Outcome::decided},
     {"过期时间", Verdict::valid, Reason::public_share, Outcome::decided},
     {"永久有效", Verdict::valid, Reason::public_share, Outcome::decided},
+    {"分享无限制", Verdict::valid, Reason::public_share, Outcome::decided, Place::title},
 }};
 
-// The markers in the program's code page, made once.
-const std::vector<std::string>& markers_gbk() {
-  static const std::vector<std::string> kGbk = [] {
-    std::vector<std::string> out;
-    for (const PageMarker& m : kMarkers) out.push_back(utf8_to_gbk(m.text));
-    return out;
-  }();
-  return kGbk;
-}
+// The API's errnos. Sources are in docs/verdicts.md.
+constexpr std::array<ListErrno, 15> kErrnos = {{
+    // The share exists and asks for its code.
+    {-9, Verdict::valid, Reason::need_code, Outcome::decided},
+    {-12, Verdict::valid, Reason::need_code, Outcome::decided},
+    {-3, Verdict::valid, Reason::need_code, Outcome::decided},
+    // Gone.
+    {-7, Verdict::invalid, Reason::deleted, Outcome::decided},
+    {-8, Verdict::invalid, Reason::expired, Outcome::decided},
+    {105, Verdict::invalid, Reason::not_found, Outcome::decided},
+    {115, Verdict::invalid, Reason::forbidden, Outcome::decided},
+    {117, Verdict::invalid, Reason::expired, Outcome::decided},
+    {140, Verdict::invalid, Reason::not_found, Outcome::decided},
+    {145, Verdict::invalid, Reason::deleted, Outcome::decided},
+    // The service wants a picture code or finds the requests too frequent.
+    {-62, Verdict::unknown, Reason::verify, Outcome::throttled},
+    {-64, Verdict::unknown, Reason::verify, Outcome::throttled},
+    {-65, Verdict::unknown, Reason::verify, Outcome::throttled},
+    {-19, Verdict::unknown, Reason::verify, Outcome::throttled},
+    {-20, Verdict::unknown, Reason::verify, Outcome::throttled},
+}};
 
 Judgement unknown(Reason reason, Outcome outcome, bool throttle_sign = false) {
   return {{Verdict::unknown, reason}, outcome, throttle_sign};
@@ -67,13 +88,25 @@ bool path_under(std::string_view url, std::string_view prefix) {
   return url_path(url).rfind(prefix, 0) == 0;
 }
 
+bool marker_on(const VisiblePage& page, const PageMarker& m) {
+  switch (m.place) {
+    case Place::title_is:
+      return page.title == m.text;
+    case Place::title:
+      return page.title.find(m.text) != std::string::npos;
+    case Place::seen:
+      break;
+  }
+  // UTF-8 needs no care for character starts: no character's bytes begin inside another's.
+  return page.title.find(m.text) != std::string::npos ||
+         page.text.find(m.text) != std::string::npos;
+}
+
 // The first marker of one group (markers with this verdict and outcome) found in the page.
-std::optional<Judgement> find_marker(std::string_view page, Verdict verdict, Outcome outcome) {
-  const std::vector<std::string>& gbk = markers_gbk();
-  for (std::size_t i = 0; i < kMarkers.size(); ++i) {
-    const PageMarker& m = kMarkers[i];
+std::optional<Judgement> find_marker(const VisiblePage& page, Verdict verdict, Outcome outcome) {
+  for (const PageMarker& m : kMarkers) {
     if (m.verdict != verdict || m.outcome != outcome) continue;
-    if (find_aligned_nocase(page, gbk[i]) != std::string_view::npos)
+    if (marker_on(page, m))
       return Judgement{{m.verdict, m.reason}, m.outcome, m.outcome == Outcome::throttled};
   }
   return std::nullopt;
@@ -82,12 +115,13 @@ std::optional<Judgement> find_marker(std::string_view page, Verdict verdict, Out
 }  // namespace
 
 std::span<const PageMarker> page_markers() { return kMarkers; }
+std::span<const ListErrno> list_errnos() { return kErrnos; }
 
 Judgement judge_fetch(const FetchResult& result) {
   if (const std::optional<Judgement> failed = judge_failure(result)) return *failed;
   if (!result.transfer.refused_redirect.empty())
     return unknown(Reason::redirect, Outcome::throttled, true);
-  const std::string page = page_text(result);
+  const VisiblePage page = read_page(result);
   if (auto j = find_marker(page, Verdict::unknown, Outcome::throttled)) return *j;
   if (auto j = find_marker(page, Verdict::invalid, Outcome::decided)) return *j;
   const std::string& final_url = result.transfer.final_url;
@@ -99,6 +133,47 @@ Judgement judge_fetch(const FetchResult& result) {
     return {{Verdict::valid, Reason::need_code}, Outcome::decided, false};
   if (auto j = find_marker(page, Verdict::valid, Outcome::decided)) return *j;
   return unknown(Reason::no_marker, Outcome::decided);
+}
+
+bool page_said_nothing(const Judgement& judgement) {
+  return judgement.outcome == Outcome::decided && judgement.verdict.reason == Reason::no_marker;
+}
+
+Judgement judge_share_list(const FetchResult& result) {
+  Judgement j = unknown(Reason::no_marker, Outcome::decided);
+  const auto& t = result.transfer;
+  // A redirect off the share host and an HTTP 429 are throttling wherever they come from.
+  if (!t.refused_redirect.empty()) {
+    j = unknown(Reason::redirect, Outcome::throttled, true);
+  } else if (result.status == 429) {
+    j = unknown(Reason::http_429, Outcome::throttled, true);
+  } else if (t.too_large || t.certificate_rejected || t.timed_out || result.status == 0) {
+    return j;
+  } else if (const std::optional<ShareListAnswer> answer = read_share_list_answer(result.body)) {
+    if (!answer->errno_value) return j;
+    const long long number = *answer->errno_value;
+    if (number == 0) {
+      // A share whose list is not there at all says nothing of its files.
+      if (!answer->list_empty) return j;
+      j = *answer->list_empty
+              ? Judgement{{Verdict::invalid, Reason::empty_share}, Outcome::decided, false}
+              : Judgement{{Verdict::valid, Reason::public_share}, Outcome::decided, false};
+    } else {
+      const ListErrno* known = nullptr;
+      for (const ListErrno& e : kErrnos)
+        if (e.number == number) known = &e;
+      if (!known) return j;
+      j = {{known->verdict, known->reason}, known->outcome, known->outcome == Outcome::throttled};
+    }
+  } else {
+    // No JSON: the security check in front of the API too, or nothing at all.
+    const std::optional<Judgement> check = find_marker(read_page(result), Verdict::unknown,
+                                                       Outcome::throttled);
+    if (!check) return j;
+    j = *check;
+  }
+  j.source = VerdictSource::api;
+  return j;
 }
 
 }  // namespace quorvex

@@ -1,15 +1,19 @@
 // How a fetched share page becomes a verdict. The rules, first match wins:
 //   1. no answer, a connection error, a time-out, a rejected certificate, HTTP 5xx, 429 or 403:
 //      unknown, tried again where the failure may pass;
-//   2. a redirect off the share host, or the service's security-check page: the service
-//      throttles this client, so the row is queued again (unknown only if that persists);
+//   2. the service's security check, known by its structure: a redirect off the share host, the
+//      title "百度安全验证", or a notice that requests come too often. The service throttles this
+//      client, so the row is queued again (unknown only if that persists);
 //   3. a page that says the share is gone, or a final address under /error/404: invalid
 //      (checked before the live phrases, since an expired page also shows "失效时间");
 //   4. "此链接分享内容暂时不可访问": unknown for now;
 //   5. a page that asks for the code or shows an expiry time, or a final address under
 //      /share/init: valid;
-//   6. anything else, an empty page included: unknown.
-// The phrases are in one table, page_markers(); docs/verdicts.md lists them with their sources.
+//   6. anything else, an empty page included: unknown (`no_marker`); the probe then asks the
+//      share-list API for a second opinion (judge_share_list).
+// Phrases are looked for only in what a person sees of the page (page_reading.h): its title and
+// its visible text, never inside scripts, styles or comments. They are in one table,
+// page_markers(); docs/verdicts.md lists them with their sources.
 #pragma once
 
 #include <span>
@@ -33,6 +37,14 @@ struct Judgement {
   Outcome outcome = Outcome::decided;
   // The answer is a sign of throttling (also an HTTP 429, which is retried).
   bool throttle_sign = false;
+  VerdictSource source = VerdictSource::page;
+};
+
+// Where a phrase counts.
+enum class MarkerPlace {
+  seen,      // in the title or the visible text
+  title,     // in the title only
+  title_is,  // the whole title (user file names stand in titles too, so nothing less)
 };
 
 // One phrase of the share pages and what it means.
@@ -41,11 +53,31 @@ struct PageMarker {
   Verdict verdict;
   Reason reason;
   Outcome outcome;
+  MarkerPlace place = MarkerPlace::seen;
 };
 
 // In the order they are looked for.
 std::span<const PageMarker> page_markers();
 
 Judgement judge_fetch(const FetchResult& result);
+
+// Whether a judgement of the page is the page saying nothing known (rule 6), so that the
+// share-list API is worth asking.
+bool page_said_nothing(const Judgement& judgement);
+
+// One errno of the share-list API and what it means.
+struct ListErrno {
+  long long number;
+  Verdict verdict;
+  Reason reason;
+  Outcome outcome;
+};
+// Every errno the share-list API answers with that means something; others mean nothing.
+std::span<const ListErrno> list_errnos();
+
+// The share-list API's answer (share_list.h): its errno decides, 0 by whether the list holds
+// files. A failed request, an answer that is no JSON object or an errno not in list_errnos() says
+// nothing (unknown, `no_marker`); the security check and an HTTP 429 are throttling.
+Judgement judge_share_list(const FetchResult& result);
 
 }  // namespace quorvex

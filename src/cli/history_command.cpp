@@ -17,7 +17,8 @@ class HistoryCommand final : public Command {
   void declare(CLI::App& app) override {
     app.footer(
         "Prints every verdict the store holds for the share, oldest first: local time, status\n"
-        "glyph, verdict, reason and the HTTP status of the answer (0: none came).\n"
+        "glyph, verdict, reason, the HTTP status of the answer (0: none came) and what decided\n"
+        "(page: the share's page; api: the share-list API, asked when the page said nothing).\n"
         "SHARE is a share link in any form extraction reads, or a share ID (1...).");
     app.add_option("SHARE", share_, "the share link or ID")->required()->type_name("");
     declare_store(app, store_path_);
@@ -35,10 +36,12 @@ class HistoryCommand final : public Command {
     if (history.empty()) std::fprintf(io.err, "no stored verdict for %s\n", id.c_str());
     for (const StoredVerdict& v : history) {
       const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));
-      std::fprintf(io.out, "%s  %s  %-7.*s  %-14.*s  %d\n", local_time_text(v.at).c_str(),
+      const std::string_view source = source_code(v.source);
+      std::fprintf(io.out, "%s  %s  %-7.*s  %-14.*s  %d  %.*s\n", local_time_text(v.at).c_str(),
                    glyph.c_str(), static_cast<int>(verdict_code(v.verdict).size()),
                    verdict_code(v.verdict).data(), static_cast<int>(reason_code(v.reason).size()),
-                   reason_code(v.reason).data(), v.http_status);
+                   reason_code(v.reason).data(), v.http_status, static_cast<int>(source.size()),
+                   source.data());
     }
     return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitIoError;
   }

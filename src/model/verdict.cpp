@@ -14,7 +14,7 @@ struct ReasonText {
   std::string_view label;
 };
 
-constexpr std::array<ReasonText, 22> kReasons = {{
+constexpr std::array<ReasonText, 24> kReasons = {{
     {Reason::need_code, "need_code", "需提取码"},
     {Reason::public_share, "public", "公开"},
     {Reason::deleted, "deleted", "已删除"},
@@ -24,6 +24,8 @@ constexpr std::array<ReasonText, 22> kReasons = {{
     {Reason::not_found, "not_found", "不存在"},
     {Reason::frozen, "frozen", "已冻结"},
     {Reason::overused, "overused", "访问过多失效"},
+    {Reason::empty_share, "empty_share", "空分享"},
+    {Reason::forbidden, "forbidden", "禁止分享"},
     {Reason::not_share_link, "not_share_link", "不是分享链接"},
     {Reason::temporary, "temporary", "暂时不可访问"},
     {Reason::no_marker, "no_marker", "无法识别"},
@@ -78,6 +80,16 @@ std::string_view reason_label(Reason reason) {
 }
 
 std::span<const Reason> all_reasons() { return kAll; }
+
+std::string_view source_code(VerdictSource source) {
+  return source == VerdictSource::api ? "api" : "page";
+}
+
+std::optional<VerdictSource> source_of_code(std::string_view code) {
+  if (code == "page") return VerdictSource::page;
+  if (code == "api") return VerdictSource::api;
+  return std::nullopt;
+}
 
 std::string_view status_glyph(Verdict verdict) {
   switch (verdict) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -25,6 +26,8 @@ enum class Reason : std::uint8_t {
   not_found,
   frozen,
   overused,        // closed after too many visits
+  empty_share,     // the share exists but holds no file
+  forbidden,       // the service forbids sharing its files
   not_share_link,  // the row holds no share address of the service; never fetched
   // unknown
   temporary,  // the service says the share cannot be reached for now
@@ -49,6 +52,13 @@ std::span<const Reason> all_reasons();
 
 // The status cell's text of a verdict (GBK): "√" valid, "x" invalid, "?" unknown, "" none.
 std::string_view status_glyph(Verdict verdict);
+
+// What decided a fetched verdict: the share's page, or the share-list API asked when the page
+// said nothing known.
+enum class VerdictSource : std::uint8_t { page, api };
+std::string_view source_code(VerdictSource source);  // "page", "api"
+// The source of a code; nullopt for a code of neither.
+std::optional<VerdictSource> source_of_code(std::string_view code);
 
 struct RowVerdict {
   Verdict verdict = Verdict::none;

@@ -32,9 +32,10 @@ void attach_store(CheckRunConfig& config, std::shared_ptr<VerdictStore> store,
       return usable;
     };
   }
-  config.remember = [store, now](const std::string& share, RowVerdict verdict, int status) {
+  config.remember = [store, now](const std::string& share, RowVerdict verdict, int status,
+                                 VerdictSource source) {
     if (share.empty() || verdict.verdict == Verdict::none) return;
-    store->record({share, verdict.verdict, verdict.reason, now(), status});
+    store->record({share, verdict.verdict, verdict.reason, now(), status, source});
   };
 }
 

@@ -21,6 +21,9 @@ constexpr const char* kMigrations[] = {
     "CREATE TABLE verdicts(share TEXT NOT NULL, at INTEGER NOT NULL, verdict INTEGER NOT NULL,"
     " reason TEXT NOT NULL, status INTEGER NOT NULL);"
     "CREATE INDEX verdicts_by_share ON verdicts(share, at);",
+    // 1 -> 2: whether the share's page or the share-list API decided; earlier verdicts were all
+    // the page's.
+    "ALTER TABLE verdicts ADD COLUMN source TEXT NOT NULL DEFAULT 'page';",
 };
 static_assert(std::size(kMigrations) == kStoreSchemaVersion);
 
@@ -85,6 +88,8 @@ StoredVerdict row_of(sqlite3_stmt* stmt, int first, std::string share) {
   for (const Reason r : all_reasons())
     if (code && reason_code(r) == code) v.reason = r;
   v.http_status = sqlite3_column_int(stmt, first + 3);
+  const auto* source = reinterpret_cast<const char*>(sqlite3_column_text(stmt, first + 4));
+  v.source = source_of_code(source ? source : "").value_or(VerdictSource::page);
   return v;
 }
 
@@ -98,6 +103,8 @@ Check check_store(sqlite3* db, std::int64_t* version) {
   *version = *v;
   if (*v > kStoreSchemaVersion) return Check::later_version;
   if (*v >= 1 && !query_int(db, "SELECT count(*) FROM verdicts WHERE rowid = 1"))
+    return Check::broken;
+  if (*v >= 2 && !query_int(db, "SELECT count(source) FROM verdicts WHERE rowid = 1"))
     return Check::broken;
   return Check::usable;
 }
@@ -235,7 +242,8 @@ void VerdictStore::flush() {
 
 void VerdictStore::write_loop() {
   Statement insert(writer_,
-                   "INSERT INTO verdicts(share, at, verdict, reason, status) VALUES(?,?,?,?,?)");
+                   "INSERT INTO verdicts(share, at, verdict, reason, status, source)"
+                   " VALUES(?,?,?,?,?,?)");
   for (;;) {
     std::vector<StoredVerdict> batch;
     bool failed;
@@ -265,6 +273,9 @@ void VerdictStore::write_loop() {
         sqlite3_bind_text(insert.stmt, 4, code.data(), static_cast<int>(code.size()),
                           SQLITE_STATIC);
         sqlite3_bind_int(insert.stmt, 5, v.http_status);
+        const std::string_view source = source_code(v.source);
+        sqlite3_bind_text(insert.stmt, 6, source.data(), static_cast<int>(source.size()),
+                          SQLITE_STATIC);
         const int rc = sqlite3_step(insert.stmt);
         sqlite3_reset(insert.stmt);
         if (rc != SQLITE_DONE) {
@@ -293,7 +304,7 @@ std::vector<std::optional<StoredVerdict>> VerdictStore::latest(
   std::vector<std::optional<StoredVerdict>> found(shares.size());
   std::lock_guard lock(read_mutex_);
   Statement select(reader_,
-                   "SELECT at, verdict, reason, status FROM verdicts WHERE share = ?"
+                   "SELECT at, verdict, reason, status, source FROM verdicts WHERE share = ?"
                    " ORDER BY at DESC, rowid DESC LIMIT 1");
   if (!select.stmt) return found;
   // One read transaction for the whole list: one look at the file, however many shares.
@@ -312,7 +323,7 @@ std::vector<StoredVerdict> VerdictStore::history(std::string_view share) {
   std::vector<StoredVerdict> rows;
   std::lock_guard lock(read_mutex_);
   Statement select(reader_,
-                   "SELECT at, verdict, reason, status FROM verdicts WHERE share = ?"
+                   "SELECT at, verdict, reason, status, source FROM verdicts WHERE share = ?"
                    " ORDER BY at, rowid");
   if (!select.stmt) return rows;
   sqlite3_bind_text(select.stmt, 1, share.data(), static_cast<int>(share.size()), SQLITE_STATIC);

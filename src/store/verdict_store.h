@@ -22,14 +22,15 @@ struct sqlite3;
 namespace quorvex {
 
 // The store's schema version; a store written by a later version is refused, not rewritten.
-inline constexpr int kStoreSchemaVersion = 1;
+inline constexpr int kStoreSchemaVersion = 2;
 
 struct StoredVerdict {
-  std::string share;  // the share's ID ("1…")
+  std::string share;  // the share's ID (share_id: "1…", or the identity of a /share/link address)
   Verdict verdict = Verdict::none;
   Reason reason = Reason::none;
   std::int64_t at = 0;  // seconds since 1970, UTC
   int http_status = 0;  // of the last answer; 0 when none arrived
+  VerdictSource source = VerdictSource::page;  // what decided: the page or the share-list API
 };
 
 // How long a stored verdict may stand in for a fetch; zero: never.

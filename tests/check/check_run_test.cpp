@@ -123,6 +123,196 @@ TEST(CheckRun, EveryStateOfTodaysPagesGetsItsVerdictAndReason) {
   EXPECT_EQ(s.valid + s.invalid + s.unknown, s.checked);
 }
 
+TEST(CheckRun, FullerPagesAndTheShareListApiGiveTheirVerdicts) {
+  ShareService service;
+  struct Case {
+    std::string id;
+    RowVerdict verdict;
+    bool api;  // whether the share-list API is asked: only when the page said nothing known
+  };
+  const RowVerdict need{Verdict::valid, Reason::need_code};
+  const RowVerdict unknown{Verdict::unknown, Reason::no_marker};
+  const std::vector<Case> expected = {
+      {"need", need, false},
+      {"needcode", need, false},
+      {"askpassword", need, false},
+      {"gbkmeta", need, false},
+      {"publictitle", {Verdict::valid, Reason::public_share}, false},
+      {"notexist", {Verdict::invalid, Reason::not_found}, false},
+      {"linkerror", {Verdict::invalid, Reason::not_found}, false},
+      {"invalidated", {Verdict::invalid, Reason::not_found}, false},
+      {"linkbroken", {Verdict::invalid, Reason::not_found}, false},
+      {"gbk", {Verdict::invalid, Reason::deleted}, false},
+      {"redesigned-0", {Verdict::valid, Reason::public_share}, true},
+      {"redesigned-0empty", {Verdict::invalid, Reason::empty_share}, true},
+      {"redesigned-m9", need, true},
+      {"redesigned-m12", need, true},
+      {"redesigned-m3", need, true},
+      {"redesigned-m7", {Verdict::invalid, Reason::deleted}, true},
+      {"redesigned-m8", {Verdict::invalid, Reason::expired}, true},
+      {"redesigned-105", {Verdict::invalid, Reason::not_found}, true},
+      {"redesigned-115", {Verdict::invalid, Reason::forbidden}, true},
+      {"redesigned-117", {Verdict::invalid, Reason::expired}, true},
+      {"redesigned-140", {Verdict::invalid, Reason::not_found}, true},
+      {"redesigned-145", {Verdict::invalid, Reason::deleted}, true},
+      {"redesigned-2", unknown, true},
+      {"redesigned-nojson", unknown, true},
+      {"redesigned-fail", unknown, true},
+      {"nomarker", unknown, true},
+      {"empty", unknown, true},
+  };
+  std::vector<std::string> links;
+  for (const Case& c : expected) links.push_back(ShareService::link(c.id));
+  const List list = list_of(links);
+  std::mutex told_mutex;
+  std::map<std::string, VerdictSource> told;
+  CheckRunConfig config = config_for(service);
+  config.remember = [&](const std::string& share, RowVerdict, int, VerdictSource source) {
+    std::lock_guard lock(told_mutex);
+    told[share] = source;
+  };
+  const RunSnapshot s = check(list, config);
+  for (std::size_t r = 0; r < expected.size(); ++r) {
+    const Case& c = expected[r];
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(list.table->verdict(static_cast<int>(r)), c.verdict);
+    EXPECT_EQ(service.requests_for(c.id), 1);
+    EXPECT_EQ(service.list_requests_for(c.id), c.api ? 1 : 0);
+    // The API decided where it answered something; a page that said nothing is still the page's.
+    EXPECT_EQ(told["1" + c.id], c.api && c.verdict != unknown ? VerdictSource::api
+                                                                : VerdictSource::page);
+  }
+  EXPECT_EQ(s.cooldowns, 0);
+}
+
+TEST(CheckRun, TheShareListApiIsAskedAsAPageOfTheShareWouldBe) {
+  ShareService service;
+  const List list = shares({"redesigned-m9"});
+  check(list, config_for(service));
+  const std::vector<test::RecordedRequest> requests = service.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const test::RecordedRequest& page = requests[0];
+  const test::RecordedRequest& api = requests[1];
+  EXPECT_EQ(page.target, "/s/1redesigned-m9");
+  EXPECT_EQ(api.target,
+            "/share/list?web=5&app_id=250528&channel=chunlei&clienttype=0&desc=1&showempty=0"
+            "&page=1&num=20&order=time&shorturl=redesigned-m9&root=1");
+  EXPECT_EQ(api.method, "GET");
+  // The page's headers in the page's order, with the page as the Referer.
+  ASSERT_EQ(api.headers.size(), page.headers.size());
+  for (std::size_t i = 0; i < api.headers.size(); ++i)
+    EXPECT_EQ(api.headers[i].first, page.headers[i].first);
+  const auto header = [](const test::RecordedRequest& r, const std::string& name) {
+    for (const auto& [key, value] : r.headers)
+      if (key == name) return value;
+    return std::string("(none)");
+  };
+  EXPECT_EQ(header(api, "User-Agent"), std::string(kProbeUserAgent));
+  EXPECT_EQ(header(api, "Accept"), "*/*");
+  EXPECT_EQ(header(api, "Accept-Language"), "zh-cn");
+  EXPECT_EQ(header(api, "Referer"), ShareService::link("redesigned-m9"));
+  EXPECT_EQ(header(page, "Referer"), ShareService::link("redesigned-m9"));
+}
+
+TEST(CheckRun, ThrottlingKnownByItsStructureIsQueuedAgainNotDecided) {
+  const std::vector<std::pair<std::string, Reason>> states = {
+      {"toofrequent", Reason::verify},
+      {"passport", Reason::redirect},
+      {"redesigned-m62", Reason::verify},
+      {"redesigned-429", Reason::http_429},
+  };
+  for (const auto& [id, reason] : states) {
+    SCOPED_TRACE(id);
+    ShareService service;
+    const List list = shares({id, "public"});
+    const RunSnapshot s = check(list, config_for(service));
+    EXPECT_EQ(list.table->verdict(0), (RowVerdict{Verdict::unknown, reason}));
+    EXPECT_EQ(service.requests_for(id), 3);  // queued again twice, then unknown
+    EXPECT_EQ(list.table->verdict(1).verdict, Verdict::valid);
+    EXPECT_EQ(s.cooldowns, 0);  // one row is no sign that the whole service throttles
+    // Nothing but the share host was asked: a redirect to passport.baidu.com is not followed.
+    for (const test::RecordedRequest& r : service.requests())
+      EXPECT_TRUE(r.target.rfind("/s/1", 0) == 0 || r.target.rfind("/share/list?", 0) == 0)
+          << r.target;
+  }
+}
+
+TEST(CheckRun, AThrottledApiAnswerIsWaitedOutAsAThrottledPageIs) {
+  ShareService service;
+  CheckRunConfig config = config_for(service);
+  // The API asks for a picture code the first time each share is asked about.
+  std::mutex mutex;
+  std::map<std::string, int> asked;
+  config.fetch_list = [&](const std::string& list_url, const std::string& share_url,
+                          const std::atomic<bool>&) {
+    int n;
+    {
+      std::lock_guard lock(mutex);
+      n = ++asked[share_url];
+    }
+    FetchResult r;
+    r.status = 200;
+    r.transfer.final_url = list_url;
+    r.body = n == 1 ? R"({"errno":-62})" : R"({"errno":-9})";
+    return r;
+  };
+  std::vector<std::string> links;
+  for (int i = 0; i < 6; ++i) links.push_back(ShareService::link("redesigned-" + std::to_string(i)));
+  const List list = list_of(links);
+  const RunSnapshot s = check(list, config);
+  for (int r = 0; r < 6; ++r) {
+    EXPECT_EQ(list.table->verdict(r), (RowVerdict{Verdict::valid, Reason::need_code})) << r;
+    EXPECT_EQ(asked[links[static_cast<std::size_t>(r)]], 2) << r;
+    EXPECT_EQ(service.requests_for("redesigned-" + std::to_string(r)), 2) << r;
+  }
+  // Three rows in a row met it: the whole service was taken to throttle.
+  EXPECT_GE(s.cooldowns, 1);
+  EXPECT_EQ(s.unknown, 0);
+}
+
+TEST(CheckRun, EveryLinkFormIsFetchedOnTheShareHostAsItsShare) {
+  ShareService service;
+  const List list = list_of({
+      "https://pan.baidu.com/wap/init?surl=public-w",
+      "https://pan.baidu.com/share/link?shareid=1&uk=9",
+      "https://pan.baidu.com/share/link?uk=9&shareid=1",  // the same share
+      "https://pan.baidu.com/share/link?shareid=2&uk=9",
+      G("链接：https://yun.baidu.com/s/1deleted-y"),
+      G("链接：https://pan.baidu.com/s/1public-panX"),  // an ID that holds "pan"
+  });
+  const RunSnapshot s = check(list, config_for(service));
+  EXPECT_EQ(list.table->verdict(0).verdict, Verdict::valid);
+  EXPECT_EQ(service.requests_for("public-w"), 1);
+  EXPECT_EQ(list.table->verdict(1).verdict, Verdict::valid);
+  EXPECT_EQ(list.table->verdict(2).verdict, Verdict::valid);
+  EXPECT_EQ(list.table->verdict(3), (RowVerdict{Verdict::invalid, Reason::not_found}));
+  EXPECT_EQ(list.table->verdict(4), (RowVerdict{Verdict::invalid, Reason::deleted}));
+  EXPECT_EQ(service.requests_for("deleted-y"), 1);
+  EXPECT_EQ(list.table->verdict(5).verdict, Verdict::valid);
+  EXPECT_EQ(service.requests_for("public-panX"), 1);
+  EXPECT_EQ(s.repeats, 1);
+  EXPECT_EQ(service.requests().size(), 5u);
+}
+
+TEST(CheckRun, RowsWithoutAShareLinkTakeNoTurn) {
+  // One start a second: a row that waited for a turn would take minutes.
+  ShareService service;
+  CheckRunConfig config = config_for(service);
+  config.pacer.min_interval = 1s;
+  std::vector<std::string> links(400, "no link here");
+  links.push_back(ShareService::link("public"));
+  const List list = list_of(links);
+  const auto run = started(list, config);
+  ASSERT_TRUE(finishes(*run, 10s));
+  const RunSnapshot s = run->snapshot();
+  EXPECT_EQ(s.finished, 401);
+  EXPECT_EQ(s.uncounted, 400);
+  EXPECT_EQ(s.requests, 1);
+  EXPECT_EQ(list.table->verdict(0), (RowVerdict{Verdict::invalid, Reason::not_share_link}));
+  EXPECT_EQ(list.table->cell(399, kColumnDone), G("完成"));
+  EXPECT_EQ(list.table->verdict(400).verdict, Verdict::valid);
+}
+
 TEST(CheckRun, OnlyShareAddressesOfTheServiceAreRequested) {
   ShareService service;
   const List list = list_of({
@@ -367,7 +557,7 @@ TEST(CheckRun, RememberedVerdictsStandInForFetchesAndFetchesAreTold) {
   };
   std::mutex told_mutex;
   std::map<std::string, std::pair<RowVerdict, int>> told;
-  config.remember = [&](const std::string& share, RowVerdict v, int status) {
+  config.remember = [&](const std::string& share, RowVerdict v, int status, VerdictSource) {
     std::lock_guard lock(told_mutex);
     told[share] = {v, status};
   };

@@ -267,6 +267,45 @@ TEST(Cli, ExtractFindsEachShareOnceAndFeedsRowsAndCheck) {
       << repeated.out;
 }
 
+TEST(Cli, EveryLinkFormOfAForumPostEndsWithItsVerdict) {
+  // The older host name, the mobile page, a share of the older kind, a share ID holding "pan",
+  // a redesigned page the share-list API answers for, and rows without any link.
+  const std::string post =
+      "旧域名 https://yun.baidu.com/s/1need-y 提取码：ab12\n"
+      "手机页 pan.baidu.com/wap/init?surl=deleted-w\n"
+      "老式分享 https://pan.baidu.com/share/link?shareid=1&uk=77\n"
+      "含pan https://pan.baidu.com/s/1public-xpanQ7rT\n"
+      "改版 https://pan.baidu.com/s/1redesigned-m7-r\n";
+  StandIn stand_in;
+  const test::ScratchDir scratch;
+  const std::string store = (scratch.path() / "v.sqlite").string();
+  const Result checked = run({"check", "--extract", "--json", "--ordered", "--store", store, "-"},
+                             post);
+  EXPECT_EQ(checked.code, 3) << checked.err;
+  for (const char* row : {
+           R"("link":"https://pan.baidu.com/s/1need-y","code":"ab12","status":"√","verdict":"valid")",
+           R"("link":"https://pan.baidu.com/s/1deleted-w","code":"","status":"x","verdict":"invalid")",
+           R"("link":"https://pan.baidu.com/share/link?shareid=1&uk=77","code":"","status":"√")",
+           R"("link":"https://pan.baidu.com/s/1public-xpanQ7rT","code":"","status":"√")",
+           R"("link":"https://pan.baidu.com/s/1redesigned-m7-r","code":"","status":"x","verdict":"invalid","reason":"deleted")",
+       })
+    EXPECT_NE(checked.out.find(row), std::string::npos) << row << "\n" << checked.out;
+  // The loaded line keeps the whole ID, without extraction too.
+  const Result rows = run({"rows", "--json", "-"}, "含pan 链接：https://pan.baidu.com/s/1xpanY\n");
+  EXPECT_NE(rows.out.find(R"("link":"https://pan.baidu.com/s/1xpanY")"), std::string::npos)
+      << rows.out;
+  // Each share's history, in any of its forms; the API's verdict says it was the API's.
+  const Result yun = run({"history", "--store", store, "yun.baidu.com/s/1need-y"});
+  EXPECT_NE(yun.out.find("valid    need_code       200  page"), std::string::npos) << yun.out;
+  const Result link =
+      run({"history", "--store", store, "pan.baidu.com/share/link?uk=77&shareid=1"});
+  EXPECT_NE(link.out.find("valid    public          200  page"), std::string::npos) << link.out;
+  const Result api = run({"history", "--store", store, "1redesigned-m7-r"});
+  EXPECT_NE(api.out.find("invalid  deleted         200  api"), std::string::npos) << api.out;
+  EXPECT_EQ(stand_in.service.list_requests_for("redesigned-m7-r"), 1);
+  EXPECT_EQ(stand_in.service.list_requests_for("need-y"), 0);
+}
+
 TEST(Cli, VerdictsAreKeptAndReusedUntilTheyAreTooOld) {
   StandIn stand_in;
   const test::ScratchDir scratch;

@@ -127,7 +127,8 @@ TEST(Session, AReloadMidRunKeepsOldProbesOutOfTheNewRows) {
 TEST(Session, ARunStartedDuringALoadWaitsForTheWholeList) {
   Session session;
   std::string text;
-  for (int i = 0; i < 200000; ++i) text += "filler" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 200000; ++i)
+    text += "https://pan.baidu.com/s/1filler" + std::to_string(i) + "\r\n";
   session.set_source_text(text);
   session.set_thread_limit(0);  // only the waiting matters here
   session.reset_run_state();

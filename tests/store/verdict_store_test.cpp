@@ -66,6 +66,35 @@ TEST_F(VerdictStoreTest, KeepsVerdictsAcrossOpeningsNewestFirst) {
   EXPECT_EQ(history[1].verdict, Verdict::invalid);
 }
 
+TEST_F(VerdictStoreTest, AStoreOfTheFirstVersionKeepsItsVerdictsAsThePagesOwn) {
+  std::filesystem::create_directories(dir_.path() / "sub");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path().c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db,
+               "CREATE TABLE verdicts(share TEXT NOT NULL, at INTEGER NOT NULL, verdict INTEGER "
+               "NOT NULL, reason TEXT NOT NULL, status INTEGER NOT NULL);"
+               "CREATE INDEX verdicts_by_share ON verdicts(share, at);"
+               "INSERT INTO verdicts VALUES('1old', 10, 1, 'public', 200);"
+               "PRAGMA user_version = 1;",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  auto opened = VerdictStore::open(path());
+  ASSERT_TRUE(opened.store) << opened.message;
+  EXPECT_EQ(opened.message, "");
+  EXPECT_EQ(user_version(path()), kStoreSchemaVersion);
+  StoredVerdict from_api = verdict("1old", 20, Verdict::invalid, Reason::empty_share);
+  from_api.source = VerdictSource::api;
+  opened.store->record(from_api);
+  opened.store->flush();
+  const auto history = opened.store->history("1old");
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].reason, Reason::public_share);
+  EXPECT_EQ(history[0].source, VerdictSource::page);
+  EXPECT_EQ(history[1].reason, Reason::empty_share);
+  EXPECT_EQ(history[1].source, VerdictSource::api);
+  EXPECT_EQ(opened.store->latest({"1old"})[0]->source, VerdictSource::api);
+}
+
 TEST_F(VerdictStoreTest, AStoreOfALaterVersionIsRefusedAndLeftAlone) {
   std::filesystem::create_directories(dir_.path() / "sub");
   sqlite3* db = nullptr;

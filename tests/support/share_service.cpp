@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/charset.h"
+
 namespace quorvex::test {
 
 namespace {
@@ -13,8 +15,16 @@ using Clock = std::chrono::steady_clock;
 // What today's pages say, by state.
 const std::map<std::string, std::string, std::less<>>& pages() {
   static const std::map<std::string, std::string, std::less<>> kPages = {
-      {"needcode",
-       share_page("百度网盘-请输入提取码", "<div class=\"verify-form\">请输入提取码：</div>")},
+      {"needcode", code_page()},
+      {"askpassword", share_page("百度网盘", "<dt>请输入提取密码：</dt><dd><input></dd>")},
+      {"publictitle", share_page("课件合集.zip_免费高速下载|百度网盘-分享无限制",
+                                 "<div class=\"file-name\">课件合集.zip</div><a>保存到网盘</a>")},
+      {"notexist", share_page("百度网盘-链接不存在", "<div class=\"error-img\"></div>")},
+      {"linkerror", share_page("百度网盘", "啊哦，链接错误没找到文件，请打开正确的分享链接!")},
+      {"invalidated", share_page("百度网盘", "<p>该分享链接已失效</p>")},
+      {"linkbroken", share_page("百度网盘", "<h2>啊哦，链接出错了</h2>")},
+      {"toofrequent", share_page("百度网盘", "访问过于频繁，请稍后再试")},
+      {"redesigned", share_page("百度网盘", "<div id=\"app\"></div>")},
       {"public", share_page("百度网盘 - 分享文件",
                             "<div class=\"share-valid-check\">过期时间：永久有效</div>")},
       {"old", share_page("百度网盘 - 分享文件", "<div>失效时间：2030-01-01</div>")},
@@ -36,11 +46,27 @@ const std::map<std::string, std::string, std::less<>>& pages() {
   return kPages;
 }
 
-ScriptedResponse ok(std::string body) {
+ScriptedResponse ok(std::string body, std::string type = "text/html; charset=utf-8") {
   ScriptedResponse r;
-  r.headers = {{"Content-Type", "text/html; charset=utf-8"}};
+  r.headers = {{"Content-Type", std::move(type)}};
   r.body = std::move(body);
   return r;
+}
+
+ScriptedResponse json(std::string body) { return ok(std::move(body), "application/json"); }
+
+// The value of a query parameter of a request target.
+std::string parameter(const std::string& target, const std::string& name) {
+  const std::size_t query = target.find('?');
+  if (query == std::string::npos) return {};
+  const std::string key = name + "=";
+  for (std::size_t at = query + 1; at < target.size();) {
+    const std::size_t end = std::min(target.find('&', at), target.size());
+    if (target.compare(at, key.size(), key) == 0)
+      return target.substr(at + key.size(), end - at - key.size());
+    at = end + 1;
+  }
+  return {};
 }
 
 ScriptedResponse redirect(std::string location) {
@@ -92,19 +118,50 @@ bool ShareService::throttled_now() {
   return now < penalty_until_;
 }
 
+ScriptedResponse ShareService::answer_list(const RecordedRequest& request, bool throttled) {
+  if (throttled) return json(R"({"errno":-62,"request_id":1})");
+  const std::string id = parameter(request.target, "shorturl");
+  const std::string state = id.substr(0, id.find('-'));
+  if (state == "redesigned") {
+    std::string code = id.substr(std::min(id.size(), state.size() + 1));
+    code = code.substr(0, code.find('-'));
+    if (code == "0") {
+      return json(R"({"errno":0,"request_id":1,"list":[{"fs_id":7,"isdir":0,)"
+                  R"("server_filename":"课件.zip","size":1024}]})");
+    }
+    if (code == "0empty") return json(R"({"errno":0,"request_id":1,"list":[]})");
+    if (code == "nojson") return ok(share_page("百度网盘", "<p>系统繁忙</p>"));
+    if (code == "fail") return status(503);
+    if (code == "429") return status(429);
+    if (!code.empty() && code[0] == 'm') code[0] = '-';
+    return json(R"({"errno":)" + code + R"(,"request_id":1})");
+  }
+  if (state == "need") return json(R"({"errno":-9,"request_id":1})");
+  if (state == "deleted") return json(R"({"errno":-7,"request_id":1})");
+  if (state == "public")
+    return json(R"({"errno":0,"request_id":1,"list":[{"fs_id":1,"server_filename":"a"}]})");
+  return json(R"({"errno":2,"request_id":1})");
+}
+
 ScriptedResponse ShareService::answer(const RecordedRequest& request) {
   const std::string path = path_of(request.target);
   int seen;
+  bool throttled;
   {
     std::lock_guard lock(mutex_);
-    if (throttled_now()) {
-      ++throttled_answers_;
-      return ok(security_check_page());
-    }
-    seen = ++seen_[path];
+    throttled = throttled_now();
+    if (throttled) ++throttled_answers_;
+    seen = throttled ? 0 : ++seen_[path];
   }
-  if (path == "/share/init") return ok(pages().at("needcode"));
+  if (path == "/share/list") return answer_list(request, throttled);
+  if (throttled) return ok(security_check_page());
+  if (path == "/share/init") return ok(code_page());
   if (path.rfind("/error/404", 0) == 0) return status(404);
+  // A share of the older kind, by its number: 1 is public, any other gone.
+  if (path == "/share/link") {
+    return ok(parameter(request.target, "shareid") == "1" ? pages().at("public")
+                                                          : pages().at("notexist"));
+  }
   if (path.rfind("/s/1", 0) != 0) return status(404);
   const std::string id = path.substr(4);
   const std::string state = id.substr(0, id.find('-'));
@@ -113,6 +170,18 @@ ScriptedResponse ShareService::answer(const RecordedRequest& request) {
   if (state == "need") return redirect("/share/init?surl=" + id);
   if (const auto it = pages().find(state); it != pages().end()) return ok(it->second);
   if (state == "empty") return ok("");
+  // Pages in GBK, which say so in their header or only in a <meta> of their own.
+  if (state == "gbk") {
+    return ok(utf8_to_gbk(share_page("百度网盘-链接不存在",
+                                     "啊哦，你来晚了，分享的文件已经被删除了，下次要早点哟。")),
+              "text/html; charset=GBK");
+  }
+  if (state == "gbkmeta") {
+    std::string page = code_page();
+    page.replace(page.find("charset=\"utf-8\""), 15, "charset=\"gb2312\"");
+    return ok(utf8_to_gbk(page), "text/html");
+  }
+  if (state == "passport") return redirect("https://passport.baidu.com/v2/?login&u=" + path);
   // The request as it arrived, for clients in other processes that check what they send.
   if (state == "echo") return ok(request.raw);
   if (state == "notfound") return redirect("https://pan.baidu.com/error/404.html");

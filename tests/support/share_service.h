@@ -1,17 +1,32 @@
 // A stand-in for the share service at https://pan.baidu.com: one share for each state today's
-// pages show, failures of every kind, and a throttling mode. Clients reach it through
-// connect_to() and trust test_ca_file(), so they talk to "pan.baidu.com" over verified TLS.
+// pages show, failures of every kind, a throttling mode, and the share-list API. Clients reach it
+// through connect_to() and trust test_ca_file(), so they talk to "pan.baidu.com" over verified
+// TLS. Every page carries, as the real ones do, a script, a style and a comment holding the texts
+// of every other state.
 //
 // A share's address is https://pan.baidu.com/s/1<state>[-<anything>]; the state decides the
-// answer. Live: need (sent on to /share/init, which asks for the code), needcode, public, old
-// ("失效时间"). Gone: deleted, cancelled, expired (which also shows "失效时间"), blocked, frozen,
-// gone ("页面不存在"), notfound (sent on to /error/404.html), overused. Neither: temporary,
-// nomarker, empty. Failures: flaky (503 once, then public), down (503), broken (500), forbidden
-// (403), busy (429 with Retry-After: 1 once, then public), captcha (the security-check page),
-// offsite (sent to another host), plainhttp (sent to http://), loop (sent to itself), lag
-// (public after 300 ms), slow (public after 1.5 s), silent (never answers), reset (connection
-// reset), huge (40 MiB), echo (the request as it arrived, as the body). Counters such as "flaky"
-// count per whole address, so "flaky-1" and "flaky-2" each fail once.
+// answer. Live: need (sent on to /share/init, the code page with its hidden picture-code row),
+// needcode (that page at once), askpassword ("请输入提取密码"), public, old ("失效时间"),
+// publictitle (a public share known only by its title, "…|百度网盘-分享无限制"), gbkmeta (a code
+// page in GBK that says so in a <meta> only). Gone: deleted, cancelled, expired (which also shows
+// "失效时间"), blocked, frozen, gone ("页面不存在"), notexist (the title "百度网盘-链接不存在"
+// alone), linkerror ("链接错误没找到文件"), invalidated ("该分享链接已失效"), linkbroken
+// ("啊哦，链接出错了"), notfound (sent on to /error/404.html), overused, gbk (a deleted share's
+// page in GBK, Content-Type saying so). Neither: temporary, nomarker, empty. Redesigned pages that
+// say nothing known: redesigned-<errno>[-…], whose share-list answer carries that errno ("m9" is
+// −9; "0" with files, "0empty" without; "nojson", "fail" (503) and "429" answer so). Failures:
+// flaky (503 once, then public), down (503), broken (500), forbidden (403), busy (429 with
+// Retry-After: 1 once, then public), captcha (the security-check page), toofrequent ("访问过于
+// 频繁"), offsite (sent to another host), passport (sent to passport.baidu.com), plainhttp (sent
+// to http://), loop (sent to itself), lag (public after 300 ms), slow (public after 1.5 s), silent
+// (never answers), reset (connection reset), huge (40 MiB), echo (the request as it arrived, as
+// the body). Counters such as "flaky" count per whole address, so "flaky-1" and "flaky-2" each
+// fail once.
+//
+// The share-list API, /share/list?…&shorturl=ID…, answers for the share 1ID by its state:
+// redesigned ones as above, need −9, public 0 with files, deleted −7; every other state errno 2,
+// which says nothing; while throttling, errno −62. /share/link?shareid=1&… is a public share,
+// any other shareid a gone one.
 #pragma once
 
 #include <chrono>
@@ -49,6 +64,8 @@ class ShareService {
   std::vector<RecordedRequest> requests() const;
   // Requests for /s/1<id> exactly (query ignored).
   int requests_for(std::string_view id) const;
+  // Requests of the share-list API for the share 1<id>.
+  int list_requests_for(std::string_view id) const;
   int peak_concurrency() const;
   // Answers that were the security-check page because of throttling.
   int throttled_answers() const;
@@ -74,6 +91,7 @@ class ShareService {
   ShareService& operator=(const ShareService&) = delete;
 #else
   ScriptedResponse answer(const RecordedRequest& request);
+  ScriptedResponse answer_list(const RecordedRequest& request, bool throttled);
   bool throttled_now();
 
   Throttle throttle_;

@@ -539,6 +539,33 @@ class MainWindowTest : public QObject {
     QCOMPARE(WorkerGroup::live_in_process(), threads_before);
   }
 
+  void todays_pages_and_the_share_list_api_give_their_verdicts_in_the_list() {
+    test::ShareService service;
+    const struct {
+      const char* id;
+      const char* glyph;
+      const char* label;
+    } states[] = {
+        {"needcode", "√", "需提取码"},       {"publictitle", "√", "公开"},
+        {"gbkmeta", "√", "需提取码"},        {"linkerror", "x", "不存在"},
+        {"redesigned-0empty", "x", "空分享"}, {"redesigned-115", "x", "禁止分享"},
+        {"redesigned-m9", "√", "需提取码"},  {"redesigned-2", "?", "无法识别"},
+    };
+    std::string text;
+    for (const auto& st : states) text += "t " + test::ShareService::link(st.id) + "\r\n";
+    auto w = make_window(&service);
+    check_to_the_end(*w, text, static_cast<int>(std::size(states)));
+    for (int r = 0; r < static_cast<int>(std::size(states)); ++r) {
+      const QModelIndex status = w->model()->index(r, 3);
+      QTRY_COMPARE(w->model()->data(status, Qt::DisplayRole).toString(), u(states[r].glyph));
+      QVERIFY2(w->model()->data(status, Qt::ToolTipRole).toString().startsWith(u(states[r].label)),
+               states[r].id);
+    }
+    // The share-list API was asked only where the page said nothing known.
+    QCOMPARE(service.list_requests_for("needcode"), 0);
+    QCOMPARE(service.list_requests_for("redesigned-m9"), 1);
+  }
+
   void a_list_checked_again_takes_recent_verdicts_from_the_store() {
     test::ShareService service;
     const std::string text = "a " + test::ShareService::link("public") + "\r\nb " +

@@ -24,7 +24,8 @@ quorvex_layer_tests(net quorvex_net net/header_text_test.cpp net/web_request_tes
 quorvex_layer_tests(store quorvex_store store/verdict_store_test.cpp)
 target_link_libraries(quorvex_store_tests PRIVATE SQLite::SQLite3)
 quorvex_layer_tests(check quorvex_check
-  check/check_run_test.cpp check/pacer_test.cpp check/verdict_rules_test.cpp)
+  check/check_run_test.cpp check/pacer_test.cpp check/verdict_rules_test.cpp
+  check/page_reading_test.cpp)
 quorvex_layer_tests(session quorvex_session session/session_test.cpp)
 quorvex_layer_tests(shell quorvex_shell
   shell/settings_test.cpp shell/export_test.cpp shell/row_link_test.cpp)
