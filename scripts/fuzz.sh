@@ -16,8 +16,8 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
 fi
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVEX_FUZZ=ON -DQUORVEX_GUI=OFF -DQUORVEX_SANITIZE=address,undefined >/dev/null
-cmake --build "$build" --target text_fuzz input_fuzz
-for target in text_fuzz input_fuzz; do
+cmake --build "$build" --target text_fuzz input_fuzz answer_fuzz
+for target in text_fuzz input_fuzz answer_fuzz; do
   corpus="$root/tests/fuzz/corpus/$target"
   # New inputs go to a scratch folder; the kept corpus is only read.
   found="$build/found-$target"
