@@ -34,6 +34,7 @@ enum RowFlag : std::uint8_t {
   kDecided = 8,   // it has its verdict
   kCounted = 16,  // its verdict is in the counts of the summary
   kRepeat = 32,   // an earlier row holds the same share: it takes that row's verdict, unfetched
+  kNoShare = 64,  // the row holds no share address: decided when the run starts, never fetched
 };
 
 using Clock = CheckRun::Clock;
@@ -436,21 +437,20 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted, bool pac
 }
 
 void CheckRun::State::settle_rows_without_share() {
-  // Found in one pass under the table's read lock, decided after it.
   std::vector<int> rows;
-  std::string url;
-  table->for_each_row([&](int row, const RowView& r) {
-    r.share_url_into(url);
-    if (!is_share_url(url)) rows.push_back(row);
-  });
+  {
+    std::lock_guard lock(mutex);
+    for (int row = 0; row < total; ++row)
+      if (flags[static_cast<std::size_t>(row)] & kNoShare) rows.push_back(row);
+  }
   if (rows.empty()) return;
   for (const int row : rows) {
-    if (cancelled) return;
+    if (cancelled) break;
     {
       std::lock_guard lock(mutex);
-      if (row >= total) continue;
-      const std::uint8_t f = flags[static_cast<std::size_t>(row)];
-      if (f & (kStarted | kQueued | kInFlight | kDecided | kRepeat)) continue;
+      // A check of this row asked for meanwhile has it already.
+      if (flags[static_cast<std::size_t>(row)] & (kStarted | kQueued | kInFlight | kDecided))
+        continue;
       mark_started_locked(row, true);
     }
     decide(row, {Verdict::invalid, Reason::not_share_link}, false, false);
@@ -611,6 +611,7 @@ struct ShareChains {
   int total = 0;
   std::unordered_map<int, int> first_rows;
   std::unordered_map<int, int> next_rows;
+  std::vector<int> without_share;  // the rows that hold no share address
 };
 
 ShareChains chain_shares(const LinkTable& table) {
@@ -625,7 +626,10 @@ ShareChains chain_shares(const LinkTable& table) {
     ++c.total;
     // Rows without a share address are each told so on their own.
     r.share_url_into(url);
-    if (url.size() <= share_link_prefix.size() || !share_identity_into(url, identity)) return;
+    if (url.size() <= share_link_prefix.size() || !share_identity_into(url, identity)) {
+      c.without_share.push_back(row);
+      return;
+    }
     shares.push_back({std::hash<std::string_view>{}(identity), row});
   });
   RowView view;
@@ -672,6 +676,8 @@ void CheckRun::list_ready(std::uint64_t generation) {
     state_->flags.assign(static_cast<std::size_t>(total), 0);
     for (const auto& [row, first] : chains.first_rows)
       if (row < total) state_->flags[static_cast<std::size_t>(row)] = kRepeat;
+    for (const int row : chains.without_share)
+      if (row < total) state_->flags[static_cast<std::size_t>(row)] |= kNoShare;
     state_->first_rows = std::move(chains.first_rows);
     state_->next_rows = std::move(chains.next_rows);
     state_->throttle_hits.clear();
