@@ -35,7 +35,8 @@ constexpr std::array<PageMarker, 21> kMarkers = {{
     {"链接不存在", Verdict::invalid, Reason::not_found, Outcome::decided},
     // 4. Not now.
     {"此链接分享内容暂时不可访问", Verdict::unknown, Reason::temporary, Outcome::decided},
-    // 5. Alive: the original's two phrases, then today's pages.
+    // 5. Alive: the code page and the expiry time lists have always been judged by, then the
+    // wordings of today's pages.
     {"请输入提取码", Verdict::valid, Reason::need_code, Outcome::decided},
     {"输入提取", Verdict::valid, Reason::need_code, Outcome::decided},
     {"失效时间", Verdict::valid, Reason::public_share, Outcome::decided},
