@@ -13,6 +13,34 @@ out=${QUORVEX_WINDOWS_BUILD:-$root/build-windows}
 sqlite_dir=$out/third_party/sqlite
 native=${QUORVEX_NATIVE_BUILD:-$root/build}
 
+# Source entries twin to the archives the machine's apt already uses (whatever mirror it is set up
+# with), written beside them: apt-get source needs them, and an archive named here would be one
+# the machine may not reach.
+source_entries() {
+  apt_dir=$1
+  for f in "$apt_dir"/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    [ "$(basename "$f")" = quorvex-sources.sources ] && continue
+    awk 'BEGIN { RS = ""; ORS = "" }
+      {
+        n = split($0, line, "\n"); out = ""; binary = 0; off = 0
+        for (i = 1; i <= n; i++) {
+          if (line[i] ~ /^Types:/ && line[i] ~ /[ \t]deb([ \t]|$)/) { binary = 1; line[i] = "Types: deb-src" }
+          if (line[i] ~ /^Enabled:[ \t]*[Nn]o/) off = 1
+          out = out line[i] "\n"
+        }
+        if (binary && !off) print out "\n"
+      }' "$f"
+  done > "$apt_dir/sources.list.d/quorvex-sources.sources"
+  [ -s "$apt_dir/sources.list.d/quorvex-sources.sources" ] || rm -f "$apt_dir/sources.list.d/quorvex-sources.sources"
+  for f in "$apt_dir"/sources.list "$apt_dir"/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    [ "$(basename "$f")" = quorvex-sources.list ] && continue
+    sed -n 's/^deb\([ \t]\)/deb-src\1/p' "$f"
+  done > "$apt_dir/sources.list.d/quorvex-sources.list"
+  [ -s "$apt_dir/sources.list.d/quorvex-sources.list" ] || rm -f "$apt_dir/sources.list.d/quorvex-sources.list"
+}
+
 deps() {
   need=""
   for p in g++-mingw-w64-x86-64-posix wine wine64 libgnutls30 googletest tcl xz-utils; do
@@ -26,13 +54,7 @@ deps() {
   # SQLite for the target: the amalgamation, made from Debian's source package.
   if ! ls "$out"/third_party/src/sqlite3_*.orig.tar.xz >/dev/null 2>&1; then
     if ! grep -rqs "^Types: deb-src" /etc/apt/sources.list.d/ && ! grep -qs "^deb-src" /etc/apt/sources.list; then
-      cat > /etc/apt/sources.list.d/quorvex-sources.sources <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+      source_entries /etc/apt
       apt-get update -q
     fi
     mkdir -p "$out/third_party/src"
