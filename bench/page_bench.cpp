@@ -22,8 +22,8 @@ std::string share_page(std::size_t kib) {
   while (page.size() + body.size() < kib * 1024) {
     page += "<script>var m" + std::to_string(i) +
             " = {'expired':'该分享文件已过期','busy':'请求过于频繁','ok':a < b && c > d};</script>";
-    body += "<div class=\"file-item\" data-id=\"" + std::to_string(i) +
-            "\"><span title='名称'>第" + std::to_string(i) +
+    body += "<div class=\"file-item\" data-id=\"" + std::to_string(i) + "\"><span title='名称'>第" +
+            std::to_string(i) +
             "讲&nbsp;课件&amp;讲义.pdf</span><!-- row --><em>12.5&nbsp;MB</em></div>\n";
     ++i;
   }

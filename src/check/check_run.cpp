@@ -21,8 +21,8 @@ namespace quorvex {
 namespace {
 
 constexpr int kDefaultThreadLimit = 10;
-// Holding the verdict lock this long after each verdict paces the verdicts, as users of the list
-// are used to.
+// Holding the verdict lock this long after each verdict keeps verdicts to fifty a second, the
+// pace of the starts: the list fills at a steady rate instead of in bursts as answers bunch up.
 constexpr long long kVerdictHoldMs = 20;
 // How soon a row whose fetch the system refused (no descriptor, no memory) is tried again.
 constexpr std::chrono::seconds kRefusedRetryDelay{1};
@@ -279,7 +279,8 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   bool note_answer(int row, const Judgement& judgement);
   void requeue(int row, Clock::time_point not_before);
   // Gives a row, and every later row of its share, a verdict. A paced verdict holds the verdict
-  // lock a moment, as users of the list are used to; verdicts from the store are not paced.
+  // lock a moment (kVerdictHoldMs); verdicts from the store or without a request are not paced,
+  // since no answer came in to be spread out.
   void decide(int row, RowVerdict verdict, bool counted, bool paced = true);
   // Decides the fresh rows that hold no share address: no request, no pacing.
   void settle_rows_without_share();
@@ -288,8 +289,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // The page's judgement, or the share-list API's when the page said nothing known and the API
   // did; nullopt when the probe is to stop (cancelled, or the row went back in the queue).
   std::optional<Judgement> second_opinion(int row, const std::string& url,
-                                          const std::string& fetched, Judgement page,
-                                          int& status);
+                                          const std::string& fetched, Judgement page, int& status);
   void finish_probe(int row);
 };
 
@@ -498,8 +498,8 @@ void CheckRun::State::recall_stored() {
 }
 
 std::optional<Judgement> CheckRun::State::second_opinion(int row, const std::string& url,
-                                                         const std::string& fetched,
-                                                         Judgement page, int& status) {
+                                                         const std::string& fetched, Judgement page,
+                                                         int& status) {
   const std::string list_url = share_list_url(url);
   if (list_url.empty()) return page;
   // The API's answer is a request of its own, paced so. The pacer hears of the two answers as
@@ -551,8 +551,7 @@ void CheckRun::State::probe_row(int row) {
     result.body = std::string();
     result.hold.reset();
     if (page_said_nothing(judgement)) {
-      const std::optional<Judgement> opinion =
-          second_opinion(row, url, fetched, judgement, status);
+      const std::optional<Judgement> opinion = second_opinion(row, url, fetched, judgement, status);
       if (!opinion) return;
       judgement = *opinion;
     }

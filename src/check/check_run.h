@@ -92,9 +92,9 @@ class CheckRun {
   void list_ready(std::uint64_t generation);
 
   // Starts checking every row not started yet; rows that hold no share address, and rows whose
-  // share the config's recall answers, are decided at once, without a request. A start while the scheduler is still working is ignored, and one
-  // after every row has been started ends at once, so no row is probed twice. False when no
-  // thread could be had for the scheduler.
+  // share the config's recall answers, are decided at once, without a request. A start while the
+  // scheduler is still working is ignored, and one after every row has been started ends at once,
+  // so no row is probed twice. False when no thread could be had for the scheduler.
   bool start();
   // Stops starting probes and lets those under way finish (a gentle cancel); returns at once.
   void drain();

@@ -1,5 +1,6 @@
 // The one place that decides when the next request of a run may go out. At full pace that is one
-// start per 20 ms pass, as the original scheduler had it. When the share service throttles the
+// start per 20 ms pass, the bound that keeps one client's load on the service modest however many
+// threads it runs. When the share service throttles the
 // run, the pacer stops all starts for a cool-down and then lets them resume at half the rate that
 // was reached, climbing back gradually: additive increase, multiplicative decrease.
 #pragma once

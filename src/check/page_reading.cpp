@@ -17,7 +17,9 @@ constexpr std::size_t npos = std::string_view::npos;
 // Browsers look for a page's own charset declaration this far into it.
 constexpr std::size_t kCharsetPrescan = 2048;
 
-unsigned char byte_at(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
+unsigned char byte_at(std::string_view s, std::size_t i) {
+  return static_cast<unsigned char>(s[i]);
+}
 
 bool is_blank(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -30,7 +32,8 @@ bool is_alpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c
 bool is_tag_name_char(unsigned char c) { return is_alnum(c) || c == '-' || c == ':' || c == '_'; }
 
 bool starts_with_nocase(std::string_view s, std::size_t i, std::string_view word) {
-  return i <= s.size() && s.size() - i >= word.size() && equals_nocase(s.substr(i, word.size()), word);
+  return i <= s.size() && s.size() - i >= word.size() &&
+         equals_nocase(s.substr(i, word.size()), word);
 }
 
 // The first occurrence of an ASCII word at or after `from`, letter case aside, byte by byte: the
@@ -54,7 +57,8 @@ std::string charset_parameter(std::string_view text) {
     while (i < text.size() && (is_blank(byte_at(text, i)) || text[i] == '"' || text[i] == '\''))
       ++i;
     const std::size_t start = i;
-    while (i < text.size() && (is_alnum(byte_at(text, i)) || std::strchr("-_.:", text[i]) != nullptr))
+    while (i < text.size() &&
+           (is_alnum(byte_at(text, i)) || std::strchr("-_.:", text[i]) != nullptr))
       ++i;
     if (i > start) {
       std::string name(text.substr(start, i - start));
@@ -70,8 +74,9 @@ std::string charset_parameter(std::string_view text) {
 // The name a converter of this program knows for a declared character set; "" for UTF-8 and for
 // every set it does not read, which are then read as UTF-8.
 std::string_view readable_charset(std::string_view declared) {
-  static constexpr std::array<std::string_view, 9> kGbk = {
-      "GBK", "GB2312", "GB_2312-80", "X-GBK", "CP936", "WINDOWS-936", "MS936", "EUC-CN", "CSGB2312"};
+  static constexpr std::array<std::string_view, 9> kGbk = {"GBK",   "GB2312", "GB_2312-80",
+                                                           "X-GBK", "CP936",  "WINDOWS-936",
+                                                           "MS936", "EUC-CN", "CSGB2312"};
   for (const std::string_view name : kGbk)
     if (declared == name) return "GBK";
   if (declared == "GB18030") return "GB18030";
@@ -127,11 +132,10 @@ struct NamedEntity {
 
 // The entities pages of the service and of forums use; any other stays as written.
 constexpr std::array<NamedEntity, 20> kEntities = {{
-    {"nbsp", 0xA0},     {"amp", '&'},       {"lt", '<'},        {"gt", '>'},
-    {"quot", '"'},      {"apos", '\''},     {"ensp", 0x2002},   {"emsp", 0x2003},
-    {"thinsp", 0x2009}, {"middot", 0xB7},   {"hellip", 0x2026}, {"ldquo", 0x201C},
-    {"rdquo", 0x201D},  {"lsquo", 0x2018},  {"rsquo", 0x2019},  {"mdash", 0x2014},
-    {"ndash", 0x2013},  {"copy", 0xA9},     {"reg", 0xAE},      {"times", 0xD7},
+    {"nbsp", 0xA0},     {"amp", '&'},      {"lt", '<'},       {"gt", '>'},        {"quot", '"'},
+    {"apos", '\''},     {"ensp", 0x2002},  {"emsp", 0x2003},  {"thinsp", 0x2009}, {"middot", 0xB7},
+    {"hellip", 0x2026}, {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"lsquo", 0x2018},  {"rsquo", 0x2019},
+    {"mdash", 0x2014},  {"ndash", 0x2013}, {"copy", 0xA9},    {"reg", 0xAE},      {"times", 0xD7},
 }};
 
 bool is_space_code_point(std::uint32_t cp) {
@@ -298,7 +302,8 @@ VisiblePage visible_page(std::string_view s) {
     }
     const bool closing = i + 1 < s.size() && s[i + 1] == '/';
     const std::size_t name_at = i + (closing ? 2 : 1);
-    const bool declaration = !closing && name_at < s.size() && (s[name_at] == '!' || s[name_at] == '?');
+    const bool declaration =
+        !closing && name_at < s.size() && (s[name_at] == '!' || s[name_at] == '?');
     if (!declaration && (name_at >= s.size() || !is_alpha(byte_at(s, name_at)))) {
       // A "<" that opens no tag is shown as it is.
       text.put("<");
@@ -335,7 +340,8 @@ VisiblePage visible_page(std::string_view s) {
 
 VisiblePage read_page(const FetchResult& result) {
   std::string_view body = result.body;
-  // The page is its text up to the first NUL byte, as the program has always read it.
+  // The page's text ends at its first NUL byte, as every text of this program does (they are
+  // NUL-terminated in its code page), so the verdicts of a page do not depend on where it was read.
   const std::size_t nul = body.find('\0');
   if (nul != npos) body = body.substr(0, nul);
   const std::string_view charset = readable_charset(declared_charset(result.headers, body));

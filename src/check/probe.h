@@ -55,8 +55,8 @@ struct FetchResult {
 using PageFetcher =
     std::function<FetchResult(const std::string& url, const std::atomic<bool>& cancel)>;
 
-// The real fetch: a GET with the probe's User-Agent through web_request, as the original sent it,
-// with the certificate checks and redirect limits above.
+// The real fetch: a GET through web_request with the probe's User-Agent, the desktop browser the
+// share pages are served to, with the certificate checks and redirect limits above.
 FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settings,
                              const std::atomic<bool>& cancel);
 

@@ -35,8 +35,8 @@ constexpr std::array<PageMarker, 21> kMarkers = {{
     {"链接不存在", Verdict::invalid, Reason::not_found, Outcome::decided},
     // 4. Not now.
     {"此链接分享内容暂时不可访问", Verdict::unknown, Reason::temporary, Outcome::decided},
-    // 5. Alive: the code page and the expiry time lists have always been judged by, then the
-    // wordings of today's pages.
+    // 5. Alive: the page that asks for the code and the one that shows when a share expires, then
+    // the other wordings of today's pages.
     {"请输入提取码", Verdict::valid, Reason::need_code, Outcome::decided},
     {"输入提取", Verdict::valid, Reason::need_code, Outcome::decided},
     {"失效时间", Verdict::valid, Reason::public_share, Outcome::decided},
@@ -168,8 +168,8 @@ Judgement judge_share_list(const FetchResult& result) {
     }
   } else {
     // No JSON: the security check in front of the API too, or nothing at all.
-    const std::optional<Judgement> check = find_marker(read_page(result), Verdict::unknown,
-                                                       Outcome::throttled);
+    const std::optional<Judgement> check =
+        find_marker(read_page(result), Verdict::unknown, Outcome::throttled);
     if (!check) return j;
     j = *check;
   }

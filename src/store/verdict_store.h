@@ -28,8 +28,8 @@ struct StoredVerdict {
   std::string share;  // the share's ID (share_id: "1…", or the identity of a /share/link address)
   Verdict verdict = Verdict::none;
   Reason reason = Reason::none;
-  std::int64_t at = 0;  // seconds since 1970, UTC
-  int http_status = 0;  // of the last answer; 0 when none arrived
+  std::int64_t at = 0;                         // seconds since 1970, UTC
+  int http_status = 0;                         // of the last answer; 0 when none arrived
   VerdictSource source = VerdictSource::page;  // what decided: the page or the share-list API
 };
 

@@ -208,8 +208,7 @@ bool link_at(std::string_view line, std::size_t host, LinkMatch& m) {
   if (p < n && (line[p] == '?' || line[p] == '&' || line[p] == '#' || line[p] == '/')) {
     while (p < n && is_query_char(at(line, p))) {
       if (starts_with_at(line, p, kHost) || starts_with_at(line, p, kOtherHost) ||
-          starts_with_at(line, p, "http://") ||
-          starts_with_at(line, p, "https://"))
+          starts_with_at(line, p, "http://") || starts_with_at(line, p, "https://"))
         break;
       if ((line[p] == '?' || line[p] == '&') && m.code.empty() &&
           starts_with_at(line, p + 1, "pwd="))
@@ -365,10 +364,8 @@ class Extractor {
         key = m.id;
         break;
       case LinkKind::link:
-        key = link_keys_.emplace_back(std::string("shareid=")
-                                          .append(m.share_number)
-                                          .append("&uk=")
-                                          .append(m.user));
+        key = link_keys_.emplace_back(
+            std::string("shareid=").append(m.share_number).append("&uk=").append(m.user));
         break;
     }
     bool added = false;
@@ -470,8 +467,8 @@ std::vector<ExtractedShare> find_shares(std::string_view text) {
     std::string link;
     append_address(link, f.key);
     std::string id = share_id(link);
-    shares.push_back({std::string(extractor.title(f)), std::move(id), std::string(f.code),
-                      std::move(link)});
+    shares.push_back(
+        {std::string(extractor.title(f)), std::move(id), std::string(f.code), std::move(link)});
   }
   return shares;
 }

@@ -1,6 +1,7 @@
 // Link extraction: every Baidu share in a forum text, once each, as lines the list loads. Unlike
-// typesetting, which keeps the original program's rules to the byte, extraction reads the forms
-// people actually paste. What counts as a share link is described in docs/extraction.md.
+// typesetting, whose rules stay fixed to the byte so that texts typeset before still come out
+// the same, extraction reads the forms people actually paste. What counts as a share link is
+// described in docs/extraction.md.
 #pragma once
 
 #include <cstddef>

@@ -133,8 +133,8 @@ std::string typeset_share_text(std::string_view text,
       --waiting_count;
     }
     if (progress) {
-      // The percentage is taken from the double-precision quotient, as users have always seen it
-      // (29 of 100 lines shows 28).
+      // The percentage is the integer part of the double-precision quotient, so that every
+      // front end shows the same figure for the same line (29 of 100 lines shows 28).
       const auto percent =
           static_cast<long long>(static_cast<double>(i) / static_cast<double>(n) * 100);
       if (percent != shown_percent) {

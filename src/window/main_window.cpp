@@ -529,7 +529,8 @@ void MainWindow::update_status_line() {
 }
 
 void MainWindow::show_run_progress() {
-  // The title follows the run's starts, as it always has: it changes when a probe starts.
+  // The title follows the run's starts: it moves the moment a row is under way, before its answer
+  // is in, so a slow service still shows the run going.
   const std::shared_ptr<CheckRun> run = session_->run();
   if (run != shown_run_) {
     shown_run_ = run;

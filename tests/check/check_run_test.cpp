@@ -179,8 +179,8 @@ TEST(CheckRun, FullerPagesAndTheShareListApiGiveTheirVerdicts) {
     EXPECT_EQ(service.requests_for(c.id), 1);
     EXPECT_EQ(service.list_requests_for(c.id), c.api ? 1 : 0);
     // The API decided where it answered something; a page that said nothing is still the page's.
-    EXPECT_EQ(told["1" + c.id], c.api && c.verdict != unknown ? VerdictSource::api
-                                                                : VerdictSource::page);
+    EXPECT_EQ(told["1" + c.id],
+              c.api && c.verdict != unknown ? VerdictSource::api : VerdictSource::page);
   }
   EXPECT_EQ(s.cooldowns, 0);
 }
@@ -257,7 +257,8 @@ TEST(CheckRun, AThrottledApiAnswerIsWaitedOutAsAThrottledPageIs) {
     return r;
   };
   std::vector<std::string> links;
-  for (int i = 0; i < 6; ++i) links.push_back(ShareService::link("redesigned-" + std::to_string(i)));
+  for (int i = 0; i < 6; ++i)
+    links.push_back(ShareService::link("redesigned-" + std::to_string(i)));
   const List list = list_of(links);
   const RunSnapshot s = check(list, config);
   for (int r = 0; r < 6; ++r) {

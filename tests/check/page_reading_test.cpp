@@ -20,9 +20,9 @@ TEST(PageReading, ScriptsStylesCommentsAndTagsAreNotWhatAPersonSees) {
 }
 
 TEST(PageReading, EntitiesAreDecodedAndStrayMarkupIsText) {
-  EXPECT_EQ(visible_page("a&nbsp;&nbsp;b&amp;c &lt;d&gt; &#35831;&#x8F93;&#X5165; &quot;q&quot;")
-                .text,
-            "a b&c <d> 请输入 \"q\"");
+  EXPECT_EQ(
+      visible_page("a&nbsp;&nbsp;b&amp;c &lt;d&gt; &#35831;&#x8F93;&#X5165; &quot;q&quot;").text,
+      "a b&c <d> 请输入 \"q\"");
   // What starts no entity or no tag is shown as written; a code point beyond Unicode or none at
   // all is the replacement character.
   EXPECT_EQ(visible_page("&unknown; &# &#x; a<3 b < c &#0; &#x110000; &#99999999999;").text,
@@ -31,9 +31,8 @@ TEST(PageReading, EntitiesAreDecodedAndStrayMarkupIsText) {
 }
 
 TEST(PageReading, UnfinishedMarkupEndsThePageWithoutReadingPastIt) {
-  for (const char* html :
-       {"甲<script>已过期", "甲<!-- 已过期", "甲<div class=\"已过期", "甲<title>乙", "甲<", "甲</",
-        "甲<a href='x", "甲<!", "甲&", "甲&#x"}) {
+  for (const char* html : {"甲<script>已过期", "甲<!-- 已过期", "甲<div class=\"已过期",
+                           "甲<title>乙", "甲<", "甲</", "甲<a href='x", "甲<!", "甲&", "甲&#x"}) {
     SCOPED_TRACE(html);
     const VisiblePage page = visible_page(html);
     EXPECT_EQ(page.text.find("已过期"), std::string::npos);
@@ -62,7 +61,7 @@ TEST(PageReading, TheDeclaredCharacterSetDecidesHowTheBodyIsRead) {
   gbk.headers = "Content-Type: text/html; charset=GBK";
   EXPECT_EQ(read_page(gbk).text, "请输入提取码");
   EXPECT_EQ(read_page(gbk).title, "分享");
-  // Up to its first NUL byte, as always.
+  // Up to its first NUL byte.
   FetchResult cut;
   cut.body = std::string("<p>甲</p>\0<p>乙</p>", 18);
   EXPECT_EQ(read_page(cut).text, "甲");

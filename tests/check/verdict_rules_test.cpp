@@ -59,7 +59,7 @@ TEST(VerdictRules, PagesThatSayNothingKnownAreUnknown) {
   EXPECT_EQ(verdict_of(answer("<html>hello</html>")),
             (RowVerdict{Verdict::unknown, Reason::no_marker}));
   EXPECT_EQ(verdict_of(answer("")), (RowVerdict{Verdict::unknown, Reason::no_marker}));
-  // The page is text up to its first NUL byte, as the original read it.
+  // A NUL byte ends the page's text: nothing after it is read.
   EXPECT_EQ(verdict_of(answer(std::string("abc\0请输入提取码", 21))).reason, Reason::no_marker);
   // An HTTP error status other than those below is judged by its page.
   EXPECT_EQ(verdict_of(answer("gone", 404)).reason, Reason::no_marker);
@@ -103,9 +103,9 @@ TEST(VerdictRules, ThrottlingIsNoVerdict) {
   EXPECT_EQ(verdict_of(answer("输入验证码 分享的文件已经被删除")).reason, Reason::deleted);
   EXPECT_EQ(verdict_of(answer("<p>安全验证</p><p>请输入提取码</p>")).reason, Reason::need_code);
   // The title must be the security check's, not merely name it (a file may be called so).
-  EXPECT_EQ(verdict_of(answer("<title>百度安全验证.txt_免费高速下载|百度网盘-分享无限制</title>"))
-                .reason,
-            Reason::public_share);
+  EXPECT_EQ(
+      verdict_of(answer("<title>百度安全验证.txt_免费高速下载|百度网盘-分享无限制</title>")).reason,
+      Reason::public_share);
   FetchResult offsite = answer("", 302);
   offsite.transfer.refused_redirect = "https://wappass.baidu.com/captcha";
   EXPECT_EQ(judge_fetch(offsite).verdict.reason, Reason::redirect);
@@ -128,8 +128,8 @@ TEST(VerdictRules, EveryMarkerIsReachableWhereItCountsAndNowhereElse) {
   // Each phrase alone gives its own reason: none hides behind an earlier one.
   for (const PageMarker& m : page_markers()) {
     const std::string text(m.text);
-    const std::string page = m.place == MarkerPlace::seen ? "<p>" + text + "</p>"
-                                                          : "<title>" + text + "</title>";
+    const std::string page =
+        m.place == MarkerPlace::seen ? "<p>" + text + "</p>" : "<title>" + text + "</title>";
     const Judgement j = judge_fetch(answer(page));
     EXPECT_EQ(j.verdict, (RowVerdict{m.verdict, m.reason})) << m.text;
     EXPECT_EQ(j.outcome, m.outcome) << m.text;
@@ -174,8 +174,8 @@ std::string code_page() {
 }
 
 TEST(VerdictRules, TheCodePageIsAliveWhateverItsHiddenRowsAndScriptsSay) {
-  const Judgement j = judge_fetch(answer(code_page(), 200,
-                                         "https://pan.baidu.com/share/init?surl=abc"));
+  const Judgement j =
+      judge_fetch(answer(code_page(), 200, "https://pan.baidu.com/share/init?surl=abc"));
   EXPECT_EQ(j.verdict, (RowVerdict{Verdict::valid, Reason::need_code}));
   EXPECT_EQ(j.outcome, Outcome::decided);
   EXPECT_FALSE(j.throttle_sign);
@@ -211,9 +211,11 @@ TEST(VerdictRules, TheShareListApiDecidesByItsErrno) {
     Outcome outcome;
   } cases[] = {
       {R"({"errno":0,"list":[{"fs_id":1,"server_filename":"a.txt"}],"request_id":5})",
-       {Verdict::valid, Reason::public_share}, Outcome::decided},
+       {Verdict::valid, Reason::public_share},
+       Outcome::decided},
       {R"({"errno":0,"list":[]})", {Verdict::invalid, Reason::empty_share}, Outcome::decided},
-      {R"( {"list" : [ ] , "errno" : 0} )", {Verdict::invalid, Reason::empty_share},
+      {R"( {"list" : [ ] , "errno" : 0} )",
+       {Verdict::invalid, Reason::empty_share},
        Outcome::decided},
       {R"({"errno":-9,"request_id":1})", {Verdict::valid, Reason::need_code}, Outcome::decided},
       {R"({"errno":-12})", {Verdict::valid, Reason::need_code}, Outcome::decided},
@@ -245,14 +247,25 @@ TEST(VerdictRules, TheShareListApiDecidesByItsErrno) {
 }
 
 TEST(VerdictRules, AnApiAnswerThatSaysNothingLeavesThePagesVerdict) {
-  for (const char* body : {
-           R"({"errno":2})", R"({"errno":0})", R"({"errno":0,"list":null})",
-           R"({"errno":"-9"})", R"({"errno":-9.5})", R"({"errno":99999999999999999999})",
-           R"({"list":[1]})", R"([{"errno":-9}])", R"({"errno":-9)", R"({"errno":-9}x)",
-           R"({"errno":-9,})", R"({'errno':-9})", "<html><title>百度网盘</title></html>", "",
-           R"({"a":[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[1]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]],"errno":-9})",
-           "{\"errno\":-9,\"t\":\"\x01\"}",
-       }) {
+  for (
+      const char* body : {
+          R"({"errno":2})",
+          R"({"errno":0})",
+          R"({"errno":0,"list":null})",
+          R"({"errno":"-9"})",
+          R"({"errno":-9.5})",
+          R"({"errno":99999999999999999999})",
+          R"({"list":[1]})",
+          R"([{"errno":-9}])",
+          R"({"errno":-9)",
+          R"({"errno":-9}x)",
+          R"({"errno":-9,})",
+          R"({'errno':-9})",
+          "<html><title>百度网盘</title></html>",
+          "",
+          R"({"a":[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[1]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]],"errno":-9})",
+          "{\"errno\":-9,\"t\":\"\x01\"}",
+      }) {
     SCOPED_TRACE(body);
     const Judgement j = judge_share_list(list_answer(body));
     EXPECT_TRUE(page_said_nothing(j));

@@ -279,16 +279,17 @@ TEST(Cli, EveryLinkFormOfAForumPostEndsWithItsVerdict) {
   StandIn stand_in;
   const test::ScratchDir scratch;
   const std::string store = (scratch.path() / "v.sqlite").string();
-  const Result checked = run({"check", "--extract", "--json", "--ordered", "--store", store, "-"},
-                             post);
+  const Result checked =
+      run({"check", "--extract", "--json", "--ordered", "--store", store, "-"}, post);
   EXPECT_EQ(checked.code, 3) << checked.err;
-  for (const char* row : {
-           R"("link":"https://pan.baidu.com/s/1need-y","code":"ab12","status":"√","verdict":"valid")",
-           R"("link":"https://pan.baidu.com/s/1deleted-w","code":"","status":"x","verdict":"invalid")",
-           R"("link":"https://pan.baidu.com/share/link?shareid=1&uk=77","code":"","status":"√")",
-           R"("link":"https://pan.baidu.com/s/1public-xpanQ7rT","code":"","status":"√")",
-           R"("link":"https://pan.baidu.com/s/1redesigned-m7-r","code":"","status":"x","verdict":"invalid","reason":"deleted")",
-       })
+  for (
+      const char* row : {
+          R"("link":"https://pan.baidu.com/s/1need-y","code":"ab12","status":"√","verdict":"valid")",
+          R"("link":"https://pan.baidu.com/s/1deleted-w","code":"","status":"x","verdict":"invalid")",
+          R"("link":"https://pan.baidu.com/share/link?shareid=1&uk=77","code":"","status":"√")",
+          R"("link":"https://pan.baidu.com/s/1public-xpanQ7rT","code":"","status":"√")",
+          R"("link":"https://pan.baidu.com/s/1redesigned-m7-r","code":"","status":"x","verdict":"invalid","reason":"deleted")",
+      })
     EXPECT_NE(checked.out.find(row), std::string::npos) << row << "\n" << checked.out;
   // The loaded line keeps the whole ID, without extraction too.
   const Result rows = run({"rows", "--json", "-"}, "含pan 链接：https://pan.baidu.com/s/1xpanY\n");

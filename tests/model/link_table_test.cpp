@@ -98,9 +98,9 @@ TEST(ShareUrl, EveryFormOfAShareHasOneIdentityAndOneFetchAddress) {
   EXPECT_FALSE(is_share_url("https://pan.baidu.com/wap/init"));
   EXPECT_EQ(share_fetch_url("https://pan.baidu.com/wap/init?surl=abc&pwd=x"),
             "https://pan.baidu.com/s/1abc");
-  for (const char* kept : {"https://pan.baidu.com/s/1abc?pwd=x",
-                           "https://pan.baidu.com/share/init?surl=abc",
-                           "https://pan.baidu.com/share/link?shareid=1&uk=2"})
+  for (const char* kept :
+       {"https://pan.baidu.com/s/1abc?pwd=x", "https://pan.baidu.com/share/init?surl=abc",
+        "https://pan.baidu.com/share/link?shareid=1&uk=2"})
     EXPECT_EQ(share_fetch_url(kept), kept);
 }
 

@@ -263,7 +263,8 @@ TEST(CurlRequest, CertificatesAreCheckedWhenThePolicySaysSo) {
   // Told not to check, the request goes through, whatever web_request's own option says.
   self_signed.policy.verify_certificates = false;
   EXPECT_EQ(self_signed.send().body, "ok");
-  // And web_request on its own ignores certificate errors, as it always has.
+  // And web_request on its own ignores certificate errors: that is its default for callers that
+  // give no policy of their own.
   WebRequest plain;
   plain.url = forged.base_url() + "/x";
   EXPECT_EQ(web_request(plain), "ok");

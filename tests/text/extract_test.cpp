@@ -69,11 +69,11 @@ TEST(Extract, FormsPeoplePaste) {
 
 TEST(Extract, WhatIsNoShareLink) {
   for (const char* text : {
-           "pan.baidu.com/s/2abc",              // IDs start with 1
-           "pan.baidu.com/s/1",                 // nothing after the 1
-           "xpan.baidu.com/s/1abc",             // another host
-           "pan.baidu.com.evil/s/1abc",         // another host
-           "https://pan.baidu.com/share/link",  // no share
+           "pan.baidu.com/s/2abc",                 // IDs start with 1
+           "pan.baidu.com/s/1",                    // nothing after the 1
+           "xpan.baidu.com/s/1abc",                // another host
+           "pan.baidu.com.evil/s/1abc",            // another host
+           "https://pan.baidu.com/share/link",     // no share
            "pan.baidu.com/share/link?shareid=12",  // half of one
            "pan.baidu.com/share/link?shareid=&uk=3",
            "pan.baidu.com/wap/init?surl=",
