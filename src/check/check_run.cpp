@@ -244,19 +244,17 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     }
   }
 
+  void count_request() {
+    std::lock_guard lock(mutex);
+    ++counts.requests;
+  }
   FetchResult fetch(const std::string& url) {
-    {
-      std::lock_guard lock(mutex);
-      ++counts.requests;
-    }
+    count_request();
     return config.fetch ? config.fetch(url, cancelled)
                         : fetch_share_page(url, config.probe, cancelled);
   }
   FetchResult fetch_list(const std::string& list_url, const std::string& share_url) {
-    {
-      std::lock_guard lock(mutex);
-      ++counts.requests;
-    }
+    count_request();
     if (config.fetch_list) return config.fetch_list(list_url, share_url, cancelled);
     return config.fetch ? config.fetch(list_url, cancelled)
                         : fetch_share_list(list_url, share_url, config.probe, cancelled);
@@ -623,7 +621,7 @@ ShareChains chain_shares(const LinkTable& table) {
   std::string url, identity, other;
   table.for_each_row([&](int row, const RowView& r) {
     ++c.total;
-    // Rows without a share address are each told so on their own.
+    // Rows without a share address are decided apart, when the run starts.
     r.share_url_into(url);
     if (url.size() <= share_link_prefix.size() || !share_identity_into(url, identity)) {
       c.without_share.push_back(row);
