@@ -101,7 +101,43 @@ std::string utf8_to_gbk(std::string_view text) {
   return convert(text, "UTF-8", "CP936");
 }
 
-bool is_valid_utf8(std::string_view s) {
+namespace {
+
+// The length of the well-formed UTF-8 character that starts at p (1 for ASCII), or 0 when none
+// does: a stray continuation byte, an overlong form, a surrogate, a code point beyond U+10FFFF
+// or a character cut short.
+int utf8_length_at(const unsigned char* p, const unsigned char* end) {
+  const unsigned char c = *p;
+  if (c < 0x80) return 1;
+  int len;
+  std::uint32_t cp;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (end - p < len) return 0;
+  for (int k = 1; k < len; ++k) {
+    if ((p[k] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[k] & 0x3F);
+  }
+  if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+      (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+    return 0;
+  return len;
+}
+
+// Counts the characters beyond ASCII into *characters and calls on_bad for each byte that starts
+// no well-formed character, stopping when on_bad says false.
+template <class OnBad>
+void scan_utf8(std::string_view s, std::size_t* characters, OnBad&& on_bad) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   const auto* end = p + s.size();
   while (p < end) {
@@ -113,36 +149,33 @@ bool is_valid_utf8(std::string_view s) {
       p += 8;
     }
     if (p >= end) break;
-    const unsigned char c = *p;
-    if (c < 0x80) {
+    const int len = utf8_length_at(p, end);
+    if (len == 0) {
+      if (!on_bad()) return;
       ++p;
       continue;
     }
-    int len;
-    std::uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p < len) return false;
-    for (int k = 1; k < len; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-        (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-      return false;
+    if (len > 1) ++*characters;
     p += len;
   }
-  return true;
+}
+
+}  // namespace
+
+bool is_valid_utf8(std::string_view s) {
+  bool valid = true;
+  std::size_t characters = 0;
+  scan_utf8(s, &characters, [&] { return valid = false; });
+  return valid;
+}
+
+Utf8Tally tally_utf8(std::string_view s) {
+  Utf8Tally tally;
+  scan_utf8(s, &tally.characters, [&] {
+    ++tally.bad_bytes;
+    return true;
+  });
+  return tally;
 }
 
 }  // namespace quorvex

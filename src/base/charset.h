@@ -27,5 +27,12 @@ std::string utf8_to_gbk(std::string_view text);
 
 // Whether bytes are well-formed UTF-8.
 bool is_valid_utf8(std::string_view bytes);
+// How much of some bytes reads as UTF-8: the well-formed characters beyond ASCII, and the bytes
+// that start none.
+struct Utf8Tally {
+  std::size_t characters = 0;
+  std::size_t bad_bytes = 0;
+};
+Utf8Tally tally_utf8(std::string_view bytes);
 
 }  // namespace quorvex

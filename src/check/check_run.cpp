@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -24,8 +25,12 @@ constexpr int kDefaultThreadLimit = 10;
 // Holding the verdict lock this long after each verdict keeps verdicts to fifty a second, the
 // pace of the starts: the list fills at a steady rate instead of in bursts as answers bunch up.
 constexpr long long kVerdictHoldMs = 20;
-// How soon a row whose fetch the system refused (no descriptor, no memory) is tried again.
-constexpr std::chrono::seconds kRefusedRetryDelay{1};
+// How often the system may refuse a row's fetch (no descriptor, no memory) before the row is
+// given up on: a shortage that passes (others' probes ending) is waited out, one that stays costs
+// its rows and not the run.
+constexpr int kRefusedTries = 10;
+// Short enough to be stored without asking for memory, which is what is missing when it is said.
+constexpr const char* kOutOfMemory = "out of memory";
 
 enum RowFlag : std::uint8_t {
   kStarted = 1,   // a probe has taken the row at least once
@@ -92,10 +97,13 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   bool scheduler_active = false;
   bool scheduler_ran = false;
   int running = 0;
-  int descriptor_cap = kMaxProbesAtOnce;
+  int system_cap = kMaxProbesAtOnce;
   // Since when the system has refused every thread or connection asked for; unset while probes
   // get theirs.
   std::optional<Clock::time_point> refused_since;
+  std::string refusal;  // the system's words for what it refused last
+  // Times the system refused a row's fetch; only rows it refused are here.
+  std::unordered_map<int, int> refusals;
   bool stalled = false;
   RunSnapshot counts;  // started, finished, the verdict counts, requests, cool-downs
   Pacer pacer;
@@ -107,8 +115,9 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     RunSnapshot s = counts;
     s.total = total;
     s.running = running;
-    s.descriptor_cap = descriptor_cap;
+    s.system_cap = system_cap;
     s.stalled = stalled;
+    if (refused_since || stalled) s.refusal = refusal;
     const auto now = Clock::now();
     s.cooldown_left =
         std::chrono::duration_cast<std::chrono::milliseconds>(pacer.cooldown_left(now));
@@ -225,7 +234,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
 
   int thread_limit() const {
     const int limit = config.thread_limit ? config.thread_limit() : kDefaultThreadLimit;
-    return std::min({limit, kMaxProbesAtOnce, descriptor_cap});
+    return std::min({limit, kMaxProbesAtOnce, system_cap});
   }
 
   // Waits, without the lock, until `until` or a cancel; false when cancelled.
@@ -248,29 +257,74 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
     std::lock_guard lock(mutex);
     ++counts.requests;
   }
+  // Memory the system would not give for a fetch (a limit such as ulimit -v) is a refusal of
+  // this system's, like a descriptor it would not give, and never ends the program.
+  static FetchResult no_memory() {
+    FetchResult refused;
+    refused.transfer.refused_locally = true;
+    refused.transfer.error = kOutOfMemory;
+    return refused;
+  }
   FetchResult fetch(const std::string& url) {
     count_request();
-    return config.fetch ? config.fetch(url, cancelled)
-                        : fetch_share_page(url, config.probe, cancelled);
+    try {
+      return config.fetch ? config.fetch(url, cancelled)
+                          : fetch_share_page(url, config.probe, cancelled);
+    } catch (const std::bad_alloc&) {
+      return no_memory();
+    }
   }
   FetchResult fetch_list(const std::string& list_url, const std::string& share_url) {
     count_request();
-    if (config.fetch_list) return config.fetch_list(list_url, share_url, cancelled);
-    return config.fetch ? config.fetch(list_url, cancelled)
-                        : fetch_share_list(list_url, share_url, config.probe, cancelled);
+    try {
+      if (config.fetch_list) return config.fetch_list(list_url, share_url, cancelled);
+      return config.fetch ? config.fetch(list_url, cancelled)
+                          : fetch_share_list(list_url, share_url, config.probe, cancelled);
+    } catch (const std::bad_alloc&) {
+      return no_memory();
+    }
   }
-  // When the system refused a fetch (no descriptor, no memory) rather than the service answering.
-  void note_refused() {
-    std::lock_guard lock(mutex);
-    if (!refused_since) refused_since = Clock::now();
+  // The system refused a row's fetch (no descriptor, no memory) rather than the service
+  // answering: the row waits its turn again, without using up a retry, unless the system has
+  // refused it too often.
+  void refused(int row, const std::string& what) {
+    bool give_up;
+    {
+      std::lock_guard lock(mutex);
+      if (!refused_since) refused_since = Clock::now();
+      refusal = what;
+      give_up = ++refusals[row] >= kRefusedTries;
+      if (give_up) refusals.erase(row);
+    }
+    if (!give_up) return requeue(row, Clock::now() + config.refused_retry_delay);
+    decide(row, {Verdict::unknown, Reason::no_resources}, true);
+    finish_probe(row);
   }
-  void note_not_refused() {
+  void note_not_refused(int row) {
     std::lock_guard lock(mutex);
     refused_since.reset();
+    if (!refusals.empty()) refusals.erase(row);
   }
 
   void run_scheduler(const std::shared_ptr<WorkerGroup>& probes);
   void probe_row(int row);
+  // What a probe or the scheduler runs: memory the run's own bookkeeping cannot have (fetching
+  // and judging count it as a refusal) leaves the run's state in doubt, so the run stops,
+  // saying why, rather than the program ending.
+  template <class Body>
+  void guarded(Body&& body) {
+    try {
+      body();
+    } catch (const std::bad_alloc&) {
+      {
+        std::lock_guard lock(mutex);
+        stalled = true;
+        refusal = kOutOfMemory;
+      }
+      cancelled = true;
+      wake.notify_all();
+    }
+  }
   // Tells the pacer of an answer. For a throttled page it says whether the row is given up on:
   // a row meets throttling at its own cost only while the service does not throttle the whole
   // run, and rows whose answers began a cool-down are refunded.
@@ -317,13 +371,15 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
         const Taken taken = take_work_locked(now);
         ++running;
         lock.unlock();
-        const bool started = probes->start([self, row = taken.row] { self->probe_row(row); });
+        const bool started = probes->start(
+            [self, row = taken.row] { self->guarded([&] { self->probe_row(row); }); });
         lock.lock();
         if (!started) {
           // No thread to be had now (a system limit): the row waits for a later pass.
           --running;
           give_back_locked(taken);
           if (!refused_since) refused_since = now;
+          refusal = "no thread for a probe";
         } else {
           lock.unlock();
           report();
@@ -512,8 +568,7 @@ std::optional<Judgement> CheckRun::State::second_opinion(int row, const std::str
     return std::nullopt;
   }
   if (answer.transfer.refused_locally) {
-    note_refused();
-    requeue(row, Clock::now() + kRefusedRetryDelay);
+    refused(row, answer.transfer.error);
     return std::nullopt;
   }
   const Judgement api = judge_share_list(answer);
@@ -536,14 +591,14 @@ void CheckRun::State::probe_row(int row) {
   for (int retries = 0;;) {
     FetchResult result = fetch(fetched);
     if (cancelled) return finish_probe(row);
-    if (result.transfer.refused_locally) {
-      // Out of descriptors or memory here, not a word from the service: the row waits its turn
-      // again, without using up a retry.
-      note_refused();
-      return requeue(row, Clock::now() + kRefusedRetryDelay);
+    if (result.transfer.refused_locally) return refused(row, result.transfer.error);
+    note_not_refused(row);
+    Judgement judgement;
+    try {
+      judgement = judge_fetch(result);
+    } catch (const std::bad_alloc&) {
+      return refused(row, kOutOfMemory);
     }
-    note_not_refused();
-    Judgement judgement = judge_fetch(result);
     int status = result.status;
     // The body has said what it can: it and its share of the body budget go before any wait.
     result.body = std::string();
@@ -700,21 +755,26 @@ void CheckRun::drain() {
 }
 
 bool CheckRun::start_scheduler() {
-  const int free =
-      state_->config.free_descriptors ? state_->config.free_descriptors() : free_descriptors();
+  const CheckRunConfig& config = state_->config;
+  const int free = config.free_descriptors ? config.free_descriptors() : free_descriptors();
+  // A probe's heap: its page and one copy of it, and the connection's buffers.
+  const std::size_t heap_each = 2 * config.probe.max_page_bytes + (std::size_t{1} << 20);
+  const int room =
+      config.room_for_threads ? config.room_for_threads() : room_for_threads(heap_each);
   {
     std::lock_guard lock(state_->mutex);
     if (state_->cancelled || state_->scheduler_active) return true;
-    state_->descriptor_cap =
-        std::clamp((free - kDescriptorHeadroom) / kDescriptorsPerProbe, 1, kMaxProbesAtOnce);
+    state_->system_cap = std::clamp(
+        std::min((free - kDescriptorHeadroom) / kDescriptorsPerProbe, room), 1, kMaxProbesAtOnce);
     state_->refused_since.reset();
+    state_->refusals.clear();
     state_->stalled = false;
     state_->scheduler_active = true;
     state_->scheduler_ran = true;
   }
   scheduler_.reap();
-  const bool started =
-      scheduler_.start([s = state_, probes = probes_] { s->run_scheduler(probes); });
+  const bool started = scheduler_.start(
+      [s = state_, probes = probes_] { s->guarded([&] { s->run_scheduler(probes); }); });
   if (!started) {
     std::lock_guard lock(state_->mutex);
     state_->scheduler_active = false;

@@ -72,9 +72,15 @@ struct CheckRunConfig {
   // Descriptors the process may still open; asked when the run starts, to keep the probes within
   // them. Absent: the system's count.
   std::function<int()> free_descriptors;
+  // Probe threads the process's limits on address space and threads leave room for; asked when
+  // the run starts. Absent: the system's count (room_for_threads).
+  std::function<int()> room_for_threads;
   // A run in which no probe could get a thread or a connection from the system for this long,
   // with none running, stops (RunSnapshot::stalled).
   std::chrono::milliseconds stall_limit{60000};
+  // How soon a row whose fetch the system refused is tried again; after ten refusals the row is
+  // unknown (Reason::no_resources).
+  std::chrono::milliseconds refused_retry_delay{1000};
 };
 
 class CheckRun {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace quorvex {
 
@@ -35,11 +36,15 @@ struct RunSnapshot {
   int requests = 0;   // fetches sent, retries and rows queued again included
   int cooldowns = 0;  // pauses for the service's throttling
   std::chrono::milliseconds cooldown_left{0};
-  // Probes allowed at once by the open-file limit (0 before the run starts).
-  int descriptor_cap = 0;
-  // The system refused every thread or connection for a long while: the run stopped, with the
-  // rows it had not reached left without a verdict.
+  // Probes allowed at once by this system's limits on open files, address space and threads (0
+  // before the run starts).
+  int system_cap = 0;
+  // The system refused every thread or connection for a long while, or memory the run itself
+  // needed: the run stopped, with the rows it had not reached left without a verdict.
   bool stalled = false;
+  // What the system refused last (a thread, a descriptor, memory), in its own words; empty while
+  // it refuses nothing.
+  std::string refusal;
 
   bool active() const {
     return state == RunState::waiting_for_list || state == RunState::running ||

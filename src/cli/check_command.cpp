@@ -142,6 +142,11 @@ class CheckCommand final : public Command {
   }
 
   int run(const Io& io) override {
+    // Signals are caught from the start, so that one that comes while the list is read or
+    // loaded stops the command before any check begins; the old handlers come back at the end.
+    g_signals = 0;
+    g_first_signal = 0;
+    const InterruptCatcher guard(&on_interrupt);
     CheckRunConfig runs;
     runs.probe = probe_settings_from_environment();
     if (ca_file_) runs.probe.ca_file = *ca_file_;
@@ -158,7 +163,8 @@ class CheckCommand final : public Command {
     if (cooldown_) runs.pacer.cooldown = to_ms(*cooldown_);
 
     std::string text;
-    if (!read_source(input_, io, text)) return kExitIoError;
+    if (!read_source(input_, io, text))
+      return g_signals.load() > 0 ? 128 + g_first_signal.load() : kExitIoError;
     text = preparation_.apply(std::move(text));
 
     // Without a usable store the run goes on; opening it has said why.
@@ -190,6 +196,22 @@ class CheckCommand final : public Command {
     const LinkTable& table = *session.table();
     std::vector<char> printed(static_cast<std::size_t>(table.row_count()), 0);
     bool ok = true;
+    bool reader_gone = false;  // standard output's reader closed the pipe
+    // Writes what is printed (and with `flush` hands it on at once); once the reader has gone,
+    // nothing more is written and the run starts no more probes, as a program ended by SIGPIPE
+    // would.
+    auto emit = [&](std::string_view bytes, bool flush = false) {
+      if (!ok) return;
+      std::FILE* out = target.io().out;
+      if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&
+          (!flush || std::fflush(out) == 0))
+        return;
+      ok = false;
+      if (errno == EPIPE) {
+        reader_gone = true;
+        session.run()->drain();
+      }
+    };
     // Rows are printed only once their verdicts are in the store, so that what a script has
     // read survives a crash of this run.
     auto print_landed = [&] {
@@ -208,16 +230,14 @@ class CheckCommand final : public Command {
         printed[static_cast<std::size_t>(r)] = 1;
         lines += json_row(record_of(table, r), true);
       }
-      ok = ok && std::fwrite(lines.data(), 1, lines.size(), target.io().out) == lines.size();
-      std::fflush(target.io().out);
+      emit(lines, true);
     };
     const auto started = std::chrono::steady_clock::now();
     int signal = 0;
-    {
-      g_signals = 0;
-      g_first_signal = 0;
-      // The signals are caught for the time of the run; the old handlers come back afterwards.
-      const InterruptCatcher guard(&on_interrupt);
+    if (g_signals.load() > 0) {
+      // Stopped while the list was read or loaded: no check begins.
+      signal = g_first_signal.load();
+    } else {
       if (!session.start_check_run()) {
         std::fprintf(io.err,
                      "quorvex-cli check: cannot start the check: the system gives no thread for "
@@ -225,10 +245,11 @@ class CheckCommand final : public Command {
         return kExitIoError;
       }
       const int threads = session.thread_limit();
-      const int cap = session.run()->snapshot().descriptor_cap;
+      const int cap = session.run()->snapshot().system_cap;
       if (!quiet_ && cap > 0 && cap < threads && cap < table.row_count())
         std::fprintf(io.err,
-                     "quorvex-cli check: the open-file limit allows %d links at once, not %d\n",
+                     "quorvex-cli check: this system's limits (open files, memory, threads) "
+                     "allow %d links at once, not %d\n",
                      cap, threads);
       signal = wait_for_run(session, quiet_ ? nullptr : io.err,
                             streaming ? print_landed : std::function<void()>());
@@ -246,14 +267,19 @@ class CheckCommand final : public Command {
     std::FILE* out = target.io().out;
     if (streaming) {
       print_landed();
-      // Rows no verdict reached (a stopped run) close the list, in list order.
+      // Rows no verdict reached (a stopped run) close the list, in list order, a block at a
+      // time: a stopped run of millions of rows must not need them all in memory at once.
       std::string lines;
       table.for_each_row([&](int index, const RowView& row) {
         if (static_cast<std::size_t>(index) < printed.size() &&
             !printed[static_cast<std::size_t>(index)])
           lines += json_row(record_of(index, row), true);
+        if (lines.size() >= (std::size_t{1} << 16)) {
+          emit(lines);
+          lines.clear();
+        }
       });
-      ok = ok && std::fwrite(lines.data(), 1, lines.size(), out) == lines.size();
+      emit(lines);
     } else {
       ok = ok && write_rows(out, table, format, true);
     }
@@ -278,6 +304,8 @@ class CheckCommand final : public Command {
                     seconds);
       ok = ok && std::fputs(line, out) >= 0;
     }
+    // The reader has gone: nothing more to say to it, nor about it.
+    if (reader_gone) return kExitBrokenPipe;
     const int rc = target.finish(ok);
     if (rc != kExitOk) return rc;
 
@@ -294,8 +322,9 @@ class CheckCommand final : public Command {
     if (interrupted) return 128 + signal;
     if (run.stalled) {
       std::fprintf(io.err,
-                   "quorvex-cli check: stopped: for a minute the system gave no thread or "
-                   "connection for any check (too many open files or threads?)\n");
+                   "quorvex-cli check: stopped: this system kept refusing what the checks "
+                   "needed (%s)\n",
+                   run.refusal.empty() ? "a thread or a connection" : run.refusal.c_str());
       return kExitIoError;
     }
     if (run.unknown > 0) return kExitSomeUnknown;

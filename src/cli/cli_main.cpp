@@ -1,6 +1,8 @@
 #include "cli/cli_main.h"
 
 #include <memory>
+#include <new>
+#include <system_error>
 
 #include "cli/command.h"
 
@@ -58,8 +60,23 @@ int run(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std
     const auto chosen = app.get_subcommands();
     return usage_error(io, chosen.empty() ? "" : chosen.front()->get_name(), e.what());
   }
-  for (const auto& command : commands)
-    if (app.got_subcommand(command->name())) return command->run(io);
+  for (const auto& command : commands) {
+    if (!app.got_subcommand(command->name())) continue;
+    // What the system refuses (memory under a limit such as ulimit -v, threads under ulimit -u)
+    // ends the command with a word and an exit code, never with an abort.
+    try {
+      return command->run(io);
+    } catch (const std::bad_alloc&) {
+      std::fprintf(io.err,
+                   "%s %s: not enough memory for this list (is the memory of the program limited, "
+                   "as by ulimit -v?)\n",
+                   kProgram, command->name());
+    } catch (const std::system_error& e) {
+      std::fprintf(io.err, "%s %s: the system refused what the command needed: %s\n", kProgram,
+                   command->name(), e.code().message().c_str());
+    }
+    return kExitIoError;
+  }
   return usage_error(io, "", "a command is needed");
 }
 

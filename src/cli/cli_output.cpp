@@ -13,9 +13,20 @@ namespace quorvex::cli {
 
 namespace {
 
+// The C1 controls U+0080 to U+009F in UTF-8: 0xC2 and a byte from 0x80 to 0x9F. A terminal takes
+// U+009B as the start of an escape sequence, as it takes ESC [.
+bool is_c1_at(std::string_view utf8, std::size_t i) {
+  return static_cast<unsigned char>(utf8[i]) == 0xC2 && i + 1 < utf8.size() &&
+         static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+         static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
+}
+
+// A JSON string. Beyond what JSON requires, no C1 control stands as itself either, so that
+// printing the line to a terminal cannot start an escape sequence.
 void append_json_string(std::string& out, std::string_view utf8) {
   out.push_back('"');
-  for (const char ch : utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const char ch = utf8[i];
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
       case '"':
@@ -34,9 +45,10 @@ void append_json_string(std::string& out, std::string_view utf8) {
         out.append("\\t");
         break;
       default:
-        if (c < 0x20 || c == 0x7F) {
+        if (c < 0x20 || c == 0x7F || is_c1_at(utf8, i)) {
+          const unsigned code = c == 0xC2 ? static_cast<unsigned char>(utf8[++i]) : c;
           char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          std::snprintf(buf, sizeof buf, "\\u%04x", code);
           out.append(buf);
         } else {
           out.push_back(ch);
@@ -44,6 +56,25 @@ void append_json_string(std::string& out, std::string_view utf8) {
     }
   }
   out.push_back('"');
+}
+
+// Text as a reader's terminal or spreadsheet shows it: every control character (C0, DEL, C1,
+// and with ESC every escape sequence) a blank, as the text table shows them.
+std::string visible_text(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x20 || c == 0x7F) {
+      out.push_back(' ');
+    } else if (is_c1_at(utf8, i)) {
+      out.push_back(' ');
+      ++i;
+    } else {
+      out.push_back(utf8[i]);
+    }
+  }
+  return out;
 }
 
 // Terminal columns a GBK text takes: a double-byte character is drawn two columns wide, so the
@@ -100,9 +131,14 @@ void for_each_field(const RowRecord& row, bool verdicts, Fn&& fn) {
   }
 }
 
-void append_csv(std::string& out, std::string_view value) {
-  // Quoted when it holds a separator, a quote, a line end or blanks at its ends; quotes doubled.
-  const bool quote = value.find_first_of(",\"\r\n") != std::string_view::npos ||
+void append_csv(std::string& out, std::string_view raw) {
+  // A cell a spreadsheet would take for a formula (=HYPERLINK(…), +cmd|…, @SUM, or one behind a
+  // tab or a carriage return) is made text by a leading apostrophe, as OWASP advises for CSV.
+  std::string value = visible_text(raw);
+  if (!raw.empty() && std::string_view("=+-@\t\r").find(raw.front()) != std::string_view::npos)
+    value.insert(0, 1, '\'');
+  // Quoted when it holds a separator, a quote or blanks at its ends; quotes doubled.
+  const bool quote = value.find_first_of(",\"") != std::string::npos ||
                      (!value.empty() && (value.front() == ' ' || value.back() == ' '));
   if (!quote) {
     out.append(value);
@@ -117,16 +153,11 @@ void append_csv(std::string& out, std::string_view value) {
 }
 
 void append_markdown(std::string& out, std::string_view value) {
-  for (const char c : value) {
+  for (const char c : visible_text(value)) {
     if (c == '|' || c == '\\' || c == '`' || c == '*' || c == '[' || c == ']' || c == '<' ||
-        c == '>') {
+        c == '>')
       out.push_back('\\');
-      out.push_back(c);
-    } else if (c == '\r' || c == '\n') {
-      out.push_back(' ');
-    } else {
-      out.push_back(c);
-    }
+    out.push_back(c);
   }
 }
 
@@ -244,8 +275,9 @@ bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk) {
 
 int finish_output(std::FILE* out, std::FILE* err, bool ok) {
   if (std::fflush(out) != 0) ok = false;
-  // A reader that stopped early (| head) wants no more output and no complaint either.
-  if (!ok && errno == EPIPE) return 1;
+  // A reader that stopped early (| head) wants no more output and no complaint either; the code
+  // is the one a program ended by SIGPIPE gives.
+  if (!ok && errno == EPIPE) return 141;
   if (!ok) {
     std::fprintf(err, "quorvex-cli: cannot write the output: %s\n", std::strerror(errno));
     return 1;

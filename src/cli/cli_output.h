@@ -37,7 +37,8 @@ bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verd
 
 // An aligned table of the rows, UTF-8 or the raw GBK bytes.
 bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk);
-// Flushes out; reports a write failure (a full disk, a closed pipe) and gives the exit code.
+// Flushes out; reports a write failure (a full disk) and gives the exit code: 1, or 141 without
+// a word when the reader closed the pipe.
 int finish_output(std::FILE* out, std::FILE* err, bool ok);
 
 }  // namespace quorvex::cli

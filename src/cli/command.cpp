@@ -40,11 +40,21 @@ void hint_when_reading_a_terminal(const std::string& path, const Io& io) {
 bool read_source(const std::string& path, const Io& io, std::string& text) {
   hint_when_reading_a_terminal(path, io);
   const InputFile file = path == "-" ? read_input_stream(io.in) : read_input_file(path);
+  const std::string shown = path == "-" ? "standard input" : path;
   if (file.status == InputFile::Status::ok) {
     text = file.text;
+    // Nothing is changed without a word.
+    if (file.notes.nul_bytes > 0)
+      std::fprintf(io.err, "quorvex-cli: %s: %zu NUL byte%s taken out of the text\n", shown.c_str(),
+                   file.notes.nul_bytes, file.notes.nul_bytes == 1 ? "" : "s");
+    if (file.notes.bad_bytes > 0)
+      std::fprintf(io.err,
+                   "quorvex-cli: %s: read as UTF-8; %zu byte%s that form%s no character read as "
+                   "'?'\n",
+                   shown.c_str(), file.notes.bad_bytes, file.notes.bad_bytes == 1 ? "" : "s",
+                   file.notes.bad_bytes == 1 ? "s" : "");
     return true;
   }
-  const std::string shown = path == "-" ? "standard input" : path;
   switch (file.status) {
     case InputFile::Status::too_large:
       std::fprintf(io.err,
@@ -99,7 +109,11 @@ Format OutputOptions::format() const {
 }
 
 OutputTarget::~OutputTarget() {
-  if (file_) std::fclose(file_);
+  // Not finished: the command failed before its output was complete.
+  if (file_) {
+    std::fclose(file_);
+    if (!path_.empty()) remove_file(path_);
+  }
 }
 
 bool OutputTarget::open(const OutputOptions& options, const Io& io, const char* who) {
@@ -123,6 +137,7 @@ bool OutputTarget::open(const OutputOptions& options, const Io& io, const char* 
     return false;
   }
   io_.out = file_;
+  if (path_info(options.output).regular) path_ = options.output;
   return true;
 }
 
@@ -134,6 +149,8 @@ int OutputTarget::finish(bool ok) {
       rc = kExitIoError;
     }
     file_ = nullptr;
+    // Half an output would pass for the whole of it.
+    if (rc != kExitOk && !path_.empty()) remove_file(path_);
   }
   return rc;
 }
@@ -149,11 +166,18 @@ void declare_store(CLI::App& app, std::string& path) {
       ->type_name("FILE");
 }
 
-std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who) {
+std::string chosen_store_path(const std::string& path) {
   std::string chosen = path;
   if (chosen.empty()) chosen = environment_variable("QUORVEX_STORE").value_or("");
   if (chosen.empty()) chosen = default_store_path();
-  VerdictStore::Opened opened = VerdictStore::open(chosen);
+  return chosen;
+}
+
+std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who,
+                                         StoreUse use) {
+  const std::string chosen = chosen_store_path(path);
+  VerdictStore::Opened opened =
+      use == StoreUse::read_only ? VerdictStore::open_to_read(chosen) : VerdictStore::open(chosen);
   if (!opened.message.empty())
     std::fprintf(io.err, "quorvex-cli %s: %s\n", who, opened.message.c_str());
   return std::shared_ptr<VerdictStore>(std::move(opened.store));

@@ -33,6 +33,8 @@ enum ExitCode : int {
   kExitSomeInvalid = 3,    // check: some rows invalid, none unknown
   kExitSomeUnknown = 4,    // check: some rows could not be decided
   kExitInterrupted = 130,  // check: stopped by a signal, 128 + its number (this: Ctrl+C)
+  // The reader of standard output went away (| head): what a program killed by SIGPIPE ends with.
+  kExitBrokenPipe = 141,
 };
 
 class Command {
@@ -92,12 +94,14 @@ class OutputTarget {
   bool open(const OutputOptions& options, const Io& io, const char* who);
   // The Io whose out is the target.
   const Io& io() const { return io_; }
-  // Flushes and closes; reports a failed write. The exit code.
+  // Flushes and closes; reports a failed write, after which a file it made is removed rather
+  // than left half written. The exit code.
   int finish(bool ok);
 
  private:
   Io io_{};
   std::FILE* file_ = nullptr;
+  std::string path_;  // the file made, when it is a regular one (not a device or a pipe)
 };
 
 // Writes the bytes to the target and closes it; the exit code.
@@ -114,9 +118,13 @@ void hint_when_reading_a_terminal(const std::string& path, const Io& io);
 
 // The --store option both check and history take.
 void declare_store(CLI::App& app, std::string& path);
-// Opens the store named by --store, else QUORVEX_STORE, else the user's data folder; says on `err`
-// (as `who`) what opening it had to report. Null when it cannot be used.
-std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who);
+// The store named by --store, else QUORVEX_STORE, else the one in the user's data folder.
+std::string chosen_store_path(const std::string& path);
+enum class StoreUse { read_write, read_only };
+// Opens that store (read_only: an existing one, making and changing nothing); says on `err` (as
+// `who`) what opening it had to report. Null when it cannot be used.
+std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who,
+                                         StoreUse use = StoreUse::read_write);
 
 // Validators with messages people can read: whole numbers above 0 or from 0, and seconds (a
 // number, fractions allowed) above 0 or from 0.

@@ -1,4 +1,5 @@
 #include "base/charset.h"
+#include "base/platform.h"
 #include "cli/command.h"
 #include "model/share_url.h"
 #include "shell/verdict_memory.h"
@@ -19,6 +20,8 @@ class HistoryCommand final : public Command {
         "Prints every verdict the store holds for the share, oldest first: local time, status\n"
         "glyph, verdict, reason, the HTTP status of the answer (0: none came) and what decided\n"
         "(page: the share's page; api: the share-list API, asked when the page said nothing).\n"
+        "A verdict dated in the future (a clock that was wrong) is marked so, and is not reused.\n"
+        "The store is only read: nothing is made where there is none.\n"
         "SHARE is a share link in any form extraction reads, or a share ID (1...).");
     app.add_option("SHARE", share_, "the share link or ID")->required()->type_name("");
     declare_store(app, store_path_);
@@ -30,18 +33,25 @@ class HistoryCommand final : public Command {
       std::fprintf(io.err, "quorvex-cli history: %s is no share link\n", share_.c_str());
       return kExitUsage;
     }
-    const std::shared_ptr<VerdictStore> store = open_store(store_path_, io, "history");
+    // Looking must not make what it looks for: without a store there is simply no verdict.
+    if (!path_info(chosen_store_path(store_path_)).exists) {
+      std::fprintf(io.err, "no stored verdict for %s\n", id.c_str());
+      return kExitOk;
+    }
+    const std::shared_ptr<VerdictStore> store =
+        open_store(store_path_, io, "history", StoreUse::read_only);
     if (!store) return kExitIoError;
     const auto history = store->history(id);
     if (history.empty()) std::fprintf(io.err, "no stored verdict for %s\n", id.c_str());
+    const std::int64_t now = store_time_now();
     for (const StoredVerdict& v : history) {
       const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));
       const std::string_view source = source_code(v.source);
-      std::fprintf(io.out, "%s  %s  %-7.*s  %-14.*s  %d  %.*s\n", local_time_text(v.at).c_str(),
+      std::fprintf(io.out, "%s  %s  %-7.*s  %-14.*s  %d  %.*s%s\n", local_time_text(v.at).c_str(),
                    glyph.c_str(), static_cast<int>(verdict_code(v.verdict).size()),
                    verdict_code(v.verdict).data(), static_cast<int>(reason_code(v.reason).size()),
                    reason_code(v.reason).data(), v.http_status, static_cast<int>(source.size()),
-                   source.data());
+                   source.data(), dated_in_future(v.at, now) ? "  (dated in the future)" : "");
     }
     return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitIoError;
   }

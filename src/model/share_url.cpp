@@ -100,6 +100,32 @@ std::string_view url_path(std::string_view url) {
 
 namespace {
 
+// Whether a path holds a "." or ".." segment, written plainly or percent-encoded ("%2e"): a
+// client or a server that resolves it asks for another path than the one that was checked.
+bool has_dot_segment(std::string_view path) {
+  for (std::size_t start = 0; start <= path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view segment = path.substr(start, end - start);
+    std::size_t dots = 0;
+    bool only_dots = true;
+    for (std::size_t i = 0; i < segment.size() && only_dots; ++i) {
+      if (segment[i] == '.') {
+        ++dots;
+      } else if (segment[i] == '%' && i + 2 < segment.size() && segment[i + 1] == '2' &&
+                 (segment[i + 2] == 'e' || segment[i + 2] == 'E')) {
+        ++dots;
+        i += 2;
+      } else {
+        only_dots = false;
+      }
+    }
+    if (only_dots && (dots == 1 || dots == 2)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 // The path of a share address, so that the address is taken apart once; nullopt when url is none.
 std::optional<std::string_view> share_path(std::string_view url) {
   const std::optional<std::string_view> authority = https_authority(url);
@@ -107,6 +133,7 @@ std::optional<std::string_view> share_path(std::string_view url) {
   std::string_view rest = url.substr(kHttps.size() + authority->size());
   if (rest.empty() || rest.front() != '/') return std::nullopt;
   rest = rest.substr(0, end_of_part(rest, false));
+  if (has_dot_segment(rest)) return std::nullopt;
   // Something must follow the folder: "/s/" alone names no share.
   for (const std::string_view folder : {std::string_view("/s/"), std::string_view("/share/")})
     if (rest.rfind(folder, 0) == 0 &&

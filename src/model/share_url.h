@@ -35,7 +35,8 @@ inline constexpr std::string_view kShareHost = "pan.baidu.com";
 // no other scheme, no user name or password, no port, no other host (letter case aside).
 bool is_share_host_url(std::string_view url);
 // Whether url is a share address: on the share host (as above) with a path under /s/ or /share/
-// that goes on past the folder, or /wap/init with a surl.
+// that goes on past the folder, or /wap/init with a surl; never a path with a "." or ".."
+// segment (percent-encoded too), which would name another path once resolved.
 bool is_share_url(std::string_view url);
 // The share an address names, so that the spellings of one share are known as one: "/s/1ID" for
 // https://pan.baidu.com/s/1ID…, …/share/init?surl=ID… and …/wap/init?surl=ID…;

@@ -14,7 +14,7 @@ struct ReasonText {
   std::string_view label;
 };
 
-constexpr std::array<ReasonText, 24> kReasons = {{
+constexpr std::array<ReasonText, 25> kReasons = {{
     {Reason::need_code, "need_code", "需提取码"},
     {Reason::public_share, "public", "公开"},
     {Reason::deleted, "deleted", "已删除"},
@@ -39,6 +39,7 @@ constexpr std::array<ReasonText, 24> kReasons = {{
     {Reason::http_503, "http_503", "HTTP 503"},
     {Reason::http_5xx, "http_5xx", "服务器错误"},
     {Reason::too_large, "too_large", "页面过大"},
+    {Reason::no_resources, "no_resources", "本机资源不足"},
 }};
 
 constexpr std::array<Reason, kReasons.size()> kAll = [] {

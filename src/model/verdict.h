@@ -40,8 +40,9 @@ enum class Reason : std::uint8_t {
   http_403,
   http_429,
   http_503,
-  http_5xx,   // another server error
-  too_large,  // the answer was far larger than any share page
+  http_5xx,      // another server error
+  too_large,     // the answer was far larger than any share page
+  no_resources,  // this system kept refusing what the fetch needed (memory, descriptors)
 };
 
 std::string_view verdict_code(Verdict verdict);  // "valid", "invalid", "unknown"; "" for none

@@ -139,6 +139,14 @@ bool is_certificate_error(CURLcode rc) {
          rc == CURLE_SSL_CACERT_BADFILE;
 }
 
+// The errors curl gives for an answer beyond its limits on headers.
+bool is_answer_too_large(CURLcode rc) {
+#if LIBCURL_VERSION_NUM >= 0x080600
+  if (rc == CURLE_TOO_LARGE) return true;
+#endif
+  return rc == CURLE_OUT_OF_MEMORY || rc == CURLE_FILESIZE_EXCEEDED;
+}
+
 class CurlRequest final : public RequestObjectBase {
  public:
   explicit CurlRequest(const TransportPolicy& policy)
@@ -230,6 +238,9 @@ class CurlRequest final : public RequestObjectBase {
     const bool manual_redirects = static_cast<bool>(policy_.may_follow);
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, follow_redirects_ && !manual_redirects ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // The path goes out as written: curl would otherwise resolve "/s/1x/../../y" into "/y", a
+    // request for an address nobody checked.
+    curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, check_peer ? 1L : 0L);
@@ -325,16 +336,25 @@ class CurlRequest final : public RequestObjectBase {
     curl_easy_getinfo(c, CURLINFO_EFFECTIVE_URL, &effective);
     report_.connected = connect_time > 0 || connected_;
     report_.final_url = effective ? effective : url;
-    report_.too_large = too_large_;
+    // Once a server has answered, curl's "out of memory" means an answer beyond its limits (a
+    // header line over 100 KiB, headers over 300 KiB): the answer's fault, not this system's.
+    const bool answer_too_large =
+        report_.connected && (is_answer_too_large(rc) ||
+                              (rc == CURLE_RECV_ERROR &&
+                               std::string_view(error).starts_with("Too large response headers")));
+    report_.too_large = too_large_ || answer_too_large;
     report_.cancelled = cancelled_;
     report_.timed_out = rc == CURLE_OPERATION_TIMEDOUT || idle_timed_out_;
     report_.certificate_rejected = is_certificate_error(rc);
     long os_errno = 0;
     curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &os_errno);
-    report_.refused_locally = rc == CURLE_OUT_OF_MEMORY || rc == CURLE_FAILED_INIT ||
-                              (rc != CURLE_OK && !report_.connected &&
-                               (os_errno == EMFILE || os_errno == ENFILE || os_errno == ENOBUFS ||
-                                os_errno == ENOMEM || os_errno == EAGAIN));
+    // Only what fails before any connection tells of this system: a descriptor, a buffer or
+    // memory it would not give.
+    report_.refused_locally =
+        !report_.connected &&
+        (rc == CURLE_OUT_OF_MEMORY || rc == CURLE_FAILED_INIT ||
+         (rc != CURLE_OK && (os_errno == EMFILE || os_errno == ENFILE || os_errno == ENOBUFS ||
+                             os_errno == ENOMEM || os_errno == EAGAIN)));
     if (rc == CURLE_OK && !too_large_) {
       long code = 0;
       curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
@@ -345,10 +365,11 @@ class CurlRequest final : public RequestObjectBase {
       status_ = 0;
       report_.error = too_large_ ? "the answer is larger than " +
                                        std::to_string(policy_.max_body_bytes >> 20) + " MiB"
-                      : cancelled_      ? "cancelled"
-                      : idle_timed_out_ ? "no data within the receive time-out"
-                      : error[0]        ? error
-                                        : curl_easy_strerror(rc);
+                      : answer_too_large ? "the answer's headers are larger than they may be"
+                      : cancelled_       ? "cancelled"
+                      : idle_timed_out_  ? "no data within the receive time-out"
+                      : error[0]         ? error
+                                         : curl_easy_strerror(rc);
     }
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);

@@ -539,10 +539,14 @@ class WinHttpRequest final : public RequestObjectBase {
     report_.timed_out =
         report_.timed_out || error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
     report_.certificate_rejected = is_certificate_error(error);
-    report_.refused_locally = error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY ||
-                              error == ERROR_WINHTTP_OUT_OF_HANDLES ||
-                              error == ERROR_NO_SYSTEM_RESOURCES || error == WSAEMFILE ||
-                              error == WSAENOBUFS;
+    // Headers beyond what WinHTTP takes are the answer's fault, as a body beyond the cap is.
+    if (error == ERROR_WINHTTP_HEADER_SIZE_OVERFLOW) too_large_ = true;
+    // Only what fails before any connection tells of this system.
+    report_.refused_locally =
+        !report_.connected &&
+        (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY ||
+         error == ERROR_WINHTTP_OUT_OF_HANDLES || error == ERROR_NO_SYSTEM_RESOURCES ||
+         error == WSAEMFILE || error == WSAENOBUFS);
     report_.error = error_text(error);
     return false;
   }

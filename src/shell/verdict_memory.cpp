@@ -18,8 +18,8 @@ void attach_store(CheckRunConfig& config, std::shared_ptr<VerdictStore> store,
   if (!store) return;
   if (!fresh) {
     config.recall = [store, lifetimes, now](const std::vector<std::string>& shares) {
-      const auto stored = store->latest(shares);
       const std::int64_t at = now();
+      const auto stored = store->latest(shares, at);
       std::vector<std::optional<RowVerdict>> usable(stored.size());
       for (std::size_t i = 0; i < stored.size(); ++i) {
         if (!stored[i]) continue;

@@ -24,6 +24,16 @@ namespace quorvex {
 // The store's schema version; a store written by a later version is refused, not rewritten.
 inline constexpr int kStoreSchemaVersion = 2;
 
+// Seconds since 1970, UTC, as the store dates verdicts.
+std::int64_t store_time_now();
+// How far ahead of the clock a verdict's date may be and still count as now: two programs'
+// clocks, or one clock set again, differ by this much without anything being wrong.
+inline constexpr std::int64_t kClockSlackSeconds = 60;
+// Whether a verdict is dated later than any clock that is right could have dated it.
+inline bool dated_in_future(std::int64_t at, std::int64_t now = store_time_now()) {
+  return at > now + kClockSlackSeconds;
+}
+
 struct StoredVerdict {
   std::string share;  // the share's ID (share_id: "1…", or the identity of a /share/link address)
   Verdict verdict = Verdict::none;
@@ -54,25 +64,34 @@ class VerdictStore {
     // version refused, a folder that cannot be made. Empty when all went well.
     std::string message;
   };
-  // Opens (or makes) the store at path. A broken file is moved aside (to path + ".broken-TIME")
-  // and a fresh store made; a store of a later schema version is left untouched and refused.
+  // Opens (or makes) the store at path. A folder, a device or a file that is not SQLite is
+  // refused and left as it is; an SQLite file that SQLite calls damaged is moved aside (to path +
+  // ".broken-TIME") and a fresh store made; a store of a later schema version is left untouched
+  // and refused. A store that cannot be written is opened for reading (read_only()), and says so.
   // `max_pages`, for tests, caps the file's size in pages as a full disk would.
   static Opened open(const std::string& path, std::int64_t max_pages = 0);
+  // Opens an existing store for reading only: nothing is made, moved or written. Null, with a
+  // message, when there is no store at path.
+  static Opened open_to_read(const std::string& path);
 
   ~VerdictStore();  // writes what is still queued
   VerdictStore(const VerdictStore&) = delete;
   VerdictStore& operator=(const VerdictStore&) = delete;
 
   const std::string& path() const { return path_; }
+  // Whether verdicts are only read: record() keeps nothing.
+  bool read_only() const { return writer_ == nullptr; }
 
   // Queues a verdict for writing and returns at once.
   void record(StoredVerdict verdict);
   // Waits until everything queued before the call is written (or writing has failed).
   void flush();
 
-  // The newest verdict of each share (nullopt for a share never stored), in the order asked.
-  std::vector<std::optional<StoredVerdict>> latest(const std::vector<std::string>& shares);
-  // Every stored verdict of a share, oldest first.
+  // The newest verdict of each share (nullopt for a share never stored), in the order asked;
+  // verdicts dated more than kClockSlackSeconds after `now` are passed over.
+  std::vector<std::optional<StoredVerdict>> latest(const std::vector<std::string>& shares,
+                                                   std::int64_t now = store_time_now());
+  // Every stored verdict of a share, oldest first (those dated in the future last).
   std::vector<StoredVerdict> history(std::string_view share);
 
   // Why writing stopped (a full disk, a file that became read-only), once it has; the program
@@ -82,12 +101,16 @@ class VerdictStore {
   std::uint64_t written() const;
 
  private:
-  VerdictStore(std::string path, sqlite3* writer, sqlite3* reader);
+  // writer null: read only.
+  VerdictStore(std::string path, sqlite3* writer, sqlite3* reader, std::int64_t version);
+  static Opened open_for_reading(const std::string& path, const std::string& why, const char* tail);
   void write_loop();
+  const char* source_column() const;
 
   std::string path_;
   sqlite3* writer_;
   sqlite3* reader_;
+  std::int64_t version_;   // the schema the file has
   std::mutex read_mutex_;  // one reader connection, used by one thread at a time
 
   mutable std::mutex mutex_;

@@ -23,36 +23,53 @@ bool has_high_byte(const std::string& s) {
   return false;
 }
 
-void cut_at_nul(std::string& s) {
-  const auto nul = s.find('\0');
-  if (nul != std::string::npos) s.resize(nul);
+// Takes every NUL out: an editor or a copy that put them there leaves the rest of the text as
+// it was, and cutting the text at the first one would lose every line after it.
+std::size_t drop_nuls(std::string& s) {
+  const std::size_t before = s.size();
+  std::erase(s, '\0');
+  return before - s.size();
+}
+
+// Whether bytes with a few stray ones among many UTF-8 characters are UTF-8: a UTF-8 file that
+// something else touched. A GBK text is never taken for one: only about one in twelve of its
+// double-byte characters happens to form UTF-8, far below the nineteen in twenty asked here.
+bool mostly_utf8(const Utf8Tally& tally) {
+  return tally.characters > 0 &&
+         tally.characters * 100 >= (tally.characters + tally.bad_bytes) * 95;
 }
 
 }  // namespace
 
-std::string decode_input_bytes(std::string bytes) {
-  return normalize_line_ends(decode_charset(std::move(bytes)));
+std::string decode_input_bytes(std::string bytes, DecodeNotes* notes) {
+  return normalize_line_ends(decode_charset(std::move(bytes), notes));
 }
 
-std::string decode_charset(std::string bytes) {
-  std::string text;
+std::string decode_charset(std::string bytes, DecodeNotes* notes) {
+  DecodeNotes local;
+  DecodeNotes& told = notes ? *notes : local;
+  told = {};
   if (starts_with(bytes, "\xEF\xBB\xBF")) {
-    text = convert_charset(std::string_view(bytes).substr(3), "UTF-8", "GBK");
-  } else if (starts_with(bytes, "\xFF\xFE")) {
-    text = convert_charset(std::string_view(bytes).substr(2), "UTF-16LE", "GBK");
-  } else if (starts_with(bytes, "\xFE\xFF")) {
-    text = convert_charset(std::string_view(bytes).substr(2), "UTF-16BE", "GBK");
-  } else {
-    // The UTF-8 check only runs up to the first NUL: what lies beyond it is dropped anyway.
-    cut_at_nul(bytes);
-    if (has_high_byte(bytes) && is_valid_utf8(bytes)) {
-      text = convert_charset(bytes, "UTF-8", "GBK");
-    } else {
-      return bytes;
-    }
+    bytes.erase(0, 3);
+    told.nul_bytes = drop_nuls(bytes);
+    told.bad_bytes = tally_utf8(bytes).bad_bytes;
+    return convert_charset(bytes, "UTF-8", "GBK");
   }
-  cut_at_nul(text);
-  return text;
+  if (starts_with(bytes, "\xFF\xFE") || starts_with(bytes, "\xFE\xFF")) {
+    const bool little = bytes[0] == '\xFF';
+    std::string text =
+        convert_charset(std::string_view(bytes).substr(2), little ? "UTF-16LE" : "UTF-16BE", "GBK");
+    told.nul_bytes = drop_nuls(text);
+    return text;
+  }
+  told.nul_bytes = drop_nuls(bytes);
+  if (!has_high_byte(bytes)) return bytes;
+  const Utf8Tally tally = tally_utf8(bytes);
+  if (tally.bad_bytes == 0 || mostly_utf8(tally)) {
+    told.bad_bytes = tally.bad_bytes;
+    return convert_charset(bytes, "UTF-8", "GBK");
+  }
+  return bytes;
 }
 
 namespace {
@@ -74,7 +91,7 @@ InputFile read_rest(std::FILE* stream, std::size_t limit, std::string bytes) {
     result.reason = std::strerror(errno);
     return result;
   }
-  result.text = decode_input_bytes(std::move(bytes));
+  result.text = decode_input_bytes(std::move(bytes), &result.notes);
   return result;
 }
 

@@ -94,6 +94,8 @@ TextJobResult read_dropped_files(const QStringList& paths) {
     switch (file.status) {
       case InputFile::Status::ok:
         result.text += file.text;
+        result.notes.nul_bytes += file.notes.nul_bytes;
+        result.notes.bad_bytes += file.notes.bad_bytes;
         // Several files are joined in drop order, each ending its part with a line end.
         if (paths.size() > 1) result.text += "\r\n";
         continue;
@@ -539,8 +541,11 @@ void MainWindow::show_run_progress() {
   const RunSnapshot snapshot = run->snapshot();
   if (snapshot.stalled && stall_told_ != run) {
     stall_told_ = run;
-    warn(u("检测已停止"), u("系统一分钟内没有给任何检测分配线程或连接（打开的文件或线程太多？），"
-                            "检测已停止。已得到的结果保留；可以减少线程数后再检测。"));
+    warn(u("检测已停止"),
+         u("系统一直拒绝检测所需的资源（%1），检测已停止。已得到的结果保留；"
+           "可以减少线程数后再检测。")
+             .arg(snapshot.refusal.empty() ? u("线程或连接")
+                                           : QString::fromUtf8(snapshot.refusal.c_str())));
   }
   const long long wait = cooldown_seconds(snapshot);
   if (snapshot.started == shown_started_ && wait == shown_wait_) return;
@@ -717,6 +722,17 @@ void MainWindow::take_in(TextJobResult result) {
   }
   session_->set_source_text(std::move(result.text));
   reset_run_state();
+  if (result.notes.any()) {
+    // Nothing the text loses or has read otherwise goes unsaid.
+    QStringList told;
+    if (result.notes.nul_bytes > 0)
+      told << u("文本中的 %1 个空字节（NUL）已去掉。").arg(result.notes.nul_bytes);
+    if (result.notes.bad_bytes > 0)
+      told << u("文本按 UTF-8 读入，其中 %1 个无法识别的字节显示为“?”。")
+                  .arg(result.notes.bad_bytes);
+    timed_message_box(told.join(u("\n")), kIconInformation, from_gbk(gbk::kNoticeCaption), this,
+                      4000);
+  }
 }
 
 void MainWindow::load_dropped_files(const QStringList& paths) {
@@ -731,7 +747,7 @@ void MainWindow::load_text(const QString& text) {
       [utf8 = text.toUtf8()] {
         TextJobResult result;
         result.ok = true;
-        result.text = decode_input_bytes(utf8.toStdString());
+        result.text = decode_input_bytes(utf8.toStdString(), &result.notes);
         return result;
       },
       [this](TextJobResult r) { take_in(std::move(r)); });
@@ -802,7 +818,7 @@ void MainWindow::reload_list() {
   if (!text_job_ && text_jobs_.empty()) return reset_run_state();
   run_text_job(
       [] {
-        return TextJobResult{true, {}, {}, 0};
+        return TextJobResult{true, {}, {}, 0, {}};
       },
       [this](TextJobResult) { reset_run_state(); });
 }

@@ -19,6 +19,7 @@
 #include "model/row_order.h"
 #include "session/session.h"
 #include "store/verdict_store.h"
+#include "text/file_input.h"
 
 class QAction;
 class QCheckBox;
@@ -68,6 +69,7 @@ struct TextJobResult {
   std::string text;        // GBK, CR LF line ends
   QString message;         // what to tell the user when not ok
   std::size_t shares = 0;  // for an extraction: the shares found
+  DecodeNotes notes;       // what reading the text had to change
 };
 
 class MainWindow : public QWidget {

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -28,12 +29,33 @@ std::string read_file(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// What a child is started with beyond its words: limits the system puts on it, who it runs as,
+// where its standard output goes.
+struct ChildSetup {
+  int open_files = 0;            // above 0: the soft and hard limit on open files
+  long long address_space = 0;   // above 0: bytes of address space (ulimit -v)
+  long long file_size = 0;       // above 0: the largest file it may write (ulimit -f)
+  int processes = 0;             // above 0: processes and threads of its user (ulimit -u)
+  bool as_nobody = false;        // runs as the user nobody when the tests run as root
+  int out_fd = -1;               // standard output; -1: the out file
+  std::vector<std::string> env;  // more variables
+};
+
+ChildSetup with_open_files(int open_files) {
+  ChildSetup setup;
+  setup.open_files = open_files;
+  return setup;
+}
+
 // quorvex-cli check --json over `input`, reaching `service`, writing into `store`.
 class CliProcess {
  public:
   // `open_files`: when above 0, the child's soft and hard limit on open files.
   CliProcess(const test::ShareService& service, const std::string& dir, const std::string& input,
-             const std::string& store, std::vector<std::string> extra = {}, int open_files = 0) {
+             const std::string& store, std::vector<std::string> extra = {}, int open_files = 0)
+      : CliProcess(service, dir, input, store, std::move(extra), with_open_files(open_files)) {}
+  CliProcess(const test::ShareService& service, const std::string& dir, const std::string& input,
+             const std::string& store, std::vector<std::string> extra, const ChildSetup& setup) {
     out_ = dir + "/out.txt";
     err_ = dir + "/err.txt";
     std::vector<std::string> args = {QUORVEX_CLI_PATH, "check", "--json", "--store", store};
@@ -41,6 +63,7 @@ class CliProcess {
     args.push_back(input);
     std::vector<std::string> env = {"QUORVEX_CONNECT_TO=" + service.connect_to(),
                                     "QUORVEX_CA_FILE=" + test::test_ca_file(), "HOME=" + dir};
+    env.insert(env.end(), setup.env.begin(), setup.env.end());
     // A sanitized build's child needs the run's sanitizer settings (its suppressions above all).
     for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
       if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
@@ -50,20 +73,31 @@ class CliProcess {
     argv.push_back(nullptr);
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out =
+        setup.out_fd >= 0 ? setup.out_fd : ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const bool root = ::geteuid() == 0;
     pid_ = ::fork();
     if (pid_ == 0) {
-      if (open_files > 0) {
-        const rlimit limit{static_cast<rlim_t>(open_files), static_cast<rlim_t>(open_files)};
-        ::setrlimit(RLIMIT_NOFILE, &limit);
+      auto limit = [](int resource, long long value) {
+        const rlimit l{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+        ::setrlimit(resource, &l);
+      };
+      if (setup.open_files > 0) limit(RLIMIT_NOFILE, setup.open_files);
+      if (setup.address_space > 0) limit(RLIMIT_AS, setup.address_space);
+      if (setup.file_size > 0) {
+        limit(RLIMIT_FSIZE, setup.file_size);
+        // A write beyond it then fails as on a full disk, instead of ending the program.
+        ::signal(SIGXFSZ, SIG_IGN);
       }
+      if (setup.as_nobody && root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+      if (setup.processes > 0) limit(RLIMIT_NPROC, setup.processes);
       ::dup2(out, 1);
       ::dup2(err, 2);
       ::execve(argv[0], argv.data(), envp.data());
       ::_exit(127);
     }
-    ::close(out);
+    if (setup.out_fd < 0) ::close(out);
     ::close(err);
   }
   void signal(int sig) const { ::kill(pid_, sig); }
@@ -247,7 +281,8 @@ TEST(CliProcess, AFewOpenFilesAndManyThreadsNeverMakeALiveLinkInvalid) {
   const auto printed = printed_verdicts(cli.out());
   ASSERT_EQ(printed.size(), 334u);
   for (const auto& [share, verdict] : printed) EXPECT_EQ(verdict, "valid") << share;
-  EXPECT_NE(cli.err().find("open-file limit allows"), std::string::npos) << cli.err();
+  EXPECT_NE(cli.err().find("limits (open files, memory, threads) allow"), std::string::npos)
+      << cli.err();
 }
 
 // Many probes receiving bodies far over the cap at once: each body stops at the cap (unknown,
@@ -270,6 +305,112 @@ TEST(CliProcess, ManyHugeBodiesAtOnceStayWithinTheMemoryBudget) {
     ++too_large;
   EXPECT_EQ(too_large, 120u);
 }
+
+// A reader that goes away (| head) ends the run as SIGPIPE would: no more probes, no complaint,
+// the conventional exit.
+TEST(CliProcess, AReaderThatGoesAwayEndsTheRunQuietly) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  const std::string input = write_list(dir, "lag", 200);
+  const std::string store = (dir.path() / "verdicts.sqlite").string();
+  int pipe_ends[2];
+  // Neither end may stay open in the child but as its standard output.
+  ASSERT_EQ(::pipe2(pipe_ends, O_CLOEXEC), 0);
+  ChildSetup setup;
+  setup.out_fd = pipe_ends[1];
+  CliProcess cli(service, dir.path().string(), input, store, {"--threads", "4"}, setup);
+  ::close(pipe_ends[1]);
+  // Reads the first line, as head -1 does, and goes.
+  char c = 0;
+  while (::read(pipe_ends[0], &c, 1) == 1 && c != '\n') {
+  }
+  ::close(pipe_ends[0]);
+  EXPECT_EQ(cli.wait(30s), 141) << cli.err();
+  EXPECT_EQ(cli.err().find("cannot write"), std::string::npos) << cli.err();
+  EXPECT_LT(service.requests().size(), 100u);
+}
+
+// An output file that cannot be written whole (a full disk, here a limit on file sizes) is
+// removed rather than left half written, and the run says why.
+TEST(CliProcess, AnOutputFileThatCannotBeWrittenWholeIsRemoved) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  const std::string input = write_list(dir, "public", 60);
+  const std::string output = (dir.path() / "rows.json").string();
+  ChildSetup setup;
+  setup.file_size = 4000;
+  CliProcess cli(service, dir.path().string(), input, (dir.path() / "no-store").string(),
+                 {"--threads", "8", "-o", output}, setup);
+  EXPECT_EQ(cli.wait(60s), 1) << cli.err();
+  EXPECT_NE(cli.err().find("cannot write the output"), std::string::npos) << cli.err();
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+// Ctrl+C is honoured from the start: while a large list is read and loaded no check begins, and
+// the command ends at once, saying it was stopped. Signals at several moments of the load.
+TEST(CliProcess, CtrlCWhileALargeListLoadsEndsBeforeAnyCheck) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  const std::string input = write_list(dir, "lag", 600'000);
+  const int null_out = ::open("/dev/null", O_WRONLY);
+  for (const auto after : {10ms, 80ms, 250ms}) {
+    SCOPED_TRACE(after.count());
+    ChildSetup setup;
+    setup.out_fd = null_out;
+    CliProcess cli(service, dir.path().string(), input, (dir.path() / "v.sqlite").string(),
+                   {"--threads", "4"}, setup);
+    std::this_thread::sleep_for(after);
+    cli.signal(SIGINT);
+    // Stopped by its handler, or, when the signal came before the program could set one,
+    // ended by the signal itself.
+    const int code = cli.wait(60s);
+    EXPECT_TRUE(code == 130 || code == -SIGINT) << code << "\n" << cli.err();
+  }
+  ::close(null_out);
+  // The load took longer than the last signal, so no check ever began.
+  EXPECT_LT(service.requests().size(), 20u);
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Limits the system puts on the program are errors with a word and an exit code, never an abort:
+// a small address space (ulimit -v) and few threads (ulimit -u). A sanitizer's own shadow memory
+// does not fit such limits, so these run only without one.
+TEST(CliProcess, SystemLimitsAreErrorsNeverAborts) {
+  test::ShareService service;
+  const test::ScratchDir dir;
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  const std::string input = write_list(dir, "public", 300);
+  std::filesystem::permissions(input, std::filesystem::perms::all);
+  for (const long long mib : {400LL, 120LL, 60LL, 40LL}) {
+    SCOPED_TRACE(mib);
+    ChildSetup setup;
+    setup.address_space = mib << 20;
+    const std::string store = (dir.path() / ("as" + std::to_string(mib))).string();
+    CliProcess cli(service, dir.path().string(), input, store, {"--threads", "50"}, setup);
+    const int code = cli.wait(120s);
+    EXPECT_TRUE(code == 0 || code == 1) << code << "\n" << cli.err();
+    if (code == 1) {
+      EXPECT_NE(cli.err().find("quorvex-cli"), std::string::npos) << cli.err();
+    }
+    EXPECT_EQ(cli.err().find("terminate called"), std::string::npos) << cli.err();
+  }
+  // As a user whom the limit on processes binds (root is exempt from it).
+  for (const int processes : {2, 12}) {
+    SCOPED_TRACE(processes);
+    ChildSetup setup;
+    setup.processes = processes;
+    setup.as_nobody = true;
+    const std::string store = (dir.path() / ("nproc" + std::to_string(processes))).string();
+    CliProcess cli(service, dir.path().string(), input, store, {"--threads", "50", "--insecure"},
+                   setup);
+    const int code = cli.wait(120s);
+    EXPECT_TRUE(code == 0 || code == 1) << code << "\n" << cli.err();
+    if (code == 1) {
+      EXPECT_NE(cli.err().find("thread"), std::string::npos) << cli.err();
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace quorvex

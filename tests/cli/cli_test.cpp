@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "store/verdict_store.h"
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
 #include "support/share_service.h"
@@ -421,6 +422,134 @@ TEST(Cli, RowsAsCsvAndMarkdownWithTheirQuoting) {
             "|---:|---|---|---|---|---|\n"
             "| 1 | a,b | https://pan.baidu.com/s/1x |  |  |  |\n"
             "| 2 | \"q\"\\|z |  |  |  |  |\n");
+}
+
+// A title written to attack whoever reads the output: escape sequences for the terminal (OSC 52
+// writes the clipboard), formulas for the spreadsheet that opens the CSV.
+TEST(Cli, CsvAndMarkdownCannotAttackTheirReader) {
+  const std::string text =
+      "=HYPERLINK(\"http://x\") https://pan.baidu.com/s/1a\r\n"
+      "+cmd|calc https://pan.baidu.com/s/1b\r\n"
+      "@SUM(A1) https://pan.baidu.com/s/1c\r\n"
+      "-2+3 https://pan.baidu.com/s/1d\r\n"
+      "\t=1+1 https://pan.baidu.com/s/1e\r\n"
+      "\x1b]52;c;ZXZpbA==\x07title\x1b[2J https://pan.baidu.com/s/1f =x\r\n"
+      "plain https://pan.baidu.com/s/1g\r\n";
+  auto no_controls = [](const std::string& out) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const auto c = static_cast<unsigned char>(out[i]);
+      if ((c < 0x20 && c != '\n' && c != '\r') || c == 0x7F) return false;
+    }
+    return true;
+  };
+  const test::ScratchDir scratch;
+  const std::string file = (scratch.path() / "rows.csv").string();
+  for (const bool to_file : {false, true}) {
+    std::vector<std::string> args = {"rows", "-f", "csv", "-"};
+    if (to_file) args.insert(args.end() - 1, {"-o", file});
+    const Result csv = run(args, text);
+    ASSERT_EQ(csv.code, 0) << csv.err;
+    std::string out = csv.out;
+    if (to_file) {
+      std::ifstream in(file, std::ios::binary);
+      out.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_TRUE(no_controls(out)) << out;
+    for (const char* cell : {"\"'=HYPERLINK(\"\"http://x\"\")\"", "'+cmd|calc", "'@SUM(A1)",
+                             "'-2+3", "' =1+1", "\" ]52;c;ZXZpbA== title [2J\"", ",plain,"})
+      EXPECT_NE(out.find(cell), std::string::npos) << cell << "\n" << out;
+  }
+  const Result md = run({"rows", "-f", "markdown", "-"}, text);
+  EXPECT_TRUE(no_controls(md.out)) << md.out;
+  EXPECT_NE(md.out.find("|  \\]52;c;ZXZpbA== title \\[2J |"), std::string::npos) << md.out;
+  const Result json = run({"rows", "--json", "-"}, text);
+  EXPECT_TRUE(no_controls(json.out)) << json.out;
+  EXPECT_NE(json.out.find("\\u001b]52;c;ZXZpbA==\\u0007title"), std::string::npos);
+}
+
+// Nothing of a text is changed without a word: NUL bytes taken out, stray bytes of a UTF-8 text.
+TEST(Cli, WhatReadingTheTextChangedIsSaid) {
+  std::string utf8;
+  for (int i = 0; i < 30; ++i)
+    utf8 += "\xE6\xA0\x87\xE9\xA2\x98" + std::to_string(i) + " https://pan.baidu.com/s/1a" +
+            std::to_string(i) + "\r\n";
+  std::string damaged = utf8;
+  damaged.insert(3, 1, '\xFF');
+  damaged.insert(damaged.size() - 2, 1, '\0');
+  const Result r = run({"rows", "--json", "-"}, damaged);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("1 NUL byte taken out"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("read as UTF-8; 1 byte that forms no character"), std::string::npos)
+      << r.err;
+  // Every row and its title survive: the last one too, behind the NUL.
+  EXPECT_NE(r.out.find("\"row\":30,\"name\":\"\xE6\xA0\x87\xE9\xA2\x98"
+                       "29\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"name\":\"\xE6\xA0\x87?\xE9\xA2\x98"
+                       "0\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_TRUE(run({"rows", "-"}, utf8).err.empty());
+}
+
+// A store path that names something else is a mistake in the options: what is there is left as
+// it is and the check goes on without a store.
+TEST(Cli, WhatIsNotAStoreIsNeverMovedAndTheCheckGoesOn) {
+  StandIn stand_in;
+  const test::ScratchDir scratch;
+  const auto folder = scratch.path() / "notes";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "diary.txt") << "dear diary\n";
+  const auto text_file = scratch.path() / "notes.txt";
+  std::ofstream(text_file) << "my notes\n";
+  auto listing = [&] {
+    std::string out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(scratch.path()))
+      out += e.path().string() + "\n";
+    return out;
+  };
+  const std::string before = listing();
+  const std::string list = lines_for({{"good", "need"}});
+  for (const auto& store : {folder, text_file}) {
+    const Result r = run({"check", "--store", store.string(), "-"}, list);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find(store.string()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not kept"), std::string::npos) << r.err;
+    ScopedEnv env("QUORVEX_STORE", store.string());
+    EXPECT_EQ(run({"check", "-"}, list).code, 0);
+    const Result history = run({"history", "https://pan.baidu.com/s/1need"});
+    EXPECT_EQ(history.code, 1) << history.err;
+  }
+  EXPECT_EQ(listing(), before);
+  std::ifstream in(text_file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "my notes\n");
+}
+
+TEST(Cli, HistoryMakesNothingAndMarksAVerdictDatedInTheFuture) {
+  const test::ScratchDir scratch;
+  const auto missing = scratch.path() / "a" / "b" / "verdicts.sqlite";
+  const Result none = run({"history", "--store", missing.string(), "1abc"});
+  EXPECT_EQ(none.code, 0) << none.err;
+  EXPECT_NE(none.err.find("no stored verdict for 1abc"), std::string::npos) << none.err;
+  EXPECT_FALSE(std::filesystem::exists(scratch.path() / "a"));
+
+  const std::string path = (scratch.path() / "verdicts.sqlite").string();
+  {
+    auto opened = VerdictStore::open(path);
+    opened.store->record({"1abc", Verdict::valid, Reason::public_share, store_time_now() + 86400,
+                          200, VerdictSource::page});
+    opened.store->record({"1abc", Verdict::invalid, Reason::deleted, store_time_now() - 10, 200,
+                          VerdictSource::page});
+  }
+  const Result history = run({"history", "--store", path, "https://pan.baidu.com/s/1abc"});
+  EXPECT_EQ(history.code, 0) << history.err;
+  const std::size_t first_line = history.out.find('\n');
+  ASSERT_NE(first_line, std::string::npos) << history.out;
+  EXPECT_NE(history.out.find("deleted"), std::string::npos);
+  EXPECT_EQ(history.out.substr(0, first_line).find("dated in the future"), std::string::npos);
+  EXPECT_NE(history.out.find("public", first_line), std::string::npos) << history.out;
+  EXPECT_NE(history.out.find("(dated in the future)", first_line), std::string::npos);
 }
 
 TEST(Cli, OutputFilesAreNeverReplacedUnlessForced) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/charset.h"
 #include "base/text_ops.h"
 #include "model/link_table.h"
 #include "model/share_url.h"
@@ -64,7 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string_view mark : {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
     std::string input(mark);
     input += bytes;
-    decode_input_bytes(input);
+    DecodeNotes notes;
+    const std::string text = decode_input_bytes(input, &notes);
+    // NUL bytes are taken out, never kept, and what is said of the text stays within it.
+    if (text.find('\0') != std::string::npos) __builtin_trap();
+    if (notes.nul_bytes > input.size() || notes.bad_bytes > input.size()) __builtin_trap();
+    // ASCII loses its NULs and nothing else.
+    const Utf8Tally tally = tally_utf8(input);
+    if (tally.characters == 0 && tally.bad_bytes == 0) {
+      std::string without = input;
+      std::erase(without, '\0');
+      if (normalize_line_ends(without) != text) __builtin_trap();
+    }
   }
   if (size > 0) {
     std::FILE* stream = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");

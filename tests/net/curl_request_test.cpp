@@ -53,6 +53,18 @@ TEST(CurlRequest, SendsTheProbesRequestExactly) {
                 "\r\n");
 }
 
+// What is checked is what is sent: a path is never resolved on the way.
+TEST(CurlRequest, APathGoesOutAsWritten) {
+  TestHttpsServer server([](const RecordedRequest&) { return ScriptedResponse{200, {}, "page"}; });
+  WebRequest r;
+  r.url = server.base_url() + "/s/1x/../../y/./%2e%2e/z";
+  r.method = 0;
+  web_request(r);
+  const auto reqs = server.requests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].target, "/s/1x/../../y/./%2e%2e/z");
+}
+
 TEST(CurlRequest, IgnoresProxiesNamedInTheEnvironment) {
   TestHttpsServer server([](const RecordedRequest&) {
     return ScriptedResponse{200, {}, "direct"};

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "support/scratch_dir.h"
 
@@ -109,7 +110,9 @@ TEST_F(VerdictStoreTest, AStoreOfALaterVersionIsRefusedAndLeftAlone) {
 
 TEST_F(VerdictStoreTest, ABrokenStoreIsMovedAsideAndAFreshOneMade) {
   std::filesystem::create_directories(dir_.path() / "sub");
-  std::ofstream(path(), std::ios::binary) << std::string(5000, 'x');
+  // An SQLite file by its first bytes whose header and pages are garbage.
+  std::ofstream(path(), std::ios::binary)
+      << std::string("SQLite format 3\0", 16) << std::string(5000, 'x');
   const auto opened = VerdictStore::open(path());
   ASSERT_TRUE(opened.store) << opened.message;
   EXPECT_NE(opened.message.find("moved to"), std::string::npos) << opened.message;
@@ -135,6 +138,144 @@ TEST_F(VerdictStoreTest, AFullDiskIsReportedAndTheProgramGoesOn) {
   opened.store->record(verdict("1later", 1));
   opened.store->flush();
 }
+
+std::string contents(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Names of everything below a folder, with the contents of its files.
+std::string listing(const std::filesystem::path& folder) {
+  std::string out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    out += entry.path().string() + "=" +
+           (entry.is_regular_file() ? contents(entry.path()) : std::string("/")) + "\n";
+  return out;
+}
+
+TEST_F(VerdictStoreTest, WhatIsNotAStoreIsRefusedAndLeftExactlyAsItWas) {
+  const auto folder = dir_.path() / "notes";
+  std::filesystem::create_directories(folder / "inner");
+  std::ofstream(folder / "todo.txt") << "buy milk\n";
+  const auto text = dir_.path() / "notes.txt";
+  std::ofstream(text, std::ios::binary) << "my notes, not a store\n";
+  const auto short_file = dir_.path() / "short";
+  std::ofstream(short_file, std::ios::binary) << "SQLite";
+  const std::string before = listing(dir_.path());
+  std::vector<std::string> refused = {folder.string(), text.string(), short_file.string()};
+#ifndef _WIN32
+  refused.push_back("/dev/null");
+#endif
+  for (const std::string& path : refused) {
+    for (const bool to_read : {false, true}) {
+      const auto opened = to_read ? VerdictStore::open_to_read(path) : VerdictStore::open(path);
+      EXPECT_FALSE(opened.store) << path;
+      EXPECT_NE(opened.message.find(path), std::string::npos) << opened.message;
+    }
+  }
+  EXPECT_NE(VerdictStore::open(folder.string()).message.find("is a folder"), std::string::npos);
+  EXPECT_NE(VerdictStore::open(text.string()).message.find("not an SQLite file"),
+            std::string::npos);
+  EXPECT_EQ(listing(dir_.path()), before);
+  // An empty file holds nothing to lose: it becomes the store.
+  const auto empty = dir_.path() / "empty.sqlite";
+  std::ofstream{empty};
+  const auto opened = VerdictStore::open(empty.string());
+  ASSERT_TRUE(opened.store) << opened.message;
+  EXPECT_EQ(opened.message, "");
+}
+
+TEST_F(VerdictStoreTest, ReadingOnlyMakesNothingWhereThereIsNoStore) {
+  const auto missing = dir_.path() / "a" / "b" / "verdicts.sqlite";
+  const auto opened = VerdictStore::open_to_read(missing.string());
+  EXPECT_FALSE(opened.store);
+  EXPECT_NE(opened.message.find("no verdict store"), std::string::npos) << opened.message;
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "a"));
+  {
+    auto made = VerdictStore::open(path());
+    made.store->record(verdict("1a", 100));
+  }
+  const auto read = VerdictStore::open_to_read(path());
+  ASSERT_TRUE(read.store) << read.message;
+  EXPECT_TRUE(read.store->read_only());
+  EXPECT_EQ(read.store->history("1a").size(), 1u);
+  read.store->record(verdict("1b", 100));
+  read.store->flush();
+  EXPECT_TRUE(read.store->history("1b").empty());
+}
+
+TEST_F(VerdictStoreTest, AVerdictDatedInTheFutureHidesNoNewerOne) {
+  const std::int64_t now = 1'000'000;
+  auto opened = VerdictStore::open(path());
+  ASSERT_TRUE(opened.store);
+  opened.store->record(verdict("1a", now + 3600, Verdict::valid, Reason::public_share));
+  opened.store->record(verdict("1a", now - 100, Verdict::invalid, Reason::deleted));
+  opened.store->record(verdict("1b", now + 30, Verdict::valid, Reason::need_code));
+  opened.store->record(verdict("1c", now + 7200));
+  opened.store->flush();
+  const auto latest = opened.store->latest({"1a", "1b", "1c"}, now);
+  ASSERT_TRUE(latest[0]);
+  EXPECT_EQ(latest[0]->reason, Reason::deleted);
+  ASSERT_TRUE(latest[1]) << "within the clocks' slack";
+  EXPECT_EQ(latest[1]->at, now + 30);
+  EXPECT_FALSE(latest[2]);
+  const auto history = opened.store->history("1a");
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].at, now - 100);
+  EXPECT_TRUE(dated_in_future(history[1].at, now));
+  EXPECT_FALSE(dated_in_future(now + 30, now));
+}
+
+#ifndef _WIN32
+// Runs `body` in a child that cannot write what root could: as nobody when the tests run as root.
+int as_unprivileged_child(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+TEST_F(VerdictStoreTest, AStoreThatCannotBeWrittenIsStillRead) {
+  {
+    auto made = VerdictStore::open(path());
+    made.store->record(verdict("1a", store_time_now() - 10, Verdict::invalid, Reason::deleted));
+  }
+  const auto sub = dir_.path() / "sub";
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir_.path(), perms::owner_all | perms::group_read |
+                                                perms::group_exec | perms::others_read |
+                                                perms::others_exec);
+  std::filesystem::permissions(sub, perms::owner_read | perms::owner_exec | perms::group_read |
+                                        perms::group_exec | perms::others_read |
+                                        perms::others_exec);
+  std::filesystem::permissions(path(), perms::owner_read | perms::group_read | perms::others_read);
+  const std::string store = path();
+  const std::string fresh = (sub / "new.sqlite").string();
+  const int code = as_unprivileged_child([&] {
+    const auto opened = VerdictStore::open(store);
+    if (!opened.store) return 1;
+    if (!opened.store->read_only()) return 2;
+    if (opened.message.find("verdicts are read but not kept") == std::string::npos) return 3;
+    const auto latest = opened.store->latest({"1a"});
+    if (!latest[0] || latest[0]->reason != Reason::deleted) return 4;
+    opened.store->record(verdict("1b", 1));
+    opened.store->flush();
+    if (!opened.store->write_problem().empty()) return 5;
+    // A store that cannot be made says why.
+    const auto refused = VerdictStore::open(fresh);
+    if (refused.store) return 6;
+    if (refused.message.find("Permission denied") == std::string::npos) return 7;
+    return 0;
+  });
+  std::filesystem::permissions(sub, perms::owner_all);
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+}
+#endif
 
 #ifndef _WIN32  // two programs need fork
 TEST_F(VerdictStoreTest, TwoProgramsWritingAtOnceLoseNothing) {

@@ -210,6 +210,17 @@ ScriptedResponse ShareService::answer(const RecordedRequest& request) {
     r.reset = true;
     return r;
   }
+  if (state == "hugeheader" || state == "manyheaders") {
+    // One header line of 1 MiB, or 40 of 10 KiB: beyond what any client takes.
+    ScriptedResponse r = ok(pages().at("public"));
+    if (state == "hugeheader") {
+      r.headers.emplace_back("X-Padding", std::string(1 << 20, 'h'));
+    } else {
+      for (int i = 0; i < 40; ++i)
+        r.headers.emplace_back("X-Padding-" + std::to_string(i), std::string(10 << 10, 'h'));
+    }
+    return r;
+  }
   if (state == "huge") {
     ScriptedResponse r = ok(std::string(1 << 20, 'x'));
     r.repeat_body = 40;

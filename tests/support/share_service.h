@@ -19,9 +19,9 @@
 // Retry-After: 1 once, then public), captcha (the security-check page), toofrequent ("访问过于
 // 频繁"), offsite (sent to another host), passport (sent to passport.baidu.com), plainhttp (sent
 // to http://), loop (sent to itself), lag (public after 300 ms), slow (public after 1.5 s), silent
-// (never answers), reset (connection reset), huge (40 MiB), echo (the request as it arrived, as
-// the body). Counters such as "flaky" count per whole address, so "flaky-1" and "flaky-2" each
-// fail once.
+// (never answers), reset (connection reset), huge (40 MiB), hugeheader (a header line of 1 MiB),
+// manyheaders (400 KiB of header lines), echo (the request as it arrived, as the body). Counters
+// such as "flaky" count per whole address, so "flaky-1" and "flaky-2" each fail once.
 //
 // The share-list API, /share/list?…&shorturl=ID…, answers for the share 1ID by its state:
 // redesigned ones as above, need −9, public 0 with files, deleted −7; every other state errno 2,

@@ -55,12 +55,48 @@ TEST(DecodeInput, ABadUtf16UnitCostsOneCharacter) {
             "a?");
 }
 
-TEST(DecodeInput, StopsAtTheFirstNul) {
-  EXPECT_EQ(decode_input_bytes(std::string("ab\0cd", 5)), "ab");
+// A NUL byte is taken out, not taken for the end: every line after it stays, and the load says how
+// many went.
+TEST(DecodeInput, NulBytesAreDroppedAndCounted) {
+  DecodeNotes notes;
+  EXPECT_EQ(decode_input_bytes(std::string("ab\0cd\r\n\0ef", 10), &notes), "abcd\r\nef");
+  EXPECT_EQ(notes.nul_bytes, 2u);
+  EXPECT_EQ(notes.bad_bytes, 0u);
   EXPECT_EQ(decode_input_bytes(std::string("\xFF\xFE"
                                            "a\0\0\0b\0",
-                                           8)),
-            "a");
+                                           8),
+                               &notes),
+            "ab");
+  EXPECT_EQ(notes.nul_bytes, 1u);
+  // A NUL in the middle of a UTF-8 file does not hide that it is UTF-8.
+  EXPECT_EQ(decode_input_bytes(std::string("\xE9\x93\xBE\0\xE6\x8E\xA5", 7), &notes), G("链接"));
+  EXPECT_EQ(notes.nul_bytes, 1u);
+  EXPECT_EQ(decode_input_bytes("\xEF\xBB\xBF" + std::string("a\0b", 3), &notes), "ab");
+  EXPECT_EQ(notes.nul_bytes, 1u);
+  EXPECT_FALSE((decode_input_bytes("plain", &notes), notes.any()));
+}
+
+// One stray byte in a UTF-8 forum text costs that byte, not every title and code of the file.
+TEST(DecodeInput, AUtf8TextWithAFewBadBytesStaysUtf8) {
+  std::string utf8;
+  for (int i = 0; i < 40; ++i)
+    utf8 += "\xE6\xA0\x87\xE9\xA2\x98" + std::to_string(i) +  // 标题N
+            " \xE9\x93\xBE\xE6\x8E\xA5\xEF\xBC\x9Ahttps://pan.baidu.com/s/1a" + std::to_string(i) +
+            " \xE6\x8F\x90\xE5\x8F\x96\xE7\xA0\x81\xEF\xBC\x9Ax9\r\n";
+  std::string damaged = utf8;
+  damaged.insert(20, 1, '\xFF');
+  DecodeNotes notes;
+  const std::string text = decode_input_bytes(damaged, &notes);
+  EXPECT_EQ(notes.bad_bytes, 1u);
+  // The stray byte, after "标题0 链接：htt", reads as one "?"; everything else as without it.
+  std::string want = decode_input_bytes(utf8);
+  want.insert(G("标题0 链接：htt").size(), "?");
+  EXPECT_EQ(text, want);
+  // A GBK text stays GBK, however many of its pairs happen to be UTF-8 too.
+  const std::string gbk =
+      G("标题 链接：https://pan.baidu.com/s/1a 提取码：x9 说明文字很多很多\r\n");
+  EXPECT_EQ(decode_input_bytes(gbk, &notes), gbk);
+  EXPECT_EQ(notes.bad_bytes, 0u);
 }
 
 TEST(DecodeInput, LfAndCrFilesLoadAsTheirCrLfTwins) {
