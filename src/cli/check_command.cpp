@@ -84,8 +84,9 @@ class CheckCommand final : public Command {
         "\n"
         "\n"
         "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
-        "unknown, 1 a file or output error or a run the system gave no threads or\n"
-        "connections, 2 wrong usage, 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by SIGHUP.\n"
+        "unknown, 1 a file or output error or a run this system kept refusing threads,\n"
+        "connections or memory, 2 wrong usage, 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by\n"
+        "SIGHUP, 141 when the reader of the output went away.\n"
         "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.");
     preparation_.declare(app);
     app.add_option("-j,--threads", threads_,

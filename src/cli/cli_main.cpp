@@ -37,7 +37,8 @@ int run(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std
       "\n"
       "Exit status: 0 success (check: every row valid), 1 a file or output error, 2 wrong\n"
       "usage, 3 some rows invalid, 4 some rows unknown, 128 + the signal's number when a\n"
-      "signal stopped a check (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP).");
+      "signal stopped a check (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP), 141 when the reader of\n"
+      "the output went away.");
   std::vector<std::unique_ptr<Command>> commands = all_commands();
   for (const auto& command : commands)
     command->declare(*app.add_subcommand(command->name(), command->summary()));
