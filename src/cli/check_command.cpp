@@ -194,6 +194,12 @@ class CheckCommand final : public Command {
     session.set_source_text(std::move(text));
     session.reset_run_state();
     session.wait_for_loads();
+    if (session.load_failed()) {
+      std::fprintf(io.err,
+                   "quorvex-cli check: not enough memory for the rows of this list (is the memory "
+                   "of the program limited, as by ulimit -v?)\n");
+      return kExitIoError;
+    }
     const LinkTable& table = *session.table();
     std::vector<char> printed(static_cast<std::size_t>(table.row_count()), 0);
     bool ok = true;

@@ -29,6 +29,10 @@ class RowsCommand final : public Command {
     session.set_source_text(std::move(text));
     session.reset_run_state();
     session.wait_for_loads();
+    if (session.load_failed()) {
+      std::fputs("quorvex-cli rows: not enough memory for the rows of this list\n", io.err);
+      return kExitIoError;
+    }
     if (gbk_ && output_.format() != Format::text) {
       std::fputs("quorvex-cli rows: --gbk is for the text table only\n", io.err);
       return kExitUsage;

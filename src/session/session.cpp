@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <unordered_set>
 
@@ -102,16 +103,27 @@ std::vector<int> Session::repeated_share_rows() const {
 
 void Session::run_load(std::uint64_t ticket, std::shared_ptr<const std::string> text,
                        std::shared_ptr<CheckRun> run) {
-  // A newer load supersedes this one: stop building rows nobody will see.
-  // The rows stay lines of the text, which the table shares rather than copies.
-  LineStarts lines =
-      index_lines(*text, [&] { return latest_load_.load(std::memory_order_acquire) != ticket; });
-  {
+  try {
+    // A newer load supersedes this one: stop building rows nobody will see.
+    // The rows stay lines of the text, which the table shares rather than copies.
+    LineStarts lines =
+        index_lines(*text, [&] { return latest_load_.load(std::memory_order_acquire) != ticket; });
     // Checked and swapped under the same lock that a new load takes to empty the list, so the
     // rows of an older load can never land after a newer load has started.
     std::lock_guard lock(load_mutex_);
-    if (latest_load_.load(std::memory_order_acquire) == ticket)
+    if (latest_load_.load(std::memory_order_acquire) == ticket) {
+      load_failed_ = false;
       run->list_ready(table_->replace_lines(text, std::move(lines)));
+    }
+  } catch (const std::bad_alloc&) {
+    // A list too large for the memory the program may have: the list stays empty, its run has
+    // nothing to do, and whoever loaded it is told.
+    std::lock_guard lock(load_mutex_);
+    if (latest_load_.load(std::memory_order_acquire) == ticket) {
+      load_failed_ = true;
+      table_->clear();
+      run->cancel();
+    }
   }
   {
     std::lock_guard lock(load_done_mutex_);

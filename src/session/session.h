@@ -50,6 +50,8 @@ class Session {
 
   // Whether a load is still filling the list.
   bool loading() const { return loads_in_flight_.load(std::memory_order_acquire) > 0; }
+  // Whether the last load found no memory for its rows: the list is empty and its run cancelled.
+  bool load_failed() const { return load_failed_.load(std::memory_order_acquire); }
   // Blocks until no load is running (for the command line and tests).
   void wait_for_loads();
 
@@ -84,6 +86,7 @@ class Session {
   std::mutex load_mutex_;
   std::atomic<std::uint64_t> latest_load_{0};
   std::atomic<int> loads_in_flight_{0};
+  std::atomic<bool> load_failed_{false};
   std::mutex load_done_mutex_;
   std::condition_variable load_done_;
   WorkerGroup loads_;

@@ -467,6 +467,11 @@ void MainWindow::refresh_tick() {
   model_->refresh();
   show_run_progress();
   update_status_line();
+  if (session_->load_failed() != load_failure_told_) {
+    load_failure_told_ = session_->load_failed();
+    if (load_failure_told_)
+      warn(u("无法载入列表"), u("内存不足，无法载入这么多行。请把文本分成几个较小的文件再载入。"));
+  }
   if (store_ && !store_warned_) {
     const std::string problem = store_->write_problem();
     if (!problem.empty()) {

@@ -193,7 +193,8 @@ class MainWindow : public QWidget {
   // The verdict store, opened before the session whose runs use it; what opening it had to say.
   std::shared_ptr<VerdictStore> store_;
   std::string store_message_;
-  bool store_warned_ = false;  // a failed write has been told
+  bool load_failure_told_ = false;  // the last load's want of memory has been said
+  bool store_warned_ = false;       // a failed write has been told
   std::shared_ptr<Session> session_;
   // Window state: the theme, the single-column mode (0 or 1) and the text put before every
   // progress title (empty until the first load).
