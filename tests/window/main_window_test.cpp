@@ -308,11 +308,20 @@ class MainWindowTest : public QObject {
     QVERIFY(closer.texts[0].contains("missing.txt"));
     QCOMPARE(w->model()->rowCount(), 2);
     QVERIFY(w->session()->source_text()->find("second") != std::string::npos);
+    // NUL bytes are taken out, not taken for the end: every row loads, and a notice says so.
+    write_bytes(
+        home_.path() + "/nul.txt",
+        std::string("n1 https://pan.baidu.com/s/1a\r\n\0\0n2 https://pan.baidu.com/s/1b", 62));
+    drop({home_.path() + "/nul.txt"});
+    wait_for_rows(*w, 2);
+    QCOMPARE(w->model()->data(w->model()->index(1, 0), Qt::DisplayRole).toString(), u("n2"));
+    QTRY_COMPARE(closer.texts.size(), 2);
+    QVERIFY(closer.texts[1].contains(u("2 个空字节")));
     // An empty file is no error: it loads an empty list.
     write_bytes(home_.path() + "/empty.txt", "");
     drop({home_.path() + "/empty.txt"});
     wait_for_rows(*w, 0);
-    QCOMPARE(closer.texts.size(), 1);
+    QCOMPARE(closer.texts.size(), 2);
     // Dropped text is taken in as a file's text would be: LF ends, UTF-16 inside Qt, to GBK.
     QMimeData text_only;
     text_only.setText(u("甲 https://pan.baidu.com/s/1x\n乙 https://pan.baidu.com/s/1y"));
@@ -546,10 +555,10 @@ class MainWindowTest : public QObject {
       const char* glyph;
       const char* label;
     } states[] = {
-        {"needcode", "√", "需提取码"},       {"publictitle", "√", "公开"},
-        {"gbkmeta", "√", "需提取码"},        {"linkerror", "x", "不存在"},
+        {"needcode", "√", "需提取码"},        {"publictitle", "√", "公开"},
+        {"gbkmeta", "√", "需提取码"},         {"linkerror", "x", "不存在"},
         {"redesigned-0empty", "x", "空分享"}, {"redesigned-115", "x", "禁止分享"},
-        {"redesigned-m9", "√", "需提取码"},  {"redesigned-2", "?", "无法识别"},
+        {"redesigned-m9", "√", "需提取码"},   {"redesigned-2", "?", "无法识别"},
     };
     std::string text;
     for (const auto& st : states) text += "t " + test::ShareService::link(st.id) + "\r\n";
