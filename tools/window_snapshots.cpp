@@ -68,14 +68,14 @@ int main(int argc, char** argv) {
     table.set_cell(r, kColumnDone, gbk::kDoneMark);
   }
   settle(w);
-  w.grab().save(out + "/window.png");
+  w.grab().save(out + QStringLiteral("/window.png"));
   // The same list in a larger window and in the smallest one.
   w.resize(980, 720);
   settle(w);
-  w.grab().save(out + "/window-large.png");
+  w.grab().save(out + QStringLiteral("/window-large.png"));
   w.resize(w.minimumSize());
   settle(w);
-  w.grab().save(out + "/window-small.png");
+  w.grab().save(out + QStringLiteral("/window-small.png"));
   w.resize(582, 600);
 
   const int columns = 5, scale_w = 291, scale_h = 300;
@@ -90,10 +90,10 @@ int main(int argc, char** argv) {
                                                   Qt::SmoothTransformation);
     const int x = ((n - 1) % columns) * scale_w, y = ((n - 1) / columns) * (scale_h + 18);
     painter.drawText(QRect(x, y, scale_w, 18), Qt::AlignCenter,
-                     QString("%1  %2").arg(n).arg(theme_name(n)));
+                     QStringLiteral("%1  %2").arg(n).arg(theme_name(n)));
     painter.drawImage(x, y + 18, shot);
   }
   painter.end();
-  sheet.save(out + "/themes.png");
+  sheet.save(out + QStringLiteral("/themes.png"));
   return 0;
 }

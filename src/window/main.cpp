@@ -29,8 +29,8 @@ int main(int argc, char** argv) {
   }
   quorvex::raise_open_file_limit();
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Quorvex");
-  QApplication::setOrganizationName("Orvane");
+  QApplication::setApplicationName(QStringLiteral("Quorvex"));
+  QApplication::setOrganizationName(QStringLiteral("Orvane"));
   quorvex::install_chinese_translations(app);
   // The window cancels and waits for its loads and probes when it goes, so the program simply
   // returns.

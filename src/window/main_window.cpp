@@ -166,7 +166,7 @@ MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, CheckRunConf
   }
   session_ = std::make_shared<Session>(std::move(runs));
   setObjectName("mainWindow");
-  setWindowTitle("Quorvex 2.0");
+  setWindowTitle(QStringLiteral("Quorvex 2.0"));
   build_controls();
   on_created();
   if (!store_message_.empty()) {
