@@ -21,6 +21,14 @@ using test::ScriptedResponse;
 using test::TestHttpsServer;
 using Clock = std::chrono::steady_clock;
 
+// web_request checks certificates; the local server's are signed by the test authority, which
+// this object trusts besides the system's.
+std::unique_ptr<RequestObject> trusting_object() {
+  TransportPolicy policy;
+  policy.extra_ca_file = test::test_ca_file();
+  return create_request_object(policy);
+}
+
 // A browser identity like the probe's.
 constexpr std::string_view kUserAgent =
     "Mozilla/5.0 (Windows NT 6.1; WOW64) QQBrowser/9.4.7658.400";
@@ -30,6 +38,8 @@ TEST(CurlRequest, SendsTheProbesRequestExactly) {
   const std::string url = server.base_url() + "/s/1abc?x=1";
   std::string headers = "User-Agent: " + std::string(kUserAgent);
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = url;
   r.method = 0;
   r.extra_headers = &headers;
@@ -57,6 +67,8 @@ TEST(CurlRequest, SendsTheProbesRequestExactly) {
 TEST(CurlRequest, APathGoesOutAsWritten) {
   TestHttpsServer server([](const RecordedRequest&) { return ScriptedResponse{200, {}, "page"}; });
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/s/1x/../../y/./%2e%2e/z";
   r.method = 0;
   web_request(r);
@@ -72,6 +84,8 @@ TEST(CurlRequest, IgnoresProxiesNamedInTheEnvironment) {
   ::setenv("https_proxy", "http://127.0.0.1:9", 1);
   ::setenv("HTTPS_PROXY", "http://127.0.0.1:9", 1);
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/s/1";
   const std::string body = web_request(r);
   ::unsetenv("https_proxy");
@@ -85,6 +99,8 @@ TEST(CurlRequest, GoesThroughAProxyWithBasicCredentials) {
   });
   test::TestForwardProxy proxy("Basic bWU6cHc=");  // me:pw
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/s/1";
   r.proxy_address = "127.0.0.1:" + std::to_string(proxy.port());
   r.proxy_user = "me";
@@ -114,6 +130,8 @@ TEST(CurlRequest, ReturnsHeadersStatusAndCookies) {
   std::string submit = "a=1", returned, headers_out;
   int status = -1;
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/p";
   r.method = 1;
   r.post_bytes = std::string("\x01\x00\x02", 3);
@@ -141,6 +159,8 @@ TEST(CurlRequest, FollowsRedirectsUnlessForbidden) {
     return ScriptedResponse{200, {}, "new page"};
   });
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/old";
   int status = 0;
   r.status_code = &status;
@@ -164,6 +184,8 @@ TEST(CurlRequest, FailuresGiveAnEmptyAnswer) {
   std::string headers_out = "old";
   int status = -1;
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = "https://pan.localhost:" + std::to_string(ntohs(addr.sin_port)) + "/s/1";
   r.returned_headers = &headers_out;
   r.status_code = &status;
@@ -183,6 +205,8 @@ TEST(CurlRequest, AServerThatNeverAnswersEndsWithinTheTimeout) {
     return s;
   });
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/slow";
   r.timeout_seconds = 1;
   int status = -1;
@@ -202,6 +226,8 @@ TEST(CurlRequest, LargeBodiesUpToTheCapArriveWholeBeyondItFail) {
     return s;
   });
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/big";
   EXPECT_EQ(web_request(r).size(), 8u << 20);
   r.url = server.base_url() + "/endless";
@@ -275,11 +301,13 @@ TEST(CurlRequest, CertificatesAreCheckedWhenThePolicySaysSo) {
   // Told not to check, the request goes through, whatever web_request's own option says.
   self_signed.policy.verify_certificates = false;
   EXPECT_EQ(self_signed.send().body, "ok");
-  // And web_request on its own ignores certificate errors: that is its default for callers that
-  // give no policy of their own.
+  // And web_request on its own checks them too, for callers that give no policy of their own:
+  // neither a certificate signed by nobody nor one of an authority it was not told of passes.
   WebRequest plain;
   plain.url = forged.base_url() + "/x";
-  EXPECT_EQ(web_request(plain), "ok");
+  EXPECT_EQ(web_request(plain), "");
+  plain.url = trusted.base_url() + "/x";
+  EXPECT_EQ(web_request(plain), "");
 }
 
 TEST(CurlRequest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
@@ -327,6 +355,8 @@ TEST(CurlRequest, PlainRequestsFollowRedirectsToWebAddressesOnly) {
         302, {{"Location", "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/x"}}, "moved"};
   });
   WebRequest r;
+  const std::unique_ptr<RequestObject> trusted = trusting_object();
+  r.request_object = trusted.get();
   r.url = server.base_url() + "/s/1";
   web_request(r);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));

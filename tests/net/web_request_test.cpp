@@ -60,7 +60,7 @@ TEST(WebRequest, TheProbesCall) {
   EXPECT_EQ(fake.calls, (std::vector<std::string>{
                             "timeouts 15000 15000 15000 15000",
                             "open GET https://pan.baidu.com/s/1a sync",
-                            "option 4 13056",
+                            "option 4 0",
                             "header [User-Agent] [QQ]",
                             "header [Accept] [*/*]",
                             "header [Referer] [https://pan.baidu.com/s/1a]",
