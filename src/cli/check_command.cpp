@@ -77,8 +77,8 @@ class CheckCommand final : public Command {
         "With --format json each row is printed as soon as its verdict is in (and kept in the\n"
         "store), with its row number (\"row\", from 1); --ordered prints them in list order at\n"
         "the end instead. The last line is {\"summary\": {\"total\", \"valid\", \"invalid\",\n"
-        "\"unknown\", \"duplicates\", \"seconds\"}}; the summary lines for people go to\n"
-        "standard error. csv and markdown print every row at the end.\n"
+        "\"unknown\", \"not_share_link\", \"duplicates\", \"seconds\"}}; the summary lines for\n"
+        "people go to standard error. csv and markdown print every row at the end.\n"
         "\n" +
         std::string(kPacingNote) +
         "\n"
@@ -301,13 +301,13 @@ class CheckCommand final : public Command {
       std::fputs(summary.c_str(), io.err);
     }
     if (format == Format::json) {
-      // Every row is one of valid, invalid (rows that hold no share link too) and unknown, or
-      // has no verdict when the run was stopped.
+      // Every row is one of valid, invalid, unknown and not_share_link (the rows that hold no
+      // share link, "x" but no invalid share), or has no verdict when the run was stopped.
       char line[256];
       std::snprintf(line, sizeof line,
                     "{\"summary\":{\"total\":%d,\"valid\":%d,\"invalid\":%d,\"unknown\":%d,"
-                    "\"duplicates\":%d,\"seconds\":%.3f}}\n",
-                    run.total, run.valid, run.invalid + run.uncounted, run.unknown, run.repeats,
+                    "\"not_share_link\":%d,\"duplicates\":%d,\"seconds\":%.3f}}\n",
+                    run.total, run.valid, run.invalid, run.unknown, run.uncounted, run.repeats,
                     seconds);
       ok = ok && std::fputs(line, out) >= 0;
     }

@@ -211,6 +211,11 @@ TEST(Cli, RowsWithoutAShareLinkAreToldApartInTheSummary) {
   EXPECT_NE(r.err.find("共计检测:1条网址\n有效网址:1\n失效网址:0\n不是分享链接:2\n"),
             std::string::npos)
       << r.err;
+  // The JSON summary counts them apart too; the exit code still takes them for invalid rows.
+  EXPECT_NE(r.out.find("{\"summary\":{\"total\":3,\"valid\":1,\"invalid\":0,\"unknown\":0,"
+                       "\"not_share_link\":2,\"duplicates\":0,"),
+            std::string::npos)
+      << r.out;
 }
 
 // An empty folder name would be the root folder to the system; a missing one is a typo.
@@ -595,6 +600,7 @@ TEST(Cli, CheckStreamsJsonLinesWithRowNumbersAndASummary) {
   EXPECT_EQ(seen_rows, 0b11110);
   const std::string& summary = lines[4];
   EXPECT_EQ(summary.rfind("{\"summary\":{\"total\":4,\"valid\":3,\"invalid\":1,\"unknown\":0,"
+                          "\"not_share_link\":0,"
                           "\"duplicates\":1,\"seconds\":",
                           0),
             0u)
