@@ -167,10 +167,7 @@ void declare_store(CLI::App& app, std::string& path) {
 }
 
 std::string chosen_store_path(const std::string& path) {
-  std::string chosen = path;
-  if (chosen.empty()) chosen = environment_variable("QUORVEX_STORE").value_or("");
-  if (chosen.empty()) chosen = default_store_path();
-  return chosen;
+  return path.empty() ? standard_store_path() : path;
 }
 
 std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, const char* who,

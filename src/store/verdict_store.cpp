@@ -217,6 +217,11 @@ std::string default_store_folder() { return user_folder(UserFolder::data) + "/Or
 
 std::string default_store_path() { return default_store_folder() + "/verdicts.sqlite"; }
 
+std::string standard_store_path(const std::string& folder) {
+  if (auto named = environment_variable("QUORVEX_STORE"); named && !named->empty()) return *named;
+  return (folder.empty() ? default_store_folder() : folder) + "/verdicts.sqlite";
+}
+
 namespace {
 
 // Why a store that exists cannot be written: the system's words for the file, else for its folder

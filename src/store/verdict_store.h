@@ -55,6 +55,9 @@ struct VerdictLifetimes {
 // Orvane/Quorvex — the folder the window's Qt calls its application data location.
 std::string default_store_folder();
 std::string default_store_path();  // that folder + "/verdicts.sqlite"
+// The store both programs use when none is named: QUORVEX_STORE when set, else verdicts.sqlite in
+// `folder` (empty: default_store_folder()).
+std::string standard_store_path(const std::string& folder = {});
 
 class VerdictStore {
  public:

@@ -122,7 +122,8 @@ WindowPlaces WindowPlaces::standard() {
   // The command line's resolver, so that both find the same settings and export folder.
   return {QFile::decodeName(documents_folder().c_str()),
           QFile::decodeName(desktop_folder().c_str()),
-          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
+          // The command line's data folder too, so that both keep one store on every system.
+          QFile::decodeName(default_store_folder().c_str())};
 }
 
 DesktopActions DesktopActions::standard() {
@@ -159,7 +160,7 @@ MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, CheckRunConf
                        QWidget* parent)
     : QWidget(parent), places_(std::move(places)), desktop_(std::move(desktop)) {
   if (!places_.data.isEmpty()) {
-    VerdictStore::Opened opened = VerdictStore::open(path_bytes(places_.data) + "/verdicts.sqlite");
+    VerdictStore::Opened opened = VerdictStore::open(standard_store_path(path_bytes(places_.data)));
     store_ = std::move(opened.store);
     store_message_ = std::move(opened.message);
     attach_store(runs, store_, VerdictLifetimes{}, false);

@@ -39,7 +39,8 @@ class LinkListView;
 struct WindowPlaces {
   QString documents;  // the settings live in documents/Orvane/Quorvex/Baifig.ini
   QString desktop;    // exports are written here
-  QString data;       // the verdict store lives here (verdicts.sqlite); empty: no store
+  QString data;       // the verdict store lives here (verdicts.sqlite) unless QUORVEX_STORE names
+                      // another, as for the command line; empty: no store
   static WindowPlaces standard();
 };
 

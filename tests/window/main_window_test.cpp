@@ -604,6 +604,22 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(service.requests().size() == 4u, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
     QVERIFY(!w->session()->table()->verdict(0).cached);
+    w.reset();
+    // QUORVEX_STORE names the store for the window as for the command line: one written
+    // elsewhere stands in for the fetches.
+    const QString elsewhere = home_.path() + "/elsewhere.sqlite";
+    {
+      auto opened = VerdictStore::open(QFile::encodeName(elsewhere).toStdString());
+      const std::int64_t now = store_time_now();
+      opened.store->record({"1public", Verdict::valid, Reason::public_share, now, 200, {}});
+      opened.store->record({"1deleted", Verdict::invalid, Reason::deleted, now, 200, {}});
+    }
+    qputenv("QUORVEX_STORE", QFile::encodeName(elsewhere));
+    auto named = make_window(&service);
+    qunsetenv("QUORVEX_STORE");
+    check_to_the_end(*named, text, 2);
+    QCOMPARE(service.requests().size(), 4u);
+    QVERIFY(named->session()->table()->verdict(0).cached);
   }
 
   void verdicts_show_in_colour_with_their_reason_and_can_be_checked_again() {
