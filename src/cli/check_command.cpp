@@ -16,6 +16,7 @@
 #include "session/session.h"
 #include "shell/export.h"
 #include "shell/probe_environment.h"
+#include "shell/progress_estimate.h"
 #include "shell/settings.h"
 #include "shell/verdict_memory.h"
 #include "store/verdict_store.h"
@@ -363,7 +364,7 @@ class CheckCommand final : public Command {
     const bool live = is_terminal(err);
     int last_reported = -1;
     int cooldowns_told = 0;
-    std::deque<std::pair<std::chrono::steady_clock::time_point, int>> samples;
+    RateEstimate rate;
     for (;;) {
       const RunSnapshot run = session.run()->snapshot();
       const bool done = !run.active();
@@ -372,17 +373,14 @@ class CheckCommand final : public Command {
           run.total > 0 ? static_cast<int>(static_cast<double>(run.finished) / run.total * 100)
                         : 100;
       const auto now = std::chrono::steady_clock::now();
-      samples.emplace_back(now, run.finished);
-      while (samples.size() > 2 && now - samples.front().first > std::chrono::seconds(10))
-        samples.pop_front();
+      rate.add(now, run.finished);
       if (err && run.cooldowns > cooldowns_told && run.state == RunState::cooling_down) {
         cooldowns_told = run.cooldowns;
         std::fprintf(err, "%sthe share service is throttling this client: waiting %lld s\n",
-                     live ? "\r\033[K" : "",
-                     static_cast<long long>((run.cooldown_left.count() + 999) / 1000));
+                     live ? "\r\033[K" : "", cooldown_seconds(run));
       }
       if (live) {
-        std::fputs(("\r\033[K" + progress_line(run, samples)).c_str(), err);
+        std::fputs(("\r\033[K" + progress_line(run, rate)).c_str(), err);
       } else if (err &&
                  (percent / 10 != last_reported / 10 || (done && percent != last_reported))) {
         std::fprintf(err, "checked %d of %d rows (%d%%)\n", run.finished, run.total, percent);
@@ -413,9 +411,7 @@ class CheckCommand final : public Command {
   }
 
   // [#########...........]  45%  450/1000  12.3/s  0:45 left  √ 300  x 100  ? 5
-  static std::string progress_line(
-      const RunSnapshot& run,
-      const std::deque<std::pair<std::chrono::steady_clock::time_point, int>>& samples) {
+  static std::string progress_line(const RunSnapshot& run, const RateEstimate& estimate) {
     constexpr int kBar = 20;
     const double share = run.total > 0 ? static_cast<double>(run.finished) / run.total : 1.0;
     const int filled = static_cast<int>(share * kBar);
@@ -425,21 +421,12 @@ class CheckCommand final : public Command {
     std::snprintf(buf, sizeof buf, " %3d%%  %d/%d", static_cast<int>(share * 100), run.finished,
                   run.total);
     line += buf;
-    double rate = 0;
-    if (samples.size() >= 2) {
-      const double span =
-          std::chrono::duration<double>(samples.back().first - samples.front().first).count();
-      if (span > 0) rate = (samples.back().second - samples.front().second) / span;
-    }
-    std::snprintf(buf, sizeof buf, "  %.1f/s", rate);
+    std::snprintf(buf, sizeof buf, "  %.1f/s", estimate.per_second());
     line += buf;
-    if (rate > 0 && run.total > run.finished) {
-      const long long left = std::llround((run.total - run.finished) / rate);
-      std::snprintf(buf, sizeof buf, "  %lld:%02lld left", left / 60, left % 60);
-      line += buf;
-    }
-    if (const long long wait = (run.cooldown_left.count() + 999) / 1000;
-        run.state == RunState::cooling_down && wait > 0) {
+    if (const auto left = estimate.seconds_left(run.total - run.finished, run.cooldown_left);
+        left && run.total > run.finished)
+      line += "  " + clock_text(*left) + " left";
+    if (const long long wait = cooldown_seconds(run); wait > 0) {
       std::snprintf(buf, sizeof buf, "  waiting %llds", wait);
       line += buf;
     }

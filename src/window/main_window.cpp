@@ -75,7 +75,6 @@ constexpr int kLowestButtonEnd = 289;
 constexpr int kMinWidth = 380;
 constexpr int kMinHeight = 352;
 constexpr int kPlacementSettleMs = 800;
-constexpr qint64 kRateWindowMs = 10000;
 
 QFont kaiti_font() {
   QFont font;
@@ -497,37 +496,22 @@ QString MainWindow::status_text() const {
                 .arg(run.invalid);
   if (run.unknown > 0) text += u("　未确定 %1").arg(run.unknown);
   if (!run.active()) return text;
-  // The rate over the last seconds, from finished rows, so a cool-down shows as a slowing.
-  double rate = 0;
-  if (finish_samples_.size() >= 2) {
-    const auto& [t0, f0] = finish_samples_.front();
-    const auto& [t1, f1] = finish_samples_.back();
-    if (t1 > t0) rate = (f1 - f0) * 1000.0 / static_cast<double>(t1 - t0);
-  }
+  const double rate = rate_.per_second();
   text += u("　%1 个/秒").arg(rate, 0, 'f', rate < 10 ? 1 : 0);
-  if (rate > 0 && run.total > run.finished) {
-    const long long left = static_cast<long long>((run.total - run.finished) / rate + 0.5);
-    text += left >= 3600 ? u("　剩余 %1:%2:%3")
-                               .arg(left / 3600)
-                               .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
-                               .arg(left % 60, 2, 10, QLatin1Char('0'))
-                         : u("　剩余 %1:%2").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
-  }
+  if (const auto left = rate_.seconds_left(run.total - run.finished, run.cooldown_left);
+      left && run.total > run.finished)
+    text += u("　剩余 %1").arg(QString::fromStdString(clock_text(*left)));
   if (const long long wait = cooldown_seconds(run); wait > 0)
     text += u("　服务繁忙，等待 %1 秒").arg(wait);
   return text;
 }
 
 void MainWindow::update_status_line() {
-  if (!clock_.isValid()) clock_.start();
   const RunSnapshot run = session_->run()->snapshot();
-  const qint64 now = clock_.elapsed();
   if (!run.active()) {
-    finish_samples_.clear();
-  } else if (finish_samples_.empty() || now - finish_samples_.back().first >= 250) {
-    finish_samples_.emplace_back(now, run.finished);
-    while (finish_samples_.size() > 2 && now - finish_samples_.front().first > kRateWindowMs)
-      finish_samples_.pop_front();
+    rate_.clear();
+  } else {
+    rate_.add(RateEstimate::Clock::now(), run.finished);
   }
   const QString text = status_text();
   if (text == status_shown_) return;

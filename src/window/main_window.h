@@ -2,7 +2,6 @@
 // each control event to its operation.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QStringList>
 #include <QTimer>
@@ -18,6 +17,7 @@
 #include "check/run_progress.h"
 #include "model/row_order.h"
 #include "session/session.h"
+#include "shell/progress_estimate.h"
 #include "store/verdict_store.h"
 #include "text/file_input.h"
 
@@ -218,9 +218,7 @@ class MainWindow : public QWidget {
   bool laying_out_columns_ = false;
   QTimer placement_timer_;  // a move or resize is saved once it has settled
   bool placement_restored_ = false;
-  // Finished rows over the last seconds, for the rate and the time left.
-  std::deque<std::pair<qint64, int>> finish_samples_;
-  QElapsedTimer clock_;
+  RateEstimate rate_;  // finished rows over the last seconds, for the rate and the time left
   QString status_shown_;
   bool settings_warned_ = false;
   bool loading_settings_ = false;

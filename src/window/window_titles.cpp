@@ -20,11 +20,6 @@ std::string typeset_title(std::string_view prefix, const TypesetProgress& progre
   return title;
 }
 
-long long cooldown_seconds(const RunSnapshot& run) {
-  if (run.state != RunState::cooling_down) return 0;
-  return (run.cooldown_left.count() + 999) / 1000;
-}
-
 std::string run_title(std::string_view prefix, const RunSnapshot& run) {
   if (run.total <= 0) return {};
   const auto percent = static_cast<long long>(static_cast<double>(run.started) / run.total * 100);

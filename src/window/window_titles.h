@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "check/run_progress.h"
+#include "shell/progress_estimate.h"
 #include "text/typeset.h"
 
 namespace quorvex {
@@ -20,8 +21,5 @@ std::string typeset_title(std::string_view prefix, const TypesetProgress& progre
 // quotient times 100), and "  等待 N 秒" while the run waits for the service's throttling to pass;
 // empty when the run has no rows.
 std::string run_title(std::string_view prefix, const RunSnapshot& run);
-
-// The whole seconds a cool-down has left, rounded up; 0 when the run does not wait.
-long long cooldown_seconds(const RunSnapshot& run);
 
 }  // namespace quorvex

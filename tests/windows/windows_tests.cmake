@@ -28,7 +28,8 @@ quorvex_layer_tests(check quorvex_check
   check/page_reading_test.cpp)
 quorvex_layer_tests(session quorvex_session session/session_test.cpp)
 quorvex_layer_tests(shell quorvex_shell
-  shell/settings_test.cpp shell/export_test.cpp shell/row_link_test.cpp)
+  shell/settings_test.cpp shell/export_test.cpp shell/row_link_test.cpp
+  shell/progress_estimate_test.cpp)
 quorvex_layer_tests(cli quorvex_cli_lib cli/cli_test.cpp)
 
 # The request object alone against the stand-in: header order as received, certificates,
