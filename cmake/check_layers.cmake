@@ -1,18 +1,14 @@
 # Fails when a source file includes a header of a higher layer, or of a sibling layer.
-#   cmake -DSOURCE_DIR=<src folder> [-DSTAMP=<file to touch on success>] -P check_layers.cmake
-# A layer may include its own headers and those of the layers listed below it.
+#   cmake -DSOURCE_DIR=<src folder> -DGRAPH=<layer graph> [-DSTAMP=<file to touch on success>]
+#         -P check_layers.cmake
+# A layer may include its own headers and those of the layers it reaches through the layers it
+# uses. GRAPH is the file cmake/layers.cmake writes from the layers' declarations (layers, and
+# layer_NAME for each).
 
-set(layer_base)
-set(layer_model base)
-set(layer_text base model)
-set(layer_net base)
-set(layer_store base model)
-set(layer_check base model net)
-set(layer_session base model text net check)
-set(layer_shell base model text check store)
-set(layer_window base model text net check session shell store)
-set(layer_cli base model text net check session shell store)
-set(layers base model text net store check session shell window cli)
+if(NOT GRAPH OR NOT EXISTS "${GRAPH}")
+  message(FATAL_ERROR "check_layers: GRAPH names no layer graph (${GRAPH})")
+endif()
+include("${GRAPH}")
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: SOURCE_DIR is not set")

@@ -1,8 +1,8 @@
-# The tests of the Windows build, run under Wine by ctest: the Linux build's tests but those that
-# need a test server of their own (built on OpenSSL and POSIX sockets, which the target lacks) or
-# fork. The network is the stand-in service running natively on loopback (QUORVEX_STAND_IN, the
-# Linux build's stand_in_share_service), which windows/with_stand_in.sh starts around each run;
-# a ShareService in a test is one of its services (support/remote_share_service.cpp).
+# The tests of the Windows build, run under Wine by ctest: the Linux build's layer tests (declared
+# in tests/CMakeLists.txt, but for quorvex_posix_only_tests) and those below. The network is the
+# stand-in service running natively on loopback (QUORVEX_STAND_IN, the Linux build's
+# stand_in_share_service), which windows/with_stand_in.sh starts around each run; a ShareService
+# in a test is one of its services (support/remote_share_service.cpp).
 set(QUORVEX_STAND_IN "" CACHE FILEPATH "The Linux build's stand_in_share_service, for the tests")
 if(NOT QUORVEX_STAND_IN)
   message(FATAL_ERROR "QUORVEX_STAND_IN must name the Linux build's stand_in_share_service")
@@ -12,25 +12,6 @@ endif()
 add_library(quorvex_test_support STATIC support/share_pages.cpp support/remote_share_service.cpp)
 target_link_libraries(quorvex_test_support PUBLIC quorvex_base ws2_32)
 target_include_directories(quorvex_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-
-quorvex_layer_tests(base quorvex_base
-  base/text_ops_test.cpp base/charset_test.cpp base/worker_group_test.cpp base/gbk_table_test.cpp
-  base/platform_test.cpp)
-quorvex_layer_tests(model quorvex_model model/link_table_test.cpp model/row_order_test.cpp)
-quorvex_layer_tests(text quorvex_text
-  text/link_loader_test.cpp text/file_input_test.cpp text/typeset_test.cpp
-  text/extract_test.cpp)
-quorvex_layer_tests(net quorvex_net net/header_text_test.cpp net/web_request_test.cpp)
-quorvex_layer_tests(store quorvex_store store/verdict_store_test.cpp)
-target_link_libraries(quorvex_store_tests PRIVATE SQLite::SQLite3)
-quorvex_layer_tests(check quorvex_check
-  check/check_run_test.cpp check/pacer_test.cpp check/verdict_rules_test.cpp
-  check/page_reading_test.cpp)
-quorvex_layer_tests(session quorvex_session session/session_test.cpp)
-quorvex_layer_tests(shell quorvex_shell
-  shell/settings_test.cpp shell/export_test.cpp shell/row_link_test.cpp
-  shell/progress_estimate_test.cpp)
-quorvex_layer_tests(cli quorvex_cli_lib cli/cli_test.cpp)
 
 # The request object alone against the stand-in: header order as received, certificates,
 # time-outs, cancel, the body cap.
