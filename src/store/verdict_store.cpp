@@ -215,8 +215,6 @@ std::chrono::seconds VerdictLifetimes::of(Verdict v) const {
 
 std::string default_store_folder() { return user_folder(UserFolder::data) + "/Orvane/Quorvex"; }
 
-std::string default_store_path() { return default_store_folder() + "/verdicts.sqlite"; }
-
 std::string standard_store_path(const std::string& folder) {
   if (auto named = environment_variable("QUORVEX_STORE"); named && !named->empty()) return *named;
   return (folder.empty() ? default_store_folder() : folder) + "/verdicts.sqlite";

@@ -51,10 +51,10 @@ struct VerdictLifetimes {
   std::chrono::seconds of(Verdict v) const;
 };
 
-// The folder the store lives in when none is named: $XDG_DATA_HOME (else ~/.local/share), then
-// Orvane/Quorvex — the folder the window's Qt calls its application data location.
+// The folder the store lives in when none is named, for the window and the command line alike:
+// the user's data folder ($XDG_DATA_HOME, else ~/.local/share; %LOCALAPPDATA% on Windows), then
+// Orvane/Quorvex.
 std::string default_store_folder();
-std::string default_store_path();  // that folder + "/verdicts.sqlite"
 // The store both programs use when none is named: QUORVEX_STORE when set, else verdicts.sqlite in
 // `folder` (empty: default_store_folder()).
 std::string standard_store_path(const std::string& folder = {});
