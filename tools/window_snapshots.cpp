@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   const QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
   QTemporaryDir home;
-  MainWindow w(WindowPlaces{home.path(), home.path(), QString()}, DesktopActions{});
+  MainWindow w(WindowPlaces{home.path(), home.path(), QString(), home.path()}, DesktopActions{});
   w.show();
   std::string text;
   for (int i = 0; i < 12; ++i)
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     if (file.status == InputFile::Status::ok) text = file.text;
   }
   w.session()->set_source_text(text);
-  w.reset_run_state();
+  w.app().reset_run_state();
   settle(w);
   // A few verdicts of every kind, so the status columns show what a finished run looks like.
   auto& table = *w.session()->table();
@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
   sheet.fill(Qt::white);
   QPainter painter(&sheet);
   for (int n = 1; n <= kThemeCount; ++n) {
-    w.set_theme_number(n);
-    w.apply_theme();
+    w.app().set_theme_number(n);
+    w.app().apply_theme();
     settle(w);
     const QImage shot = w.grab().toImage().scaled(scale_w, scale_h, Qt::IgnoreAspectRatio,
                                                   Qt::SmoothTransformation);

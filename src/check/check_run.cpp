@@ -180,7 +180,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
       ++counts.finished;
       if (f & kRepeat) ++counts.repeats;
       if (verdict.reason == Reason::not_share_link) {
-        ++counts.uncounted;
+        ++counts.not_share_link;
         return;
       }
       f |= kCounted;
@@ -480,7 +480,7 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted, bool pac
         if (verdict.verdict == Verdict::invalid) ++counts.invalid;
         if (verdict.verdict == Verdict::unknown) ++counts.unknown;
       } else {
-        ++counts.uncounted;
+        ++counts.not_share_link;
       }
     }
     if (paced) pumped_wait(kVerdictHoldMs, kWaitMilliseconds);
@@ -807,7 +807,7 @@ int CheckRun::recheck(const std::vector<int>& rows) {
           if (old.verdict == Verdict::invalid) --s.counts.invalid;
           if (old.verdict == Verdict::unknown) --s.counts.unknown;
         } else {
-          --s.counts.uncounted;
+          --s.counts.not_share_link;
         }
         --s.counts.finished;
         if (rf & kRepeat) --s.counts.repeats;

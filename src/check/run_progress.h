@@ -29,7 +29,7 @@ struct RunSnapshot {
   int valid = 0;
   int invalid = 0;
   int unknown = 0;
-  int uncounted = 0;  // rows that hold no share address: "x", never fetched, counted nowhere
+  int not_share_link = 0;  // rows that hold no share address: "x", never fetched, counted nowhere
   // Rows with a verdict whose share an earlier row holds too: fetched once, through that row,
   // and given its verdict; counted like any other row.
   int repeats = 0;

@@ -18,6 +18,7 @@
 #include "shell/probe_environment.h"
 #include "shell/progress_estimate.h"
 #include "shell/settings.h"
+#include "shell/shared_texts.h"
 #include "shell/verdict_memory.h"
 #include "store/verdict_store.h"
 
@@ -152,14 +153,12 @@ class CheckCommand final : public Command {
     CheckRunConfig runs;
     runs.probe = probe_settings_from_environment();
     if (ca_file_) runs.probe.ca_file = *ca_file_;
-    if (!runs.probe.ca_file.empty() && !insecure_) {
-      if (const auto problem = ca_file_problem(runs.probe.ca_file)) {
-        std::fprintf(io.err, "quorvex-cli check: cannot use the CA file %s: %s\n",
-                     runs.probe.ca_file.c_str(), problem->c_str());
-        return kExitIoError;
-      }
-    }
     runs.probe.insecure = insecure_;
+    if (const auto problem = unusable_ca_file(runs.probe)) {
+      std::fprintf(io.err, "quorvex-cli check: cannot use the CA file %s: %s\n",
+                   runs.probe.ca_file.c_str(), problem->c_str());
+      return kExitIoError;
+    }
     if (retries_) runs.probe.retries = *retries_;
     if (timeout_) runs.probe.timeout = to_ms(*timeout_);
     if (cooldown_) runs.pacer.cooldown = to_ms(*cooldown_);
@@ -292,9 +291,9 @@ class CheckCommand final : public Command {
       ok = ok && write_rows(out, table, format, true);
     }
     const RunSnapshot run = session.run()->snapshot();
-    std::string summary =
-        gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats, run.uncounted)) +
-        "\n";
+    std::string summary = gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats,
+                                                   run.not_share_link)) +
+                          "\n";
     for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
     if (format == Format::text) {
       ok = ok && std::fputs(summary.c_str(), out) >= 0;
@@ -308,7 +307,7 @@ class CheckCommand final : public Command {
       std::snprintf(line, sizeof line,
                     "{\"summary\":{\"total\":%d,\"valid\":%d,\"invalid\":%d,\"unknown\":%d,"
                     "\"not_share_link\":%d,\"duplicates\":%d,\"seconds\":%.3f}}\n",
-                    run.total, run.valid, run.invalid, run.unknown, run.uncounted, run.repeats,
+                    run.total, run.valid, run.invalid, run.unknown, run.not_share_link, run.repeats,
                     seconds);
       ok = ok && std::fputs(line, out) >= 0;
     }
@@ -332,11 +331,11 @@ class CheckCommand final : public Command {
       std::fprintf(io.err,
                    "quorvex-cli check: stopped: this system kept refusing what the checks "
                    "needed (%s)\n",
-                   run.refusal.empty() ? "a thread or a connection" : run.refusal.c_str());
+                   stall_refusal(run, Language::english).c_str());
       return kExitIoError;
     }
     if (run.unknown > 0) return kExitSomeUnknown;
-    if (run.invalid > 0 || run.uncounted > 0) return kExitSomeInvalid;
+    if (run.invalid > 0 || run.not_share_link > 0) return kExitSomeInvalid;
     return kExitOk;
   }
 
@@ -346,8 +345,7 @@ class CheckCommand final : public Command {
     if (threads_) return *threads_;
     const StoredSettings saved = read_settings(settings_path(documents_folder()));
     if (!saved.thread_count) return kDefaultThreads;
-    const int count = parse_leading_int(*saved.thread_count);
-    if (count > 0) return count;
+    if (const auto count = usable_thread_count(*saved.thread_count)) return *count;
     // A run that never starts a probe would wait for ever in a terminal.
     std::fprintf(io.err,
                  "quorvex-cli check: the saved thread count is not a positive number; using 10\n");
@@ -430,9 +428,15 @@ class CheckCommand final : public Command {
       std::snprintf(buf, sizeof buf, "  waiting %llds", wait);
       line += buf;
     }
-    std::snprintf(buf, sizeof buf, "  valid %d  invalid %d  unknown %d", run.valid,
-                  run.invalid + run.uncounted, run.unknown);
-    return line + buf;
+    std::snprintf(buf, sizeof buf, "  valid %d  invalid %d  unknown %d", run.valid, run.invalid,
+                  run.unknown);
+    line += buf;
+    // Counted as the summary counts them: rows without a share link are not invalid shares.
+    if (run.not_share_link > 0) {
+      std::snprintf(buf, sizeof buf, "  no share link %d", run.not_share_link);
+      line += buf;
+    }
+    return line;
   }
 
   // Rows whose verdicts have landed and are not printed yet; filled by the probes.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/platform.h"
+#include "shell/shared_texts.h"
 #include "store/verdict_store.h"
 #include "text/extract.h"
 #include "text/file_input.h"
@@ -55,19 +56,8 @@ bool read_source(const std::string& path, const Io& io, std::string& text) {
                    file.notes.bad_bytes == 1 ? "s" : "");
     return true;
   }
-  switch (file.status) {
-    case InputFile::Status::too_large:
-      std::fprintf(io.err,
-                   "quorvex-cli: %s: file is larger than %zu MiB; split it into smaller files\n",
-                   shown.c_str(), kMaxInputBytes >> 20);
-      break;
-    case InputFile::Status::not_a_file:
-      std::fprintf(io.err, "quorvex-cli: %s: is a folder, not a text file\n", shown.c_str());
-      break;
-    default:
-      std::fprintf(io.err, "quorvex-cli: %s: cannot read: %s\n", shown.c_str(),
-                   file.reason.c_str());
-  }
+  std::fprintf(io.err, "quorvex-cli: %s\n",
+               input_file_refusal(file, shown, Language::english).c_str());
   return false;
 }
 

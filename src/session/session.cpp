@@ -89,7 +89,7 @@ int Session::remove_rows(const std::vector<int>& rows) {
   return dropped;
 }
 
-std::vector<int> Session::repeated_share_rows() const {
+std::vector<int> Session::repeat_rows() const {
   std::vector<int> repeats;
   std::unordered_set<std::string> seen;
   std::string url;

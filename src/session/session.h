@@ -46,7 +46,7 @@ class Session {
   // fills the list, as their work is addressed by row number. Returns the rows taken out.
   int remove_rows(const std::vector<int>& rows);
   // The rows whose share an earlier row holds too, ascending.
-  std::vector<int> repeated_share_rows() const;
+  std::vector<int> repeat_rows() const;
 
   // Whether a load is still filling the list.
   bool loading() const { return loads_in_flight_.load(std::memory_order_acquire) > 0; }

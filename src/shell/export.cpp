@@ -12,13 +12,13 @@
 namespace quorvex {
 
 std::string summary_text(long long valid, long long invalid, long long unknown, long long repeats,
-                         long long not_share) {
+                         long long not_share_link) {
   std::string text(gbk::kSummaryChecked);
   text.append(std::to_string(valid + invalid + unknown));
   text.append(gbk::kSummaryValid).append(std::to_string(valid));
   text.append(gbk::kSummaryInvalid).append(std::to_string(invalid));
   if (unknown > 0) text.append(gbk::kSummaryUnknown).append(std::to_string(unknown));
-  if (not_share > 0) text.append(gbk::kSummaryNotShare).append(std::to_string(not_share));
+  if (not_share_link > 0) text.append(gbk::kSummaryNotShare).append(std::to_string(not_share_link));
   if (repeats > 0) text.append(gbk::kSummaryDuplicates).append(std::to_string(repeats));
   return text;
 }

@@ -16,7 +16,7 @@ namespace quorvex {
 // makes the counts add up to the list. The R rows repeat a share of an earlier row: they are
 // among the N, but their share was fetched only once.
 std::string summary_text(long long valid, long long invalid, long long unknown,
-                         long long repeats = 0, long long not_share = 0);
+                         long long repeats = 0, long long not_share_link = 0);
 
 // Date and time as "Y年M月D日" and, shortened as the clock allows, "h时m分s秒".
 std::string date_time_text(const std::tm& t);

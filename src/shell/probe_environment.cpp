@@ -34,4 +34,9 @@ std::optional<std::string> ca_file_problem(const std::string& path) {
   return std::nullopt;
 }
 
+std::optional<std::string> unusable_ca_file(const ProbeSettings& settings) {
+  if (settings.ca_file.empty() || settings.insecure) return std::nullopt;
+  return ca_file_problem(settings.ca_file);
+}
+
 }  // namespace quorvex

@@ -17,5 +17,8 @@ ProbeSettings probe_settings_from_environment();
 
 // Why a CA file cannot be used (missing, unreadable, no certificate in it); nullopt when it can.
 std::optional<std::string> ca_file_problem(const std::string& path);
+// The same for the CA file the settings name, when they check certificates with it; both programs
+// ask before a run, since without the authority every answer would look forged.
+std::optional<std::string> unusable_ca_file(const ProbeSettings& settings);
 
 }  // namespace quorvex

@@ -6,6 +6,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
+#include "app/messages.h"
 #include "window/gbk_qstring.h"
 
 namespace quorvex {
@@ -72,10 +73,11 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const {
         QString tip =
             QString::fromUtf8(reason_label(verdict.reason).data(),
                               static_cast<qsizetype>(reason_label(verdict.reason).size()));
-        if (verdict.cached) tip += QString::fromUtf8("（来自已存结果）");
+        if (verdict.cached) tip += QString::fromUtf8(msg::kFromStore);
         if (last_checked_) {
-          const QString when = last_checked_(row);
-          if (!when.isEmpty()) tip += QString::fromUtf8("\n上次检测：") + when;
+          const std::string when = last_checked_(row);
+          if (!when.empty())
+            tip += QString::fromUtf8(msg::kLastChecked) + QString::fromStdString(when);
         }
         return tip;
       }
@@ -115,8 +117,8 @@ void LinkListModel::set_dark_background(bool dark) {
 
 QVariant LinkListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  static const char* const kHeaders[kColumnCount] = {"名称", "网盘地址", "密码", "状态", "执行"};
-  return section >= 0 && section < kColumnCount ? QString::fromUtf8(kHeaders[section]) : QVariant();
+  return section >= 0 && section < kColumnCount ? QString::fromUtf8(msg::kColumnHeaders[section])
+                                                : QVariant();
 }
 
 void LinkListModel::refresh() {

@@ -54,7 +54,9 @@ class LinkListModel : public QAbstractTableModel {
   // The verdict colours follow the list's background, so they stay readable in every theme.
   void set_dark_background(bool dark);
   // When a row's share was last checked, for the status tooltip ("" when not known).
-  void set_last_checked(std::function<QString(int row)> when) { last_checked_ = std::move(when); }
+  void set_last_checked(std::function<std::string(int row)> when) {
+    last_checked_ = std::move(when);
+  }
 
  signals:
   // A new order has been shown.
@@ -74,7 +76,7 @@ class LinkListModel : public QAbstractTableModel {
   std::shared_ptr<LinkTable> table_;
   int rows_ = 0;  // rows shown
   bool dark_background_ = false;
-  std::function<QString(int row)> last_checked_;
+  std::function<std::string(int row)> last_checked_;
 
   int sort_column_ = -1;
   bool descending_ = false;

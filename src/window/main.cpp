@@ -40,6 +40,6 @@ int main(int argc, char** argv) {
   // as files dropped on the list do.
   QStringList files = QApplication::arguments().mid(1);
   files.removeIf([](const QString& a) { return a.startsWith(QLatin1Char('-')); });
-  if (!files.isEmpty()) window.load_dropped_files(files);
+  if (!files.isEmpty()) window.app().load_dropped_files(quorvex::path_list(files));
   return QApplication::exec();
 }

@@ -1,27 +1,19 @@
-// The main window: the list, the settings group with its buttons, and the event table that binds
-// each control event to its operation.
+// The Qt window over the presenter: the list, the settings group with its buttons, the status
+// line, and what Qt alone can do (widgets, signals, painting, dialogs). What each control does is
+// the presenter's (app/main_presenter.h).
 #pragma once
 
-#include <QFutureWatcher>
-#include <QStringList>
 #include <QTimer>
 #include <QWidget>
-#include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "check/run_progress.h"
+#include "app/main_presenter.h"
+#include "app/main_view.h"
 #include "model/row_order.h"
-#include "session/session.h"
-#include "shell/progress_estimate.h"
-#include "store/verdict_store.h"
-#include "text/file_input.h"
 
-class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -35,122 +27,91 @@ namespace quorvex {
 class LinkListModel;
 class LinkListView;
 
-// Where the window keeps its settings and writes its exports; tests point them elsewhere.
+// Where the window keeps its settings, writes its exports and keeps its store (see AppPlaces).
 struct WindowPlaces {
-  QString documents;  // the settings live in documents/Orvane/Quorvex/Baifig.ini
-  QString desktop;    // exports are written here
-  QString data;       // the verdict store lives here (verdicts.sqlite) unless QUORVEX_STORE names
-                      // another, as for the command line; empty: no store
+  QString documents;
+  QString desktop;
+  QString data;  // empty: no store
+  QString home;
   static WindowPlaces standard();
 };
 
-// Where an export that could not go to the desktop is to be written instead, and how.
-struct ExportChoice {
-  QString path;  // empty: the user gave up
+// Where an export is to be written when the desktop would not take it; an empty path: given up.
+struct ChosenExportFile {
+  QString path;
   bool utf8 = false;
 };
 
-// What the window hands to the desktop or asks of it (a double-click on the list or the credit
-// label, the open-file and save dialogs); tests record and answer.
+// What the window asks of the desktop; tests record and answer.
 struct DesktopActions {
   std::function<void(const QString&)> set_clipboard;
   // False when nothing could be started to open it.
   std::function<bool(const QString&)> open_url;
-  // Asks for a text file to open; an empty answer means none. Absent: the system's dialog.
+  // Absent: none chosen.
   std::function<QString(QWidget* parent)> choose_file;
-  // Asks where to save an export, offering `suggested`. Absent: the system's dialog.
-  std::function<ExportChoice(QWidget* parent, const QString& suggested)> choose_export_file;
+  std::function<ChosenExportFile(QWidget* parent, const QString& suggested)> choose_export_file;
+  // The system's clipboard, browser and file dialogs.
   static DesktopActions standard();
 };
 
-// The outcome of work on a text off the window's thread: reading files, taking a pasted or
-// dropped text in, extracting links.
-struct TextJobResult {
-  bool ok = false;
-  std::string text;        // GBK, CR LF line ends
-  QString message;         // what to tell the user when not ok
-  std::size_t shares = 0;  // for an extraction: the shares found
-  DecodeNotes notes;       // what reading the text had to change
-};
+// The core's paths (UTF-8) of file names as Qt has them.
+std::vector<std::string> path_list(const QStringList& paths);
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, public MainView {
   Q_OBJECT
 
  public:
-  // `runs` is how the window's check runs fetch (by default: as the environment says, see
-  // shell/probe_environment.h).
   explicit MainWindow(WindowPlaces places = WindowPlaces::standard(),
                       DesktopActions desktop = DesktopActions::standard(),
-                      CheckRunConfig runs = default_runs(), QWidget* parent = nullptr);
+                      CheckRunConfig runs = MainPresenter::default_runs(),
+                      QWidget* parent = nullptr);
   ~MainWindow() override;
-  static CheckRunConfig default_runs();
 
-  const std::shared_ptr<Session>& session() const { return session_; }
+  MainPresenter& app() { return *app_; }
+  const std::shared_ptr<Session>& session() const { return app_->session(); }
   LinkListModel* model() const { return model_; }
   QString settings_file() const;
-  int theme_number() const { return theme_number_; }
-  void set_theme_number(int n) { theme_number_ = n; }
 
-  // The event table's operations; public so that tests can run them as a click would.
-  void load_dropped_files(const QStringList& paths);
-  // Takes a pasted or dropped text in as the source text, as a dropped file's text is, and
-  // loads it.
-  void load_text(const QString& text);
   // Ctrl+V: files (or one line naming a file) are loaded as dropped files, other text as text.
   void paste(const QMimeData* mime);
-  void paste_clipboard();
-  // Ctrl+O: asks for a file and loads it.
-  void open_file();
-  // Ctrl+E: replaces the source text by the share links found in it, one line each, and says how
-  // many it found; a reload then shows them, as after typesetting.
-  void extract_links();
-  void reset_run_state();
-  // 刷新列表: a reload, after any work on the text still under way.
-  void reload_list();
-  void start_check_run();
-  void show_summary();
-  void export_valid_links();
-  void next_theme();
-  void typeset_source_text();
-  void toggle_single_column_mode();
-  void save_thread_count(const QString& text);
-  void show_about();
-  void open_row_link();
-  // The list's right-click menu: check the unknown rows, or the selected ones, again.
-  void recheck_unknown_rows();
-  void recheck_selected_rows();
-  // Checks every row again by fetching it, whatever the verdict store knows.
-  void recheck_all_rows_fresh();
-  // The list's own menu and keys: copies of the selected rows (as lines that load back into the
-  // same rows), of their links and of their codes; the rows taken out of the list; the rows
-  // whose share an earlier row holds taken out.
-  void copy_selected_rows();
-  void copy_selected_links();
-  void copy_selected_codes();
-  void delete_selected_rows();
-  void remove_duplicate_rows();
   // Ctrl+F: the verdict filter, ready to be chosen from.
   void focus_filter();
   void set_filter(VerdictFilter filter);
-  // The list rows selected, ascending, whatever order the list shows them in.
-  std::vector<int> selected_table_rows() const;
-  // What the status line says.
-  QString status_text() const;
-  // Writes the window's place, size and column widths into the settings file.
-  void save_placement();
-
-  // Applies a theme's look (numbers outside 1 to 25 leave it as it is) and saves the number.
-  void apply_theme();
-  void apply_column_layout();
-
-  // Waits until the work on texts (reading files, typesetting, extracting) has ended (for
-  // tests).
+  // Waits until the work on texts (reading files, typesetting, extracting) has ended (for tests).
   void wait_for_file_reading();
+
+  // MainView.
+  void set_title(const std::string& text) override;
+  void set_status(const std::string& text) override;
+  int shown_rows() const override;
+  void rows_changed() override;
+  std::vector<int> selected_rows() const override;
+  int current_row() const override;
+  void show_thread_count(const std::string& text) override;
+  void show_single_column(bool on) override;
+  void show_theme(int n, const std::string& caption) override;
+  void point_at_thread_count() override;
+  void set_column_widths(const std::array<int, 5>& widths) override;
+  void place(const Rect& frame) override;
+  Rect normal_geometry() const override;
+  std::optional<Rect> screen_room(int x, int y) const override;
+  void notice(const std::string& caption, const std::string& text, NoticeIcon icon,
+              int timeout_ms) override;
+  void warn(const std::string& title, const std::string& text) override;
+  void inform(const std::string& caption, const std::string& text) override;
+  bool show_exported(const std::string& path) override;
+  std::string choose_file() override;
+  ExportChoice choose_export_file(const std::string& suggested) override;
+  void set_clipboard(const std::string& text) override;
+  bool open_url(const std::string& url) override;
+  bool open_folder(const std::string& folder) override;
+  void run_in_background(std::function<void()> work) override;
+  void post(std::function<void()> call) override;
 
  signals:
   // Emitted after a dropped file could not be read and a message was shown.
   void file_refused(const QString& message);
-  // Emitted once an extraction has replaced the source text.
+  // Emitted once an extraction has replaced the source text (0: it found nothing).
   void links_extracted(std::size_t shares);
 
  protected:
@@ -161,95 +122,27 @@ class MainWindow : public QWidget {
 
  private:
   void build_controls();
-  void add_shortcuts();
-  // Places the controls for the window's size: the list takes what the settings group at the
-  // right edge and the status line at the bottom leave.
+  void add_list_commands();
   void lay_out();
-  // The saved place and size, kept on a screen that shows all of the window.
-  void restore_placement();
-  void placement_changed();
-  void column_resized(int column, int old_width, int new_width);
-  // Runs `job` off the window's thread, then `done` on it; a job waits for those before it
-  // without blocking the window.
-  void run_text_job(std::function<TextJobResult()> job, std::function<void(TextJobResult)> done);
-  void start_next_text_job();
-  void take_in(TextJobResult result);
-  void update_status_line();
-  // Writes an export where the user chooses; true when written or given up.
-  bool export_to_chosen_file(const std::string& text, const QString& why);
-  void show_export_notice(const QString& path);
-  void open_in_browser(const QString& url);
-  void copy_text(const QString& text);
-  void on_created();
-  void load_settings();
-  void refresh_tick();
-  void show_run_progress();
   void show_list_menu(const QPoint& at);
-  void set_title_gbk(const std::string& gbk);
-  void warn_settings_failure(const std::string& reason);
-  void warn(const QString& title, const QString& text);
 
-  WindowPlaces places_;
   DesktopActions desktop_;
-  // The verdict store, opened before the session whose runs use it; what opening it had to say.
-  std::shared_ptr<VerdictStore> store_;
-  std::string store_message_;
-  bool load_failure_told_ = false;  // the last load's want of memory has been said
-  bool store_warned_ = false;       // a failed write has been told
-  std::shared_ptr<Session> session_;
-  // Window state: the theme, the single-column mode (0 or 1) and the text put before every
-  // progress title (empty until the first load).
-  int theme_number_ = 0;
-  int single_column_mode_ = 0;
-  std::string title_prefix_;
-  // The run whose progress the title shows, and what it last showed.
-  std::shared_ptr<CheckRun> shown_run_;
-  // The run whose stop for want of threads or connections has been told.
-  std::shared_ptr<CheckRun> stall_told_;
-  int shown_started_ = 0;
-  long long shown_wait_ = 0;
+  std::unique_ptr<MainPresenter> app_;
   QTimer refresh_timer_;
-  QFutureWatcher<TextJobResult>* text_job_ = nullptr;
-  std::deque<std::pair<std::function<TextJobResult()>, std::function<void(TextJobResult)>>>
-      text_jobs_;
-  // The columns' widths at the list's design width in two-column mode; the name column also gets
-  // whatever the list is wider than that.
-  std::array<int, 5> column_widths_{100, 220, 40, 40, 40};
   bool laying_out_columns_ = false;
-  QTimer placement_timer_;  // a move or resize is saved once it has settled
-  bool placement_restored_ = false;
-  RateEstimate rate_;  // finished rows over the last seconds, for the rate and the time left
   QString status_shown_;
-  bool settings_warned_ = false;
-  bool loading_settings_ = false;
 
   LinkListView* list_ = nullptr;
   LinkListModel* model_ = nullptr;
   QGroupBox* group_ = nullptr;
   QCheckBox* single_column_ = nullptr;
-  QLabel* thread_label_ = nullptr;
   QLineEdit* thread_count_ = nullptr;
   QPushButton* theme_button_ = nullptr;
-  QPushButton* typeset_button_ = nullptr;
-  QPushButton* reload_button_ = nullptr;
-  QPushButton* check_button_ = nullptr;
-  QPushButton* summary_button_ = nullptr;
-  QPushButton* export_button_ = nullptr;
   QLabel* credit_label_ = nullptr;
   QWidget* status_row_ = nullptr;
   QLabel* status_label_ = nullptr;
-  QLabel* filter_label_ = nullptr;
   QComboBox* filter_box_ = nullptr;
-  QAction* paste_action_ = nullptr;
-  QAction* open_action_ = nullptr;
-  QAction* extract_action_ = nullptr;
-  QAction* copy_action_ = nullptr;
-  QAction* delete_action_ = nullptr;
-  QAction* open_link_action_ = nullptr;
-  QAction* filter_action_ = nullptr;
+  std::vector<QAction*> list_actions_;  // one per entry of the list's menu (separators too)
 };
-
-// Address opened by the about sequence.
-inline constexpr const char* kAboutUrl = "https://quorvex.example.org/";
 
 }  // namespace quorvex

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <map>
 
+#include "app/messages.h"
+
 namespace quorvex {
 
 QWidget* find_process_window(int limit_ms) {
@@ -25,7 +27,7 @@ int timed_message_box(const QString& text, std::optional<int> flags, std::option
   QWidget* parent = owner ? *owner : find_process_window(1000);
   const int style = flags.value_or(0);
   QMessageBox box(parent);
-  box.setWindowTitle(caption.value_or(QString::fromUtf8("友情提醒")));
+  box.setWindowTitle(caption.value_or(QString::fromUtf8(msg::kDefaultCaption)));
   box.setText(text);
   switch (style & kIconMask) {
     case kIconError:
@@ -93,12 +95,41 @@ int timed_message_box(const QString& text, std::optional<int> flags, std::option
 
 void use_chinese_buttons(QMessageBox& box) {
   static const std::pair<QMessageBox::StandardButton, const char*> kTexts[] = {
-      {QMessageBox::Ok, "确定"},    {QMessageBox::Cancel, "取消"}, {QMessageBox::Abort, "中止"},
-      {QMessageBox::Retry, "重试"}, {QMessageBox::Ignore, "忽略"}, {QMessageBox::Yes, "是"},
-      {QMessageBox::No, "否"},      {QMessageBox::Close, "关闭"},
+      {QMessageBox::Ok, msg::kOk},
+      {QMessageBox::Cancel, msg::kButtonCancel},
+      {QMessageBox::Abort, msg::kButtonAbort},
+      {QMessageBox::Retry, msg::kButtonRetry},
+      {QMessageBox::Ignore, msg::kButtonIgnore},
+      {QMessageBox::Yes, msg::kButtonYes},
+      {QMessageBox::No, msg::kButtonNo},
+      {QMessageBox::Close, msg::kButtonClose},
   };
   for (const auto& [standard, text] : kTexts)
     if (QAbstractButton* b = box.button(standard)) b->setText(QString::fromUtf8(text));
+}
+
+void warning_box(QWidget* owner, const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::NoButton, owner);
+  // Said in Chinese even where Qt's own translations are missing.
+  box.addButton(QString::fromUtf8(msg::kOk), QMessageBox::AcceptRole);
+  box.exec();
+}
+
+void information_box(const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok);
+  use_chinese_buttons(box);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+}
+
+bool exported_box(QWidget* owner, const QString& title, const QString& text,
+                  const QString& open_folder_caption) {
+  QMessageBox box(QMessageBox::Information, title, text, QMessageBox::NoButton, owner);
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QPushButton* open_folder = box.addButton(open_folder_caption, QMessageBox::ActionRole);
+  box.addButton(QString::fromUtf8(msg::kOk), QMessageBox::AcceptRole);
+  box.exec();
+  return box.clickedButton() == open_folder;
 }
 
 }  // namespace quorvex

@@ -51,6 +51,15 @@ int timed_message_box(const QString& text, std::optional<int> flags = std::nullo
 // the window keeps processing its events; nullptr when there is none.
 QWidget* find_process_window(int limit_ms);
 
+// A warning the user must close, with a Chinese OK button.
+void warning_box(QWidget* owner, const QString& title, const QString& text);
+// Information for the whole program, closed by its OK button.
+void information_box(const QString& caption, const QString& text);
+// Says an export was written (its text selectable, to copy the name); true when the user pressed
+// the button that opens its folder.
+bool exported_box(QWidget* owner, const QString& title, const QString& text,
+                  const QString& open_folder_caption);
+
 // Gives a box's standard buttons their Chinese captions, so that they read right even where Qt's
 // own translations are not installed.
 void use_chinese_buttons(QMessageBox& box);

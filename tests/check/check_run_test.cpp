@@ -307,7 +307,7 @@ TEST(CheckRun, RowsWithoutAShareLinkTakeNoTurn) {
   ASSERT_TRUE(finishes(*run, 10s));
   const RunSnapshot s = run->snapshot();
   EXPECT_EQ(s.finished, 401);
-  EXPECT_EQ(s.uncounted, 400);
+  EXPECT_EQ(s.not_share_link, 400);
   EXPECT_EQ(s.requests, 1);
   EXPECT_EQ(list.table->verdict(0), (RowVerdict{Verdict::invalid, Reason::not_share_link}));
   EXPECT_EQ(list.table->cell(399, kColumnDone), G("完成"));
@@ -338,7 +338,7 @@ TEST(CheckRun, OnlyShareAddressesOfTheServiceAreRequested) {
   EXPECT_EQ(service.requests()[0].target, "/s/1public");
   // Rows without a share address are counted nowhere, so the counts add up to the rows checked.
   EXPECT_EQ(s.checked, 1);
-  EXPECT_EQ(s.uncounted, 9);
+  EXPECT_EQ(s.not_share_link, 9);
   EXPECT_EQ(s.finished, 10);
 }
 

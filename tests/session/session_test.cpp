@@ -167,7 +167,7 @@ TEST(Session, RowsTakenOutKeepTheOthersVerdictsAndCounts) {
   session->set_source_text(rows_for({"need", "deleted", "need", "public", "deleted-2"}));
   session->reset_run_state();
   session->wait_for_loads();
-  ASSERT_EQ(session->repeated_share_rows(), (std::vector<int>{2}));
+  ASSERT_EQ(session->repeat_rows(), (std::vector<int>{2}));
   ASSERT_TRUE(session->start_check_run());
   ASSERT_TRUE(run_ends(session->run()));
   ASSERT_EQ(session->run()->snapshot().valid, 3);
@@ -188,7 +188,7 @@ TEST(Session, RowsTakenOutKeepTheOthersVerdictsAndCounts) {
   EXPECT_EQ(after.valid, 2);
   EXPECT_EQ(after.invalid, 1);
   EXPECT_EQ(after.finished, 3);
-  EXPECT_TRUE(session->repeated_share_rows().empty());
+  EXPECT_TRUE(session->repeat_rows().empty());
   ASSERT_TRUE(session->start_check_run());
   ASSERT_TRUE(run_ends(session->run()));
   EXPECT_EQ(service.requests().size(), requests_before);  // nothing left to fetch

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <map>
 
+#include "app/titles.h"
 #include "base/charset.h"
 #include "shell/profile.h"
 #include "support/share_service.h"
@@ -34,7 +35,6 @@
 #include "window/themes.h"
 #include "window/timed_message_box.h"
 #include "window/translations.h"
-#include "window/window_titles.h"
 
 using namespace quorvex;
 
@@ -98,7 +98,7 @@ class MainWindowTest : public QObject {
   QStringList clipboard_;
   QString chosen_file_;  // what the open-file dialog answers
   bool open_works_ = true;
-  QList<ExportChoice> export_choices_;  // what the save dialog answers, in turn
+  QList<ChosenExportFile> export_choices_;  // what the save dialog answers, in turn
   QStringList export_suggestions_;
 
   // A window whose runs reach `service` (when given) as pan.baidu.com.
@@ -113,7 +113,7 @@ class MainWindowTest : public QObject {
                            [this](QWidget*) { return chosen_file_; },
                            [this](QWidget*, const QString& suggested) {
                              export_suggestions_ << suggested;
-                             ExportChoice choice = export_choices_.value(0);
+                             ChosenExportFile choice = export_choices_.value(0);
                              if (!export_choices_.isEmpty()) export_choices_.removeFirst();
                              return choice;
                            }};
@@ -124,8 +124,8 @@ class MainWindowTest : public QObject {
       runs.probe.retry_delay = std::chrono::milliseconds(20);
     }
     auto w = std::make_unique<MainWindow>(
-        WindowPlaces{home_.path() + "/Documents", home_.path() + "/Desktop",
-                     home_.path() + "/Data"},
+        WindowPlaces{home_.path() + "/Documents", home_.path() + "/Desktop", home_.path() + "/Data",
+                     home_.path()},
         desktop, runs);
     w->show();
     return w;
@@ -143,7 +143,7 @@ class MainWindowTest : public QObject {
   // Loads the text, clicks 开始检测 and waits until the run has ended.
   void check_to_the_end(MainWindow& w, const std::string& text, int rows) {
     w.session()->set_source_text(text);
-    w.reset_run_state();
+    w.app().reset_run_state();
     wait_for_rows(w, rows);
     QTest::mouseClick(find<QPushButton>(w, "按钮2"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!w.session()->run()->snapshot().active(), 30000);
@@ -264,7 +264,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(button->text(), u("主题:1"));
     QCOMPARE(w->styleSheet(), theme_style_sheet(1));
     QCOMPARE(ini(*w, "主题"), std::string("1"));
-    w->set_theme_number(25);
+    w->app().set_theme_number(25);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(button->text(), u("主题:1"));
     QCOMPARE(theme_style_sheet(10), theme_style_sheet(21));
@@ -374,7 +374,7 @@ class MainWindowTest : public QObject {
     w->wait_for_file_reading();
     wait_for_rows(*w, 1);
     chosen_file_.clear();
-    w->open_file();
+    w->app().open_file();
     w->wait_for_file_reading();
     QCOMPARE(w->model()->rowCount(), 1);
     // The menu offers them all.
@@ -403,7 +403,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(closer.texts[0], u("提取完成,共 2 个分享链接,请点击刷新列表"));
     // A text without a share keeps its text.
     w->session()->set_source_text("no links here");
-    w->extract_links();
+    w->app().extract_links();
     w->wait_for_file_reading();
     QCOMPARE(*w->session()->source_text(), std::string("no links here"));
     QTRY_COMPARE(closer.texts.size(), 2);
@@ -489,7 +489,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(captions, QStringList({u("打开所在文件夹"), u("确定")}));
     // No program to open it with: said, not swallowed.
     open_works_ = false;
-    w->show_about();
+    w->app().show_about();
     QTRY_COMPARE(closer.texts.size(), 3);
     QCOMPARE(closer.titles[2], u("无法打开"));
     QVERIFY(closer.texts[2].contains(u(kAboutUrl)));
@@ -499,7 +499,7 @@ class MainWindowTest : public QObject {
   void double_clicks_open_links_and_about() {
     auto w = make_window();
     w->session()->set_source_text(utf8_to_gbk("t1 https://pan.baidu.com/s/1a\r\n提取码：k7\r\n"));
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 2);
     auto* list = find<LinkListView>(*w, "超级列表框1");
     // Nothing selected: nothing happens.
@@ -522,7 +522,7 @@ class MainWindowTest : public QObject {
     auto w = make_window();
     // Rows without "pan" are fetched at the bare prefix, which fails at once.
     w->session()->set_source_text("a b\r\nc d\r\n");
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 2);
     QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(w->model()->data(w->model()->index(1, 4), Qt::DisplayRole).toString(),
@@ -537,7 +537,7 @@ class MainWindowTest : public QObject {
     auto w = make_window(&service);
     w->session()->set_source_text("a " + test::ShareService::link("silent-1") + "\r\nb " +
                                   test::ShareService::link("silent-2") + "\r\n");
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 2);
     QTest::mouseClick(find<QPushButton>(*w, "按钮2"), Qt::LeftButton);
     QTRY_COMPARE(w->session()->run()->snapshot().running, 2);
@@ -600,7 +600,7 @@ class MainWindowTest : public QObject {
     QVERIFY(w->model()->data(w->model()->index(0, 3), Qt::ForegroundRole).value<QColor>() !=
             fetched_colour);
     // The menu's fresh check fetches them all again.
-    w->recheck_all_rows_fresh();
+    w->app().recheck_all_rows_fresh();
     QTRY_VERIFY_WITH_TIMEOUT(service.requests().size() == 4u, 30000);
     QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
     QVERIFY(!w->session()->table()->verdict(0).cached);
@@ -656,13 +656,13 @@ class MainWindowTest : public QObject {
     const QStringList offered = menu_entries(list);
     QVERIFY(offered.contains(u("重新检测未确定的行")) && offered.contains(u("重新检测选中的行")));
     const int down_before = service.requests_for("down");
-    w->recheck_unknown_rows();
+    w->app().recheck_unknown_rows();
     QTRY_VERIFY_WITH_TIMEOUT(service.requests_for("down") > down_before, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
     QCOMPARE(service.requests_for("public"), 1);
     list->selectionModel()->select(w->model()->index(0, 0),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    w->recheck_selected_rows();
+    w->app().recheck_selected_rows();
     QTRY_COMPARE_WITH_TIMEOUT(service.requests_for("public"), 2, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
     QCOMPARE(w->session()->run()->snapshot().checked, 3);
@@ -756,7 +756,7 @@ class MainWindowTest : public QObject {
       live[name] = state == "public" || state == "need" || state == "lag";
     }
     w->session()->set_source_text(text);
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 24);
     auto* list = find<LinkListView>(*w, "超级列表框1");
     LinkListModel* model = w->model();
@@ -787,10 +787,10 @@ class MainWindowTest : public QObject {
     // The selection follows its row through every new order.
     list->selectionModel()->select(model->index(model->view_row(0), 0),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    QCOMPARE(w->selected_table_rows(), std::vector<int>({0}));
-    QVERIFY(w->status_text().contains(u("完成 24/24")));
-    QVERIFY(w->status_text().contains(u("有效 12")));
-    QVERIFY(w->status_text().contains(u("显示 12 行")));
+    QCOMPARE(w->selected_rows(), std::vector<int>({0}));
+    QVERIFY(QString::fromStdString(w->app().status_text()).contains(u("完成 24/24")));
+    QVERIFY(QString::fromStdString(w->app().status_text()).contains(u("有效 12")));
+    QVERIFY(QString::fromStdString(w->app().status_text()).contains(u("显示 12 行")));
     // By status, all rows: the valid ones first; then back to the list's own order.
     w->set_filter(VerdictFilter::all);
     list->header()->setSortIndicator(3, Qt::AscendingOrder);
@@ -802,7 +802,7 @@ class MainWindowTest : public QObject {
     list->header()->setSortIndicator(-1, Qt::AscendingOrder);
     model->wait_for_order();
     for (int v = 0; v < 24; ++v) QCOMPARE(model->table_row(v), v);
-    QCOMPARE(w->selected_table_rows(), std::vector<int>({0}));
+    QCOMPARE(w->selected_rows(), std::vector<int>({0}));
   }
 
   void the_list_menu_and_keys_act_on_the_rows_shown() {
@@ -812,7 +812,7 @@ class MainWindowTest : public QObject {
                     "乙 https://pan.baidu.com/s/1bb\r\n"
                     "丙 链接：https://pan.baidu.com/s/1aa 密码：k2\r\n"
                     "https://pan.baidu.com/s/1cc\r\n"));
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 4);
     auto* list = find<LinkListView>(*w, "超级列表框1");
     list->setFocus();
@@ -820,15 +820,15 @@ class MainWindowTest : public QObject {
     w->model()->wait_for_order();
     list->selectionModel()->select(w->model()->index(0, 0),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    QCOMPARE(w->selected_table_rows(), std::vector<int>({2}));
+    QCOMPARE(w->selected_rows(), std::vector<int>({2}));
     // Ctrl+C: the rows as lines that load back into the same rows.
     QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(clipboard_.value(0), u("丙  链接：https://pan.baidu.com/s/1aa  密码：k2"));
     list->selectionModel()->select(w->model()->index(1, 0),
                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    w->copy_selected_links();
+    w->app().copy_selected_links();
     QCOMPARE(clipboard_.value(1), u("https://pan.baidu.com/s/1aa\nhttps://pan.baidu.com/s/1aa"));
-    w->copy_selected_codes();
+    w->app().copy_selected_codes();
     QCOMPARE(clipboard_.value(2), u("k1\nk2"));
     // Enter opens the first selected row as shown (and copies its code), as a double-click does.
     list->selectionModel()->select(w->model()->index(0, 0),
@@ -849,10 +849,10 @@ class MainWindowTest : public QObject {
     w->session()->set_source_text(
         utf8_to_gbk("a https://pan.baidu.com/s/1x\r\nb "
                     "https://pan.baidu.com/share/init?surl=x\r\nc https://pan.baidu.com/s/1y\r\n"));
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 3);
     BoxCloser closer;
-    w->remove_duplicate_rows();
+    w->app().remove_repeat_rows();
     QCOMPARE(w->session()->table()->row_count(), 2);
     QCOMPARE(w->session()->table()->cell(1, 0), std::string("c"));
     QCOMPARE(closer.texts.value(0), u("已删除 1 个重复的行。"));
@@ -870,7 +870,7 @@ class MainWindowTest : public QObject {
     test::ShareService service;
     auto w = make_window(&service);
     w->session()->set_source_text("a " + test::ShareService::link("public") + "\r\n");
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 1);
     auto* threads = find<QLineEdit>(*w, "编辑框_线程数");
     BoxCloser closer;
@@ -907,15 +907,15 @@ class MainWindowTest : public QObject {
     w->session()->set_source_text(
         "a https://pan.baidu.com/s/1a\r\nb https://pan.baidu.com/s/1b\r\n"
         "c https://pan.baidu.com/s/1c\r\n");
-    w->reset_run_state();
+    w->app().reset_run_state();
     wait_for_rows(*w, 3);
     table.set_verdict_if(table.generation(), 0, {Verdict::valid, Reason::public_share});
     table.set_verdict_if(table.generation(), 1, {Verdict::invalid, Reason::deleted});
     table.set_verdict_if(table.generation(), 2, {Verdict::unknown, Reason::timeout});
     w->model()->refresh();
     for (int n = 1; n <= kThemeCount; ++n) {
-      w->set_theme_number(n);
-      w->apply_theme();
+      w->app().set_theme_number(n);
+      w->app().apply_theme();
       QApplication::processEvents();
       // The list's background where no row is drawn.
       const QImage shot = list->viewport()->grab().toImage();

@@ -1,4 +1,4 @@
-#include "window/window_titles.h"
+#include "app/titles.h"
 
 #include "base/gbk_literals.h"
 
