@@ -528,12 +528,13 @@ void MainPresenter::copy_selected_rows() {
 }
 
 void MainPresenter::copy_selected_links() {
+  // Only share addresses: a row without a link would give the bare prefix, which is no link.
   const LinkTable& table = *session_->table();
   std::vector<std::string> links;
   for (const int r : view_.selected_rows())
     if (const std::string url =
             share_url_of_row(table.cell(r, kColumnLink), table.cell(r, kColumnName));
-        !url.empty())
+        is_share_url(url))
       links.push_back(utf8(url));
   if (const std::string text = joined(links); !text.empty()) view_.set_clipboard(text);
 }

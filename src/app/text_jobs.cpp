@@ -22,11 +22,13 @@ void TextJobs::start_next() {
   auto [job, done] = std::move(queue_.front());
   queue_.pop_front();
   busy_ = true;
-  {
-    const std::lock_guard lock(flight_->mutex);
-    flight_->running = true;
-  }
   view_.run_in_background([this, flight = flight_, job = std::move(job), done = std::move(done)] {
+    {
+      // A job that starts after the queue has gone does nothing: what it would use is gone too.
+      const std::lock_guard lock(flight->mutex);
+      if (!flight->alive) return;
+      flight->running = true;
+    }
     TextJobResult result = job();
     const std::lock_guard lock(flight->mutex);
     flight->running = false;
