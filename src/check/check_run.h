@@ -17,6 +17,7 @@
 #include "base/worker_group.h"
 #include "check/pacer.h"
 #include "check/probe.h"
+#include "check/run_clock.h"
 #include "check/run_progress.h"
 #include "check/verdict_rules.h"
 #include "model/link_table.h"
@@ -81,6 +82,8 @@ struct CheckRunConfig {
   // How soon a row whose fetch the system refused is tried again; after ten refusals the row is
   // unknown (Reason::no_resources).
   std::chrono::milliseconds refused_retry_delay{1000};
+  // The run's time; absent: the system's steady clock.
+  std::shared_ptr<const RunClock> clock;
 };
 
 class CheckRun {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/verdict.h"
+
 namespace quorvex {
 
 enum class RunState : std::uint8_t {
@@ -51,5 +53,21 @@ struct RunSnapshot {
            state == RunState::cooling_down;
   }
 };
+
+// Adds a decided row to the counts (sign 1) or takes it back out (sign -1): every decided row is
+// finished; a row with a share address (`counted`) is checked and counted by its verdict, one
+// without counts as not_share_link; a repeat counts as a repeat besides.
+inline void count_verdict(RunSnapshot& c, Verdict verdict, bool counted, bool repeat, int sign) {
+  c.finished += sign;
+  if (repeat) c.repeats += sign;
+  if (!counted) {
+    c.not_share_link += sign;
+    return;
+  }
+  c.checked += sign;
+  if (verdict == Verdict::valid) c.valid += sign;
+  if (verdict == Verdict::invalid) c.invalid += sign;
+  if (verdict == Verdict::unknown) c.unknown += sign;
+}
 
 }  // namespace quorvex

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -10,6 +12,7 @@
 #include <thread>
 
 #include "base/gbk_literals.h"
+#include "support/fast_clock.h"
 #include "support/gbk.h"
 #include "support/share_service.h"
 
@@ -726,6 +729,83 @@ FetchResult page_asking_for_the_code() {
   r.status = 200;
   r.body = "<title>请输入提取码</title>";
   return r;
+}
+
+TEST(CheckRun, ACoolDownIsKeptOnTheRunsClock) {
+  // The first answers are the security check of a throttling service: the run pauses a whole
+  // minute of its clock, here one two hundred times as fast, and then decides every row.
+  std::vector<std::string> links;
+  for (int i = 0; i < 10; ++i) links.push_back(ShareService::link("public-" + std::to_string(i)));
+  const List list = list_of(links);
+  CheckRunConfig config;
+  const auto clock = std::make_shared<test::FastClock>(200);
+  config.clock = clock;
+  std::atomic<int> fetches{0};
+  config.fetch = [&](const std::string&, const std::atomic<bool>&) {
+    if (fetches.fetch_add(1) >= 3) return page_asking_for_the_code();
+    FetchResult r;
+    r.status = 200;
+    r.body = ShareService::security_check_page();
+    return r;
+  };
+  const auto real_begin = std::chrono::steady_clock::now();
+  const auto run_begin = clock->now();
+  const RunSnapshot s = check(list, config);
+  EXPECT_EQ(s.cooldowns, 1);
+  EXPECT_EQ(s.valid, 10);
+  EXPECT_EQ(s.started, 10);
+  EXPECT_GE(clock->now() - run_begin, std::chrono::seconds(60));
+  EXPECT_LT(std::chrono::steady_clock::now() - real_begin, 10s);
+}
+
+// A clock whose verdict hold lasts until the test lets it end.
+class HeldClock final : public RunClock {
+ public:
+  Clock::time_point now() const override { return Clock::now(); }
+  void wait_until(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+                  Clock::time_point until, const std::function<bool()>& stop) const override {
+    wake.wait_until(lock, until, stop);
+  }
+  void pause(std::chrono::milliseconds) const override {
+    std::unique_lock lock(mutex_);
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return released_; });
+  }
+  void wait_for_hold() const {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return held_; });
+  }
+  void release() const {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  mutable bool held_ = false, released_ = false;
+};
+
+TEST(CheckRun, ARecheckNeverWaitsForTheVerdictsPace) {
+  // The window's thread asks for a recheck while a probe holds the pace after its verdict.
+  const List list = list_of({ShareService::link("a"), ShareService::link("b")});
+  CheckRunConfig config;
+  config.thread_limit = [] { return 1; };
+  const auto clock = std::make_shared<HeldClock>();
+  config.clock = clock;
+  config.fetch = [](const std::string&, const std::atomic<bool>&) {
+    return page_asking_for_the_code();
+  };
+  const auto run = started(list, config);
+  clock->wait_for_hold();
+  auto recheck = std::async(std::launch::async, [&] { return run->recheck({0}); });
+  const bool returned = recheck.wait_for(5s) == std::future_status::ready;
+  clock->release();
+  EXPECT_TRUE(returned);
+  EXPECT_TRUE(finishes(*run));
+  EXPECT_EQ(run->snapshot().valid, 2);
 }
 
 // The system refuses what probes need: the rows wait their turn again and nothing is decided for

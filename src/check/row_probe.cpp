@@ -1,0 +1,210 @@
+#include <algorithm>
+#include <new>
+
+#include "check/check_run_state.h"
+#include "check/share_list.h"
+#include "model/share_url.h"
+
+namespace quorvex {
+
+namespace {
+
+// The wait before retry number `n` (1-based): the first delay, three times longer each time.
+std::chrono::milliseconds backoff(const ProbeSettings& s, int n) {
+  auto delay = s.retry_delay;
+  for (int i = 1; i < n && delay < std::chrono::hours(1); ++i) delay *= 3;
+  return delay;
+}
+
+// Memory the system would not give for a fetch (a limit such as ulimit -v) is a refusal of this
+// system's, like a descriptor it would not give, and never ends the program.
+FetchResult no_memory() {
+  FetchResult refused;
+  refused.transfer.refused_locally = true;
+  refused.transfer.error = kOutOfMemory;
+  return refused;
+}
+
+}  // namespace
+
+FetchResult CheckRun::State::fetch(const std::string& url) {
+  {
+    std::lock_guard lock(mutex);
+    ++counts.requests;
+  }
+  try {
+    return config.fetch ? config.fetch(url, cancelled)
+                        : fetch_share_page(url, config.probe, cancelled);
+  } catch (const std::bad_alloc&) {
+    return no_memory();
+  }
+}
+
+FetchResult CheckRun::State::fetch_list(const std::string& list_url, const std::string& share_url) {
+  {
+    std::lock_guard lock(mutex);
+    ++counts.requests;
+  }
+  try {
+    if (config.fetch_list) return config.fetch_list(list_url, share_url, cancelled);
+    return config.fetch ? config.fetch(list_url, cancelled)
+                        : fetch_share_list(list_url, share_url, config.probe, cancelled);
+  } catch (const std::bad_alloc&) {
+    return no_memory();
+  }
+}
+
+void CheckRun::State::refused(int row, const std::string& what) {
+  bool give_up;
+  {
+    std::lock_guard lock(mutex);
+    if (!refused_since) refused_since = clock->now();
+    refusal = what;
+    give_up = ++refusals[row] >= kRefusedTries;
+    if (give_up) refusals.erase(row);
+  }
+  if (!give_up) return requeue(row, clock->now() + config.refused_retry_delay);
+  decide(row, {Verdict::unknown, Reason::no_resources}, true);
+  finish_probe(row);
+}
+
+void CheckRun::State::note_not_refused(int row) {
+  std::lock_guard lock(mutex);
+  refused_since.reset();
+  if (!refusals.empty()) refusals.erase(row);
+}
+
+bool CheckRun::State::note_answer(int row, const Judgement& judgement) {
+  bool began_cooldown = false;
+  bool give_up = false;
+  {
+    std::lock_guard lock(mutex);
+    if (!judgement.throttle_sign) {
+      pacer.on_answer();
+      return false;
+    }
+    std::vector<int> streak;
+    began_cooldown = pacer.on_throttled(row, clock->now(), &streak);
+    if (began_cooldown) {
+      ++counts.cooldowns;
+      for (const int r : streak) {
+        if (r == row) continue;
+        const auto h = throttle_hits.find(r);
+        if (h != throttle_hits.end() && h->second > 0) --h->second;
+      }
+    }
+    if (judgement.outcome == Outcome::throttled) {
+      std::uint8_t& h = throttle_hits[row];
+      if (pacer.cooldowns_in_a_row() == 0 && h < 255) ++h;
+      // Throttling that outlasted several cool-downs is given up on, as is a row that keeps
+      // meeting it on its own.
+      give_up = pacer.throttling_persists() || h > config.probe.retries;
+    }
+  }
+  if (began_cooldown) report();
+  return give_up;
+}
+
+void CheckRun::State::requeue(int row, Clock::time_point not_before) {
+  {
+    std::lock_guard lock(mutex);
+    rows.push(row, not_before, true);
+    --running;
+  }
+  wake.notify_all();
+  report();
+}
+
+std::optional<Judgement> CheckRun::State::second_opinion(int row, const std::string& url,
+                                                         const std::string& fetched, Judgement page,
+                                                         int& status) {
+  const std::string list_url = share_list_url(url);
+  if (list_url.empty()) return page;
+  // The API's answer is a request of its own, paced so. The pacer hears of the two answers as
+  // one, the API's: a page served while the API throttles is no sign that the throttling ended.
+  if (!wait_for_turn()) {
+    finish_probe(row);
+    return std::nullopt;
+  }
+  FetchResult answer = fetch_list(list_url, fetched);
+  if (cancelled) {
+    finish_probe(row);
+    return std::nullopt;
+  }
+  if (answer.transfer.refused_locally) {
+    refused(row, answer.transfer.error);
+    return std::nullopt;
+  }
+  const Judgement api = judge_share_list(answer);
+  if (page_said_nothing(api)) return page;
+  status = answer.status;
+  return api;
+}
+
+void CheckRun::State::probe_row(int row) {
+  const std::string url =
+      share_url_of_row(table->cell(row, kColumnLink), table->cell(row, kColumnName));
+  if (table->generation() != generation || cancelled) return finish_probe(row);
+  // Only share addresses of the service are ever requested; anything else is no live share.
+  if (!is_share_url(url)) {
+    decide(row, {Verdict::invalid, Reason::not_share_link}, false, false);
+    return finish_probe(row);
+  }
+  const std::string fetched = share_fetch_url(url);
+  const ProbeSettings& settings = config.probe;
+  for (int retries = 0;;) {
+    FetchResult result = fetch(fetched);
+    if (cancelled) return finish_probe(row);
+    if (result.transfer.refused_locally) return refused(row, result.transfer.error);
+    note_not_refused(row);
+    Judgement judgement;
+    try {
+      judgement = judge_fetch(result);
+    } catch (const std::bad_alloc&) {
+      return refused(row, kOutOfMemory);
+    }
+    int status = result.status;
+    // The body has said what it can: it and its share of the body budget go before any wait.
+    result.body = std::string();
+    result.hold.reset();
+    if (page_said_nothing(judgement)) {
+      const std::optional<Judgement> opinion = second_opinion(row, url, fetched, judgement, status);
+      if (!opinion) return;
+      judgement = *opinion;
+    }
+    const bool give_up = note_answer(row, judgement);
+    switch (judgement.outcome) {
+      case Outcome::decided:
+        break;
+      case Outcome::retry: {
+        if (retries >= settings.retries) break;
+        ++retries;
+        auto delay = backoff(settings, retries);
+        if (const auto asked = retry_after(result))
+          delay = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(*asked),
+                           settings.retry_after_cap);
+        if (!sleep_until(clock->now() + delay) || !wait_for_turn()) return finish_probe(row);
+        continue;
+      }
+      case Outcome::throttled: {
+        if (give_up) break;
+        // Back in the queue, behind the fresh rows, whose answers tell whether the whole
+        // service throttles; the pacer holds every start while it cools down.
+        int hits;
+        {
+          std::lock_guard lock(mutex);
+          const auto h = throttle_hits.find(row);
+          hits = h == throttle_hits.end() ? 0 : h->second;
+        }
+        return requeue(row, clock->now() + backoff(settings, std::max(hits, 1)));
+      }
+    }
+    // Handed to the store before it is shown: whoever sees a verdict may rely on its record.
+    if (config.remember)
+      config.remember(share_id(url), judgement.verdict, status, judgement.source);
+    decide(row, judgement.verdict, true);
+    return finish_probe(row);
+  }
+}
+
+}  // namespace quorvex
