@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
       {Verdict::valid, Reason::public_share, true}, {Verdict::invalid, Reason::expired, true}};
   for (int r = 0; r < table.row_count() && r < 12; ++r) {
     table.set_verdict_if(table.generation(), r, kinds[r % 6]);
-    table.set_cell(r, kColumnDone, gbk::kDoneMark);
+    table.set_cell_if(table.generation(), r, kColumnDone, gbk::kDoneMark);
   }
   settle(w);
   w.grab().save(out + QStringLiteral("/window.png"));

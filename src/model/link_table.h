@@ -1,17 +1,17 @@
 // The list's rows, shared by the loader, the check run and both front ends. Every row has five
 // GBK text cells; a missing row or column reads as the empty text. Safe to use from any thread.
 //
-// A loaded list keeps its rows as the lines of the source text they come from: the text is
-// shared, not copied, each row costs where its line starts (about a byte and a quarter) and its
-// verdict (a byte and a bit), and cells are cut from the line when asked for. So a file of a
-// million short lines costs a few times its size, not dozens. Rows can also be given one by one.
+// The list keeps its rows as the lines of the source text they come from: the text is shared, not
+// copied, each row costs where its line starts (about a byte and a quarter) and its verdict (a
+// byte and a bit), and cells are cut from the line when asked for. So a file of a million short
+// lines costs a few times its size, not dozens. The name, address and code cells are the line's;
+// the status cell follows the verdict; the done cell is a mark.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/line_starts.h"
 #include "model/verdict.h"
 
 namespace quorvex {
@@ -34,24 +35,18 @@ enum Column : int {
 };
 inline constexpr int kColumnCount = 5;
 
-// One row kept as a single buffer with cell boundaries: a million rows then cost one allocation
-// each instead of five.
+// The cells a line gives a row, as texts of its own: one buffer with cell boundaries, so that a
+// million of them cost one allocation each instead of three. The status and done cells of such a
+// row are empty.
 class LinkRow {
  public:
   LinkRow() = default;
   LinkRow(std::string_view name, std::string_view link, std::string_view code);
   std::string_view cell(int column) const;
-  void set_cell(int column, std::string_view text);
-
-  // The verdict behind the status cell and its reason; none until a probe has decided.
-  RowVerdict verdict() const { return verdict_; }
-  // Sets the verdict and the status cell; none also empties the done cell.
-  void set_verdict(RowVerdict verdict);
 
  private:
   std::string data_;
-  std::array<std::uint32_t, kColumnCount> end_{};
-  RowVerdict verdict_;
+  std::array<std::uint32_t, 3> end_{};
 };
 
 // A row as a visit of the table sees it; its cells are valid until the visit moves on.
@@ -79,47 +74,19 @@ class RowView {
   RowVerdict verdict_;
 };
 
-// Where each row's line starts in the source text: every 16th start whole, the others as steps
-// of up to 254 bytes from the one before; longer steps are kept aside.
-class LineStarts {
- public:
-  void reserve(std::size_t rows);
-  void push_back(std::uint32_t start);
-  std::uint32_t operator[](std::size_t row) const;
-  std::size_t size() const { return steps_.size(); }
-  void shrink_to_fit();
-
- private:
-  static constexpr std::size_t kStride = 16;
-  static constexpr std::uint8_t kFar = 255;
-  std::vector<std::uint32_t> checkpoints_;
-  std::vector<std::uint8_t> steps_;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> far_;  // (row, start), ascending
-  std::uint32_t last_ = 0;
-};
-
-// The starts of the rows of a text: every non-empty CR LF line, in order. Returns early (with what
-// it has) once `cancelled` says so. Texts of 4 GiB and more are not indexed.
-LineStarts index_lines(std::string_view text, const std::function<bool()>& cancelled = {});
-
-// The line of text that starts at `start`: up to the next CR LF (as a GBK text is read, one
-// character at a time) or the end.
-std::string_view line_at(std::string_view text, std::size_t start);
-
 class LinkTable {
  public:
   // Removes every row; starts a new generation.
   void clear();
-  // Replaces all rows at once; starts a new generation, which it returns. Readers see the old rows
-  // or the new ones, never a mix.
-  std::uint64_t replace_rows(std::vector<LinkRow> rows);
-  // The same with the rows of `text` that start at `lines` (see index_lines); the text is kept as
-  // it is, shared with whoever else holds it.
+  // Replaces all rows at once by the rows of `text` that start at `lines` (see index_lines);
+  // starts a new generation, which it returns. Readers see the old rows or the new ones, never a
+  // mix. The text is kept as it is, shared with whoever else holds it.
   std::uint64_t replace_lines(std::shared_ptr<const std::string> text, LineStarts lines);
+  // The same with every row of `text`.
+  std::uint64_t replace_text(std::string text);
   // Keeps the rows whose entry in `drop` is 0 (rows past its end too), with their verdicts, as a
   // new generation, which it returns.
   std::uint64_t keep_rows(const std::vector<char>& drop);
-  void append_row(LinkRow row = {});
 
   int row_count() const;
   std::string cell(int row, int column) const;
@@ -128,9 +95,8 @@ class LinkTable {
   // Sorts row numbers by their cells in a column, in byte order (reversed when `descending`),
   // rows with equal cells keeping their order; under one read lock, each row's line read once.
   void sort_rows(std::vector<int>& rows, int column, bool descending) const;
-  // Writes a cell of an existing row; false when the row or column does not exist.
-  bool set_cell(int row, int column, std::string_view text);
-  // As set_cell, but only while the table still holds the rows of `generation`.
+  // Sets or clears a row's done mark (the done cell: the mark or empty), while the table holds
+  // `generation`; false for another row, cell or text.
   bool set_cell_if(std::uint64_t generation, int row, int column, std::string_view text);
   // Sets a row's verdict and its status cell together, while the table holds `generation`;
   // Verdict::none empties the status and done cells.
@@ -152,14 +118,8 @@ class LinkTable {
   template <class Fn>
   void for_each_verdict(Fn&& fn) const {
     std::shared_lock lock(mutex_);
-    if (text_) {
-      // The verdict byte is kept for rows whose cells were written one by one too.
-      for (std::size_t i = 0; i < states_.size(); ++i)
-        fn(static_cast<int>(i),
-           states_[i] == 0 ? RowVerdict{} : verdict_locked(static_cast<int>(i)));
-      return;
-    }
-    for (std::size_t i = 0; i < rows_.size(); ++i) fn(static_cast<int>(i), rows_[i].verdict());
+    for (std::size_t i = 0; i < states_.size(); ++i)
+      fn(static_cast<int>(i), states_[i] == 0 ? RowVerdict{} : verdict_locked(static_cast<int>(i)));
   }
   // Fills `view` with one row (an empty one past the end), under the read lock.
   void view_row(int row, RowView& view) const {
@@ -182,23 +142,17 @@ class LinkTable {
  private:
   int row_count_locked() const;
   void view_row_locked(int row, RowView& view) const;
-  // A row cut from its line; rows set cell by cell come whole from edited_.
-  LinkRow line_row_locked(int row) const;
-  bool set_cell_locked(int row, int column, std::string_view text);
-  bool set_verdict_locked(int row, RowVerdict verdict);
   RowVerdict verdict_locked(int row) const;
+  // Tells the views that the row changed.
+  void changed(int row);
   std::uint64_t new_generation();
 
   mutable std::shared_mutex mutex_;
-  // Rows given one by one.
-  std::vector<LinkRow> rows_;
-  // Or rows of a text: the lines, each row's verdict packed in a byte, its done mark in a bit,
-  // and the rows whose cells were written one by one since (few: the table is made for reading).
-  std::shared_ptr<const std::string> text_;
+  // The text, its lines, each row's verdict packed in a byte and its done mark in a bit.
+  std::shared_ptr<const std::string> text_ = std::make_shared<const std::string>();
   LineStarts lines_;
   std::vector<std::uint8_t> states_;
   std::vector<std::uint64_t> done_;
-  std::map<int, LinkRow> edited_;
   bool done_locked(int row) const {
     return (done_[static_cast<std::size_t>(row) / 64] >> (row % 64)) & 1u;
   }

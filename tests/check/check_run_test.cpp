@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "base/gbk_literals.h"
+#include "support/cells.h"
 #include "support/fast_clock.h"
 #include "support/gbk.h"
 #include "support/share_service.h"
@@ -31,10 +32,10 @@ struct List {
 
 List list_of(const std::vector<std::string>& links) {
   List list;
-  std::vector<LinkRow> rows;
+  std::string text;
   for (std::size_t i = 0; i < links.size(); ++i)
-    rows.emplace_back("row" + std::to_string(i), links[i], "");
-  list.generation = list.table->replace_rows(std::move(rows));
+    text += test::row_line("row" + std::to_string(i), links[i]);
+  list.generation = list.table->replace_text(text);
   return list;
 }
 
@@ -968,7 +969,7 @@ TEST(CheckRun, ARunStartedBeforeItsListIsCompleteWaitsForIt) {
   EXPECT_EQ(run.snapshot().state, RunState::waiting_for_list);
   EXPECT_EQ(run.snapshot().started, 0);
   const std::uint64_t generation =
-      table->replace_rows({LinkRow("a", ShareService::link("public"), "")});
+      table->replace_text(test::row_line("a", ShareService::link("public")));
   run.list_ready(generation);
   ASSERT_TRUE(finishes(run));
   EXPECT_EQ(run.snapshot().valid, 1);
@@ -979,7 +980,7 @@ TEST(CheckRun, ProbesOfAReplacedListWriteNothing) {
   const List list = shares({"lag-1", "lag-2"});
   const auto run = started(list, config_for(service));
   std::this_thread::sleep_for(100ms);  // both probes are fetching now
-  list.table->replace_rows({LinkRow("new", "", ""), LinkRow("new2", "", "")});
+  list.table->replace_text("new\r\nnew2\r\n");
   ASSERT_TRUE(finishes(*run));
   EXPECT_EQ(list.table->cell(0, kColumnStatus), "");
   EXPECT_EQ(list.table->cell(1, kColumnDone), "");

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "base/gbk_literals.h"
 #include "model/share_url.h"
 #include "support/cells.h"
 #include "support/gbk.h"
@@ -14,19 +15,10 @@ namespace {
 using test::cells;
 using test::G;
 
-TEST(LinkRow, SetCellKeepsOtherCells) {
-  LinkRow row("n", "l", "c");
-  row.set_cell(kColumnStatus, G("√"));
-  row.set_cell(kColumnDone, G("完成"));
-  row.set_cell(kColumnLink, "longer link");
-  EXPECT_EQ(cells(row), (std::vector<std::string>{"n", "longer link", "c", G("√"), G("完成")}));
-  row.set_cell(7, "ignored");
-  EXPECT_EQ(row.cell(7), "");
-}
-
 TEST(LinkTable, VerdictsLandOnlyInTheirGeneration) {
   LinkTable table;
-  const std::uint64_t first = table.replace_rows({LinkRow("a", "l", ""), LinkRow("b", "l", "")});
+  const std::string link = "https://pan.baidu.com/s/1a";
+  const std::uint64_t first = table.replace_text("a " + link + "\r\nb " + link + "\r\n");
   EXPECT_TRUE(table.set_verdict_if(first, 1, {Verdict::valid, Reason::public_share}));
   EXPECT_EQ(table.cell(1, kColumnStatus), G("√"));
   EXPECT_EQ(table.verdict(1), (RowVerdict{Verdict::valid, Reason::public_share}));
@@ -34,29 +26,33 @@ TEST(LinkTable, VerdictsLandOnlyInTheirGeneration) {
   EXPECT_EQ(table.cell(0, kColumnStatus), "x");
   EXPECT_FALSE(table.set_verdict_if(first, 5, {Verdict::valid, Reason::need_code}));  // no such row
   // Once the list has been replaced, a writer of the old one changes nothing.
-  const std::uint64_t second = table.replace_rows({LinkRow("c", "l", "")});
+  const std::uint64_t second = table.replace_text("c " + link + "\r\n");
   EXPECT_NE(first, second);
   EXPECT_FALSE(table.set_verdict_if(first, 0, {Verdict::valid, Reason::need_code}));
-  EXPECT_FALSE(table.set_cell_if(first, 0, kColumnDone, "x"));
+  EXPECT_FALSE(table.set_cell_if(first, 0, kColumnDone, gbk::kDoneMark));
   EXPECT_EQ(table.verdict(0), RowVerdict{});
   EXPECT_EQ(table.cell(0, kColumnStatus), "");
   // Clearing a verdict empties the status and done cells.
   table.set_verdict_if(second, 0, {Verdict::unknown, Reason::timeout});
   EXPECT_EQ(table.cell(0, kColumnStatus), "?");
-  table.set_cell_if(second, 0, kColumnDone, G("完成"));
+  EXPECT_TRUE(table.set_cell_if(second, 0, kColumnDone, gbk::kDoneMark));
+  EXPECT_EQ(table.cell(0, kColumnDone), gbk::kDoneMark);
   table.set_verdict_if(second, 0, {});
   std::vector<std::string> seen;
   table.for_each_row([&](int, const RowView& row) { seen = cells(row); });
-  EXPECT_EQ(seen, (std::vector<std::string>{"c", "l", "", "", ""}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"c", link, "", "", ""}));
+  // The line's cells are the line's: only the done mark is written.
+  EXPECT_FALSE(table.set_cell_if(second, 0, kColumnName, "other"));
+  EXPECT_FALSE(table.set_cell_if(second, 0, kColumnDone, "y"));
 }
 
 TEST(LinkTable, ChangesAreReportedOncePerRow) {
   LinkTable table;
-  const std::uint64_t g = table.replace_rows({LinkRow("a", "", ""), LinkRow("b", "", "")});
+  const std::uint64_t g = table.replace_text("a\r\nb\r\n");
   EXPECT_TRUE(table.take_changes().reset);
-  table.set_cell(1, kColumnStatus, "x");
+  table.set_verdict_if(g, 1, {Verdict::invalid, Reason::deleted});
   table.set_verdict_if(g, 1, {Verdict::valid, Reason::need_code});
-  table.set_cell(0, kColumnDone, "y");
+  table.set_cell_if(g, 0, kColumnDone, gbk::kDoneMark);
   const LinkTable::Changes changes = table.take_changes();
   EXPECT_FALSE(changes.reset);
   EXPECT_EQ(changes.rows, (std::vector<int>{0, 1}));

@@ -2,18 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cells.h"
+
 namespace quorvex {
 namespace {
 
 // Rows named as given, with the given verdicts.
 void fill(LinkTable& table, const std::vector<std::pair<std::string, Verdict>>& rows) {
-  std::vector<LinkRow> built;
-  for (const auto& [name, verdict] : rows) {
-    LinkRow row(name, "https://pan.baidu.com/s/1" + name, "");
-    if (verdict != Verdict::none) row.set_verdict({verdict, Reason::none});
-    built.push_back(std::move(row));
-  }
-  table.replace_rows(std::move(built));
+  std::string text;
+  for (const auto& row : rows)
+    text += test::row_line(row.first, "https://pan.baidu.com/s/1" + row.first);
+  const std::uint64_t generation = table.replace_text(text);
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    if (rows[r].second != Verdict::none)
+      table.set_verdict_if(generation, static_cast<int>(r), {rows[r].second, Reason::none});
 }
 
 TEST(RowOrder, SortsByStatusOrTextKeepingListOrderForTies) {

@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "support/cells.h"
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
 #include "support/utf8_path.h"
@@ -52,15 +53,13 @@ TEST(DateTimeText, ShortensAsTheClockAllows) {
 
 TEST(ExportText, ValidRowsOnlyInListOrder) {
   LinkTable table;
-  std::vector<LinkRow> rows;
-  rows.emplace_back("full", "https://pan.baidu.com/s/1a", "ab12");
-  rows.emplace_back("nolink", "", "zz");
-  rows.emplace_back("nocode", "https://pan.baidu.com/s/1c", "");
-  rows.emplace_back("invalid", "https://pan.baidu.com/s/1d", "x");
-  rows.emplace_back("unchecked", "https://pan.baidu.com/s/1e", "y");
-  for (int i : {0, 1, 2}) rows[i].set_cell(3, G("√"));
-  rows[3].set_cell(3, "x");
-  table.replace_rows(std::move(rows));
+  const std::uint64_t g = table.replace_text(
+      test::row_line("full", "https://pan.baidu.com/s/1a", "ab12") + test::row_line("nolink") +
+      test::row_line("nocode", "https://pan.baidu.com/s/1c") +
+      test::row_line("invalid", "https://pan.baidu.com/s/1d", "x") +
+      test::row_line("unchecked", "https://pan.baidu.com/s/1e", "y"));
+  for (int i : {0, 1, 2}) table.set_verdict_if(g, i, {Verdict::valid, Reason::public_share});
+  table.set_verdict_if(g, 3, {Verdict::invalid, Reason::deleted});
   EXPECT_EQ(export_text(table, at(2020, 2, 7, 9, 5, 0)),
             G(" full   链接：https://pan.baidu.com/s/1a   密码：ab12   \r\n"
               " nolink   \r\n"
@@ -103,8 +102,8 @@ TEST(ExportFile, NeverOverwritesAnEarlierExport) {
 TEST(ExportFile, NamedAndStampedFromTheGivenSources) {
   const test::ScratchDir scratch;
   LinkTable table;
-  table.append_row(LinkRow("n", "https://pan.baidu.com/s/1a", ""));
-  table.set_cell(0, kColumnStatus, G("√"));
+  table.set_verdict_if(table.replace_text(test::row_line("n", "https://pan.baidu.com/s/1a")), 0,
+                       {Verdict::valid, Reason::public_share});
   const ExportSources sources = fixed_sources(7, at(2021, 3, 4, 5, 6, 7));
   const ExportResult first = export_valid_links(table, scratch.path().string(), sources);
   ASSERT_TRUE(first.ok) << first.error;

@@ -16,3 +16,17 @@ std::vector<std::string> cells(const Row& row) {
 }
 
 }  // namespace quorvex::test
+
+namespace quorvex::test {
+
+// The line a row with these cells loads from (GBK): the name, the address and the code after a
+// full-width colon, as pieces (a code needs an address before it).
+inline std::string row_line(const std::string& name, const std::string& link = {},
+                            const std::string& code = {}) {
+  std::string line = name;
+  if (!link.empty()) line += " " + link;
+  if (!code.empty()) line += " \xC2\xEB\xA3\xBA" + code;  // 码：
+  return line + "\r\n";
+}
+
+}  // namespace quorvex::test
