@@ -25,8 +25,6 @@ namespace quorvex {
 
 namespace {
 
-constexpr long kMaxRedirects = 10;
-
 // TLS sessions and resolved addresses are shared between requests; neither changes what a
 // request sends or receives, only how fast it connects. Requests that trust differently never
 // share a TLS session: a resumed session skips the certificate check.
@@ -154,9 +152,6 @@ class CurlRequest final : public RequestObjectBase {
   ~CurlRequest() override {
     if (curl_) curl_easy_cleanup(curl_);
   }
-  CurlRequest(const CurlRequest&) = delete;
-  CurlRequest& operator=(const CurlRequest&) = delete;
-
   bool ok() const { return curl_ != nullptr; }
 
   void set_request_header(const std::string& name, const std::string& value) override {
@@ -165,25 +160,17 @@ class CurlRequest final : public RequestObjectBase {
     const bool for_proxy = name.size() > 6 && strncasecmp(name.c_str(), "Proxy-", 6) == 0;
     (for_proxy ? proxy_headers_ : headers_).push_back(std::move(line));
   }
-  void send_text(const std::string& body) override { perform(body); }
-  void send_bytes(const std::string& body) override { perform(body); }
-  std::string response_body() override { return body_; }
-  std::string take_response_body() override { return std::move(body_); }
-  std::string all_response_headers() override {
-    std::string out;
-    for (const std::string& line : response_headers_) {
-      if (!out.empty()) out.append("\r\n");
-      out.append(line);
-    }
-    return out;
-  }
-  int status() override { return status_; }
-  TransferReport transfer_report() const override { return report_; }
 
  private:
   void clear_headers() override {
     headers_.clear();
     proxy_headers_.clear();
+  }
+  bool ready() override {
+    if (curl_) return true;
+    report_.refused_locally = true;
+    report_.error = "curl could not be started";
+    return false;
   }
   bool has_header(const char* name) const {
     const std::size_t n = std::strlen(name);
@@ -216,33 +203,19 @@ class CurlRequest final : public RequestObjectBase {
     }
   }
 
-  void perform(const std::string& body) {
-    body_.clear();
-    body_.shrink_to_fit();
-    give_back_lease();
-    response_headers_.clear();
-    status_ = 0;
-    report_ = {};
-    too_large_ = idle_timed_out_ = cancelled_ = false;
-    if (!curl_) return;
-    curl_easy_reset(curl_);
-    CURL* c = curl_;
+  // How the connection is made and checked, and who may see the request.
+  void set_transport(CURL* c) {
     const bool check_peer = verify_peer();
     const bool check_host = verify_host();
     TrustContext& trust = trust_context(check_peer || check_host, policy_.extra_ca_file);
     curl_easy_setopt(c, CURLOPT_SHARE, trust.caches.get());
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    // The creator's policy follows redirects itself, one hop at a time, so that it can look at
-    // each address first; otherwise curl follows them, to web addresses only.
-    const bool manual_redirects = static_cast<bool>(policy_.may_follow);
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, follow_redirects_ && !manual_redirects ? 1L : 0L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     // The path goes out as written: curl would otherwise resolve "/s/1x/../../y" into "/y", a
     // request for an address nobody checked.
     curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, check_peer ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, check_host ? 2L : 0L);
     if (trust.store && trust.store->get()) {
@@ -251,15 +224,8 @@ class CurlRequest final : public RequestObjectBase {
       curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, &use_trust_store);
       curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, trust.store->get());
     }
-    curl_slist* connect_to = nullptr;
-    for (const std::string& entry : policy_.connect_to)
-      connect_to = curl_slist_append(connect_to, entry.c_str());
-    curl_easy_setopt(c, CURLOPT_CONNECT_TO, connect_to);
-
     if (resolve_ms_ + connect_ms_ > 0)
       curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(resolve_ms_) + connect_ms_);
-    start_deadline();
-    const auto deadline = deadline_;
     // Without a proxy of the caller's, none: curl would otherwise take one from the environment.
     curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
     if (!proxy_.empty() && !proxy_user_.empty()) {
@@ -271,22 +237,6 @@ class CurlRequest final : public RequestObjectBase {
       curl_easy_setopt(c, CURLOPT_USERNAME, server_user_.c_str());
       curl_easy_setopt(c, CURLOPT_PASSWORD, server_password_.c_str());
     }
-
-    // The headers go out exactly as given; curl's own Accept, Expect and POST Content-Type would
-    // add lines nobody asked for, so they are switched off unless given.
-    std::vector<std::string> lines = headers_;
-    if (!has_header("Accept")) lines.emplace_back("Accept:");
-    if (!has_header("Expect")) lines.emplace_back("Expect:");
-    if (!has_header("Content-Type")) lines.emplace_back("Content-Type:");
-    curl_slist* list = nullptr;
-    for (const std::string& line : lines) list = curl_slist_append(list, line.c_str());
-    curl_slist* proxy_list = nullptr;
-    for (const std::string& line : proxy_headers_)
-      proxy_list = curl_slist_append(proxy_list, line.c_str());
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, list);
-    curl_easy_setopt(c, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
-    curl_easy_setopt(c, CURLOPT_PROXYHEADER, proxy_list);
-
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CurlRequest::on_body);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &CurlRequest::on_header);
@@ -294,48 +244,84 @@ class CurlRequest final : public RequestObjectBase {
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &CurlRequest::on_progress);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+  }
+
+  // curl's lists for one exchange, freed with it.
+  struct Lists {
+    curl_slist* headers = nullptr;
+    curl_slist* proxy_headers = nullptr;
+    curl_slist* connect_to = nullptr;
+    ~Lists() {
+      curl_slist_free_all(headers);
+      curl_slist_free_all(proxy_headers);
+      curl_slist_free_all(connect_to);
+    }
+  };
+
+  bool exchange(const std::string& url, const std::string& method, const std::string& body,
+                std::string& location) override {
+    CURL* c = curl_;
+    curl_easy_reset(c);
+    set_transport(c);
+    Lists lists;
+    for (const std::string& entry : policy_.connect_to)
+      lists.connect_to = curl_slist_append(lists.connect_to, entry.c_str());
+    curl_easy_setopt(c, CURLOPT_CONNECT_TO, lists.connect_to);
+    // The headers go out exactly as given; curl's own Accept, Expect and POST Content-Type would
+    // add lines nobody asked for, so they are switched off unless given.
+    std::vector<std::string> lines = headers_;
+    if (!has_header("Accept")) lines.emplace_back("Accept:");
+    if (!has_header("Expect")) lines.emplace_back("Expect:");
+    if (!has_header("Content-Type")) lines.emplace_back("Content-Type:");
+    for (const std::string& line : lines)
+      lists.headers = curl_slist_append(lists.headers, line.c_str());
+    for (const std::string& line : proxy_headers_)
+      lists.proxy_headers = curl_slist_append(lists.proxy_headers, line.c_str());
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, lists.headers);
+    curl_easy_setopt(c, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
+    curl_easy_setopt(c, CURLOPT_PROXYHEADER, lists.proxy_headers);
     char error[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
-
-    std::string url = url_;
-    std::string method = method_;
-    CURLcode rc = CURLE_OK;
-    for (long hop = 0;; ++hop) {
-      curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-      // curl keeps a pointer to the body until the transfer ends: it must outlive it.
-      static const std::string kNoBody;
-      set_method(c, method, method == method_ ? body : kNoBody);
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            deadline - std::chrono::steady_clock::now())
-                            .count();
-      curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
-                       static_cast<long>(std::clamp<long long>(left, 1, 0x7fffffff)));
-      last_progress_ = std::chrono::steady_clock::now();
-      last_bytes_ = 0;
-      connected_ = false;
-      rc = curl_easy_perform(c);
-      if (rc != CURLE_OK || too_large_ || !manual_redirects || !follow_redirects_) break;
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    set_method(c, method, body);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline_ - std::chrono::steady_clock::now())
+                          .count();
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(std::clamp<long long>(left, 1, 0x7fffffff)));
+    last_progress_ = std::chrono::steady_clock::now();
+    last_bytes_ = 0;
+    connected_ = idle_timed_out_ = false;
+    header_lines_.clear();
+    const CURLcode rc = curl_easy_perform(c);
+    const bool ok = rc == CURLE_OK && !too_large_;
+    report(rc, error);
+    if (ok) {
       long code = 0;
-      char* location = nullptr;
+      char* redirect = nullptr;
       curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
-      curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &location);
-      if (code < 300 || code > 399 || !location) break;
-      if (!policy_.may_follow(location)) {
-        report_.refused_redirect = location;
-        break;
-      }
-      if (hop + 1 >= kMaxRedirects) break;
-      url = location;
-      // As browsers do: a form sent to a moved address is not sent again.
-      if (code == 301 || code == 302 || code == 303) method = method == "HEAD" ? "HEAD" : "GET";
+      curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &redirect);
+      status_ = static_cast<int>(code);
+      if (redirect) location = redirect;
+      for (const std::string& line : header_lines_)
+        response_headers_.append(response_headers_.empty() ? "" : "\r\n").append(line);
     }
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(c, CURLOPT_PROXYHEADER, nullptr);
+    curl_easy_setopt(c, CURLOPT_CONNECT_TO, nullptr);
+    return ok;
+  }
 
+  // What the exchange that ended with `rc` learned.
+  void report(CURLcode rc, const char* error) {
+    CURL* c = curl_;
     curl_off_t connect_time = 0;
     curl_easy_getinfo(c, CURLINFO_CONNECT_TIME_T, &connect_time);
     char* effective = nullptr;
     curl_easy_getinfo(c, CURLINFO_EFFECTIVE_URL, &effective);
     report_.connected = connect_time > 0 || connected_;
-    report_.final_url = effective ? effective : url;
+    if (effective) report_.final_url = effective;
     // Once a server has answered, curl's "out of memory" means an answer beyond its limits (a
     // header line over 100 KiB, headers over 300 KiB): the answer's fault, not this system's.
     const bool answer_too_large =
@@ -343,7 +329,6 @@ class CurlRequest final : public RequestObjectBase {
                               (rc == CURLE_RECV_ERROR &&
                                std::string_view(error).starts_with("Too large response headers")));
     report_.too_large = too_large_ || answer_too_large;
-    report_.cancelled = cancelled_;
     report_.timed_out = rc == CURLE_OPERATION_TIMEDOUT || idle_timed_out_;
     report_.certificate_rejected = is_certificate_error(rc);
     long os_errno = 0;
@@ -355,44 +340,20 @@ class CurlRequest final : public RequestObjectBase {
         (rc == CURLE_OUT_OF_MEMORY || rc == CURLE_FAILED_INIT ||
          (rc != CURLE_OK && (os_errno == EMFILE || os_errno == ENFILE || os_errno == ENOBUFS ||
                              os_errno == ENOMEM || os_errno == EAGAIN)));
-    if (rc == CURLE_OK && !too_large_) {
-      long code = 0;
-      curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
-      status_ = static_cast<int>(code);
-    } else {
-      body_.clear();
-      response_headers_.clear();
-      status_ = 0;
-      report_.error = too_large_ ? "the answer is larger than " +
-                                       std::to_string(policy_.max_body_bytes >> 20) + " MiB"
-                      : answer_too_large ? "the answer's headers are larger than they may be"
-                      : cancelled_       ? "cancelled"
-                      : idle_timed_out_  ? "no data within the receive time-out"
-                      : error[0]         ? error
-                                         : curl_easy_strerror(rc);
-    }
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
-    curl_easy_setopt(c, CURLOPT_PROXYHEADER, nullptr);
-    curl_easy_setopt(c, CURLOPT_CONNECT_TO, nullptr);
-    curl_slist_free_all(list);
-    curl_slist_free_all(proxy_list);
-    curl_slist_free_all(connect_to);
+    if (rc == CURLE_OK && !too_large_) return;
+    report_.error = too_large_         ? too_large_text()
+                    : answer_too_large ? "the answer's headers are larger than they may be"
+                    : cancelled_       ? "cancelled"
+                    : idle_timed_out_ || timed_out_ ? "no data within the receive time-out"
+                    : error[0]                      ? error
+                                                    : curl_easy_strerror(rc);
   }
 
   static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* self_ptr) {
     auto* self = static_cast<CurlRequest*>(self_ptr);
     const std::size_t n = size * count;
-    if (self->body_.size() + n > self->policy_.max_body_bytes) {
-      self->too_large_ = true;
-      return 0;  // makes curl stop with a write error
-    }
-    if (!self->lease_ && self->policy_.body_budget &&
-        self->body_.size() + n > self->policy_.free_body_bytes &&
-        !self->take_lease(self->body_, self->cancelled_, self->idle_timed_out_))
-      return 0;
-    self->body_.append(data, n);
-    return n;
+    // Anything short of n makes curl stop with a write error.
+    return self->add_body_bytes(data, n) ? n : 0;
   }
 
   static std::size_t on_header(char* data, std::size_t size, std::size_t count, void* self_ptr) {
@@ -400,13 +361,13 @@ class CurlRequest final : public RequestObjectBase {
     const std::size_t n = size * count;
     std::string line(data, n);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    // A status line starts the headers of a new response (after a redirect or an interim
-    // answer); only the last response's headers are reported.
+    // A status line starts the headers of a new response (after an interim answer); only the
+    // last response's headers are reported.
     if (line.rfind("HTTP/", 0) == 0) {
-      self->response_headers_.clear();
+      self->header_lines_.clear();
       self->body_.clear();
     } else if (!line.empty()) {
-      self->response_headers_.push_back(std::move(line));
+      self->header_lines_.push_back(std::move(line));
     }
     return n;
   }
@@ -445,13 +406,8 @@ class CurlRequest final : public RequestObjectBase {
   CURL* curl_;
   std::vector<std::string> headers_;
   std::vector<std::string> proxy_headers_;
-  std::string body_;
-  std::vector<std::string> response_headers_;
-  int status_ = 0;
-  TransferReport report_;
-  bool too_large_ = false;
+  std::vector<std::string> header_lines_;
   bool idle_timed_out_ = false;
-  bool cancelled_ = false;
   std::chrono::steady_clock::time_point last_progress_;
   curl_off_t last_bytes_ = 0;
   bool connected_ = false;

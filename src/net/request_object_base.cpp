@@ -44,22 +44,81 @@ void RequestObjectBase::start_deadline() {
   deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(overall);
 }
 
-bool RequestObjectBase::take_lease(std::string& body, bool& cancelled, bool& out_of_time) {
-  lease_ = policy_.body_budget->take(2 * policy_.max_body_bytes, [&] {
-    if (cancel_requested()) {
-      cancelled = true;
-      return true;
-    }
-    if (std::chrono::steady_clock::now() >= deadline_) {
-      out_of_time = true;
-      return true;
-    }
-    return false;
-  });
+bool RequestObjectBase::must_stop() {
+  if (cancel_requested()) {
+    cancelled_ = true;
+    return true;
+  }
+  if (std::chrono::steady_clock::now() >= deadline_) {
+    timed_out_ = true;
+    return true;
+  }
+  return false;
+}
+
+bool RequestObjectBase::take_lease() {
+  lease_ = policy_.body_budget->take(2 * policy_.max_body_bytes, [&] { return must_stop(); });
   if (lease_ == 0) return false;
   // Room for the whole body at once: growing it step by step would hold up to twice as much.
-  body.reserve(policy_.max_body_bytes);
+  body_.reserve(policy_.max_body_bytes);
   return true;
+}
+
+bool RequestObjectBase::add_body_bytes(const char* data, std::size_t n) {
+  if (body_.size() + n > policy_.max_body_bytes) {
+    too_large_ = true;
+    return false;
+  }
+  if (!lease_ && policy_.body_budget && body_.size() + n > policy_.free_body_bytes && !take_lease())
+    return false;
+  body_.append(data, n);
+  return true;
+}
+
+std::string RequestObjectBase::too_large_text() const {
+  return "the answer is larger than " + std::to_string(policy_.max_body_bytes >> 20) + " MiB";
+}
+
+void RequestObjectBase::perform(const std::string& body) {
+  body_.clear();
+  body_.shrink_to_fit();
+  give_back_lease();
+  response_headers_.clear();
+  status_ = 0;
+  report_ = {};
+  too_large_ = timed_out_ = cancelled_ = false;
+  if (!ready()) return;
+  start_deadline();
+  std::string url = url_;
+  std::string method = method_;
+  bool ok = false;
+  for (int hop = 0;; ++hop) {
+    std::string location;
+    report_.final_url = url;
+    body_.clear();
+    response_headers_.clear();
+    ok = exchange(url, method, method == method_ ? body : std::string(), location);
+    if (!ok || !follow_redirects_ || status_ < 300 || status_ > 399 || location.empty()) break;
+    if (policy_.may_follow && !policy_.may_follow(location)) {
+      report_.refused_redirect = location;
+      break;
+    }
+    if (location.rfind("http://", 0) != 0 && location.rfind("https://", 0) != 0) break;
+    if (hop + 1 >= kMaxRedirects) break;
+    url = location;
+    // As browsers do: a form sent to a moved address is not sent again.
+    if (status_ == 301 || status_ == 302 || status_ == 303)
+      method = method == "HEAD" ? "HEAD" : "GET";
+  }
+  report_.too_large = report_.too_large || too_large_;
+  report_.cancelled = cancelled_;
+  report_.timed_out = report_.timed_out || timed_out_;
+  if (!ok) {
+    body_.clear();
+    response_headers_.clear();
+    status_ = 0;
+    if (report_.error.empty()) report_.error = too_large_ ? too_large_text() : "failed";
+  }
 }
 
 void RequestObjectBase::give_back_lease() {

@@ -30,7 +30,6 @@ namespace quorvex {
 
 namespace {
 
-constexpr int kMaxRedirects = 10;
 constexpr DWORD kReadChunk = 64 * 1024;
 
 // Header text as the bytes it came in: WinHTTP widens each byte on its own.
@@ -279,9 +278,6 @@ class WinHttpRequest final : public RequestObjectBase {
   ~WinHttpRequest() override {
     if (session_) WinHttpCloseHandle(session_);
   }
-  WinHttpRequest(const WinHttpRequest&) = delete;
-  WinHttpRequest& operator=(const WinHttpRequest&) = delete;
-
   bool ok() const { return session_ != nullptr; }
 
   void set_request_header(const std::string& name, const std::string& value) override {
@@ -289,16 +285,22 @@ class WinHttpRequest final : public RequestObjectBase {
     if (name.size() > 6 && same_nocase(name.substr(0, 6), "Proxy-")) return;
     headers_.push_back(name + ": " + value);
   }
-  void send_text(const std::string& body) override { perform(body); }
-  void send_bytes(const std::string& body) override { perform(body); }
-  std::string response_body() override { return body_; }
-  std::string take_response_body() override { return std::move(body_); }
-  std::string all_response_headers() override { return response_headers_; }
-  int status() override { return status_; }
-  TransferReport transfer_report() const override { return report_; }
 
  private:
   void clear_headers() override { headers_.clear(); }
+  bool ready() override {
+    if (session_) return true;
+    report_.refused_locally = true;
+    report_.error = "WinHTTP is not available";
+    return false;
+  }
+  bool exchange(const std::string& url, const std::string& method, const std::string& body,
+                std::string& location) override {
+    location_.clear();
+    const bool ok = exchange_once(url, method, body);
+    if (ok && !location_.empty()) location = resolve_location(url, location_);
+    return ok;
+  }
   // The certificate errors WinHTTP is to pass over: the creator's policy, else the option.
   DWORD ignored_cert_errors() const {
     if (policy_.verify_certificates) return *policy_.verify_certificates ? 0 : kIgnoreAllCertErrors;
@@ -339,14 +341,7 @@ class WinHttpRequest final : public RequestObjectBase {
     std::unique_lock lock(exchange.mutex);
     for (;;) {
       if (exchange.events > seen) return !exchange.failed;
-      if (cancel_requested()) {
-        cancelled_ = true;
-        return false;
-      }
-      if (std::chrono::steady_clock::now() >= deadline_) {
-        timed_out_ = true;
-        return false;
-      }
+      if (must_stop()) return false;
       exchange.changed.wait_for(lock, std::chrono::milliseconds(50));
     }
   }
@@ -491,16 +486,11 @@ class WinHttpRequest final : public RequestObjectBase {
         read = exchange.read;
       }
       if (read == 0) break;
-      if (body_.size() + read > policy_.max_body_bytes) {
-        too_large_ = true;
-        report_.error =
-            "the answer is larger than " + std::to_string(policy_.max_body_bytes >> 20) + " MiB";
+      if (!add_body_bytes(exchange.buffer.data(), read)) {
+        if (!too_large_) return fail_with(exchange);
+        report_.error = too_large_text();
         return false;
       }
-      if (!lease_ && policy_.body_budget && body_.size() + read > policy_.free_body_bytes &&
-          !take_lease(body_, cancelled_, timed_out_))
-        return fail_with(exchange);
-      body_.append(exchange.buffer.data(), read);
     }
     return true;
   }
@@ -578,61 +568,9 @@ class WinHttpRequest final : public RequestObjectBase {
     return fail_with(error ? error : ERROR_WINHTTP_INTERNAL_ERROR);
   }
 
-  void perform(const std::string& body) {
-    body_.clear();
-    body_.shrink_to_fit();
-    give_back_lease();
-    response_headers_.clear();
-    status_ = 0;
-    report_ = {};
-    too_large_ = timed_out_ = cancelled_ = false;
-    if (!session_) {
-      report_.refused_locally = true;
-      report_.error = "WinHTTP is not available";
-      return;
-    }
-    start_deadline();
-
-    std::string url = url_;
-    std::string method = method_;
-    const bool manual = static_cast<bool>(policy_.may_follow);
-    bool ok = false;
-    for (int hop = 0;; ++hop) {
-      ok = exchange_once(url, method, method == method_ ? body : std::string());
-      report_.final_url = url;
-      if (!ok || !follow_redirects_ || status_ < 300 || status_ > 399 || location_.empty()) break;
-      const std::string next = resolve_location(url, location_);
-      if (manual && !policy_.may_follow(next)) {
-        report_.refused_redirect = location_;
-        break;
-      }
-      if (next.rfind("http://", 0) != 0 && next.rfind("https://", 0) != 0) break;
-      if (hop + 1 >= kMaxRedirects) break;
-      url = next;
-      // As browsers do: a form sent to a moved address is not sent again.
-      if (status_ == 301 || status_ == 302 || status_ == 303)
-        method = method == "HEAD" ? "HEAD" : "GET";
-    }
-    report_.too_large = too_large_;
-    report_.cancelled = cancelled_;
-    report_.timed_out = report_.timed_out || timed_out_;
-    if (!ok) {
-      body_.clear();
-      response_headers_.clear();
-      status_ = 0;
-    }
-  }
-
   HINTERNET session_ = nullptr;
   std::vector<std::string> headers_;
-  std::string body_;
-  std::string response_headers_;
-  std::string location_;
-  int status_ = 0;
-  TransferReport report_;
-  bool too_large_ = false;
-  bool timed_out_ = false;
-  bool cancelled_ = false;
+  std::string location_;  // the last answer's Location, as sent
 };
 
 }  // namespace

@@ -741,6 +741,8 @@ TEST(CheckRun, ACoolDownIsKeptOnTheRunsClock) {
   CheckRunConfig config;
   const auto clock = std::make_shared<test::FastClock>(200);
   config.clock = clock;
+  // One probe at a time, so that the three throttled answers come in a row.
+  config.thread_limit = [] { return 1; };
   std::atomic<int> fetches{0};
   config.fetch = [&](const std::string&, const std::atomic<bool>&) {
     if (fetches.fetch_add(1) >= 3) return page_asking_for_the_code();
