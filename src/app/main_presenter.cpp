@@ -510,42 +510,46 @@ std::string joined(const std::vector<std::string>& lines) {
 
 }  // namespace
 
+void MainPresenter::copy_selected(const std::function<std::string(const LinkTable&, int)>& text_of,
+                                  bool every_row) {
+  // One line a selected row, in list order; rows with nothing to copy are left out unless
+  // `every_row`.
+  const LinkTable& table = *session_->table();
+  std::vector<std::string> lines;
+  for (const int r : view_.selected_rows())
+    if (std::string text = text_of(table, r); every_row || !text.empty())
+      lines.push_back(utf8(text));
+  if (const std::string text = joined(lines); !text.empty()) view_.set_clipboard(text);
+}
+
 void MainPresenter::copy_selected_rows() {
   // Each row as the line it loads from: name, link and code with their labels, so that pasting
   // them back gives the same rows.
-  const LinkTable& table = *session_->table();
-  std::vector<std::string> lines;
-  for (const int r : view_.selected_rows()) {
-    std::string line = table.cell(r, kColumnName);
-    if (const std::string link = table.cell(r, kColumnLink); !link.empty()) {
-      line.append("  ").append(gbk::kExportLink).append(link);
-      if (const std::string code = table.cell(r, kColumnCode); !code.empty())
-        line.append("  ").append(gbk::kExportCode).append(code);
-    }
-    lines.push_back(utf8(line));
-  }
-  if (const std::string text = joined(lines); !text.empty()) view_.set_clipboard(text);
+  copy_selected(
+      [](const LinkTable& table, int r) {
+        std::string line = table.cell(r, kColumnName);
+        if (const std::string link = table.cell(r, kColumnLink); !link.empty()) {
+          line.append("  ").append(gbk::kExportLink).append(link);
+          if (const std::string code = table.cell(r, kColumnCode); !code.empty())
+            line.append("  ").append(gbk::kExportCode).append(code);
+        }
+        return line;
+      },
+      true);
 }
 
 void MainPresenter::copy_selected_links() {
   // Only share addresses: a row without a link would give the bare prefix, which is no link.
-  const LinkTable& table = *session_->table();
-  std::vector<std::string> links;
-  for (const int r : view_.selected_rows())
-    if (const std::string url =
-            share_url_of_row(table.cell(r, kColumnLink), table.cell(r, kColumnName));
-        is_share_url(url))
-      links.push_back(utf8(url));
-  if (const std::string text = joined(links); !text.empty()) view_.set_clipboard(text);
+  copy_selected(
+      [](const LinkTable& table, int r) {
+        std::string url = share_url_of_row(table.cell(r, kColumnLink), table.cell(r, kColumnName));
+        return is_share_url(url) ? url : std::string();
+      },
+      false);
 }
 
 void MainPresenter::copy_selected_codes() {
-  const LinkTable& table = *session_->table();
-  std::vector<std::string> codes;
-  for (const int r : view_.selected_rows())
-    if (const std::string code = table.cell(r, kColumnCode); !code.empty())
-      codes.push_back(utf8(code));
-  if (const std::string text = joined(codes); !text.empty()) view_.set_clipboard(text);
+  copy_selected([](const LinkTable& table, int r) { return table.cell(r, kColumnCode); }, false);
 }
 
 void MainPresenter::delete_selected_rows() {

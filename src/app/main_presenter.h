@@ -123,6 +123,8 @@ class MainPresenter {
 
  private:
   void take_in(TextJobResult result);
+  void copy_selected(const std::function<std::string(const LinkTable&, int row)>& text_of,
+                     bool every_row);
   void load_settings();
   void restore_placement();
   void show_run_progress();
