@@ -269,6 +269,10 @@ void MainPresenter::show_run_progress() {
     stall_told_ = run;
     view_.warn(msg::kStoppedTitle, msg::run_stalled(stall_refusal(snapshot, Language::chinese)));
   }
+  if (snapshot.gave_up && gave_up_told_ != run) {
+    gave_up_told_ = run;
+    view_.warn(msg::kThrottledTitle, msg::kThrottledGaveUp);
+  }
   const long long wait = cooldown_seconds(snapshot);
   if (snapshot.started == shown_started_ && wait == shown_wait_) return;
   shown_started_ = snapshot.started;

@@ -156,6 +156,7 @@ class MainPresenter {
   bool store_warned_ = false;
   bool settings_warned_ = false;
   std::shared_ptr<CheckRun> stall_told_;
+  std::shared_ptr<CheckRun> gave_up_told_;
   // The run whose progress the title shows, and what it last showed.
   std::shared_ptr<CheckRun> shown_run_;
   int shown_started_ = 0;

@@ -50,7 +50,7 @@ std::string status_run(const RunSnapshot& run, double rate, const std::string& l
   std::snprintf(shown_rate, sizeof shown_rate, rate < 10 ? "%.1f" : "%.0f", rate);
   text += fill("　%1 个/秒", {shown_rate});
   if (!left.empty()) text += fill("　剩余 %1", {left});
-  if (cooldown > 0) text += fill("　服务繁忙，等待 %1 秒", {number(cooldown)});
+  if (cooldown > 0) text += fill("　服务限流，约 %1 秒后继续", {number(cooldown)});
   return text;
 }
 

@@ -73,6 +73,10 @@ std::string store_write_problem(const std::string& problem);
 inline constexpr const char* kLoadOutOfMemory =
     "内存不足，无法载入这么多行。请把文本分成几个较小的文件再载入。";
 std::string run_stalled(const std::string& refusal);
+inline constexpr const char* kThrottledTitle = "服务限流";
+inline constexpr const char* kThrottledGaveUp =
+    "分享服务一直限流，长时间没有一个正常的回应，检测已停止；没有得到结果的行标为“?”。"
+    "稍后可以“重新检测未确定的行”。";
 inline constexpr const char* kNoUnknownRows = "没有未确定的行。";
 inline constexpr const char* kBusyDelete = "检测或载入正在进行，请等它结束后再删除行。";
 std::string duplicates_removed(int removed);  // -1: refused while busy

@@ -26,7 +26,7 @@ std::string run_title(std::string_view prefix, const RunSnapshot& run) {
   std::string title(prefix);
   title.append(std::to_string(percent)).push_back('%');
   if (const long long wait = cooldown_seconds(run); wait > 0)
-    title.append(gbk::kWaiting).append(std::to_string(wait)).append(gbk::kSeconds);
+    title.append(gbk::kThrottledFor).append(std::to_string(wait)).append(gbk::kThrottledResume);
   return title;
 }
 

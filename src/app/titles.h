@@ -18,7 +18,8 @@ inline constexpr std::string_view kTitlePrefix = "Quorvex2.0  ";
 std::string typeset_title(std::string_view prefix, const TypesetProgress& progress);
 
 // prefix + the share of started rows in per cent (the integer part of the double-precision
-// quotient times 100), and "  等待 N 秒" while the run waits for the service's throttling to pass;
+// quotient times 100), and "  服务限流，约 N 秒后继续" while the run waits for the service's
+// throttling to pass;
 // empty when the run has no rows.
 std::string run_title(std::string_view prefix, const RunSnapshot& run);
 

@@ -61,9 +61,11 @@ inline constexpr std::string_view kFalse = "\xBC\xD9";                          
 inline constexpr std::string_view kThemeCaption = "\xD6\xF7\xCC\xE2\x3A";            // 主题:
 inline constexpr std::string_view kFullWidthBlank = "\xA1\xA1";                      // 　
 
-inline constexpr std::string_view kWaiting =
-    "\x20\x20\xB5\xC8\xB4\xFD\x20";                           //   等待 (two blanks before)
-inline constexpr std::string_view kSeconds = "\x20\xC3\xEB";  //  秒
+// "  服务限流，约 N 秒后继续" (two blanks before): the title while the service's throttling is
+// waited out.
+inline constexpr std::string_view kThrottledFor =
+    "\x20\x20\xB7\xFE\xCE\xF1\xCF\xDE\xC1\xF7\xA3\xAC\xD4\xBC\x20";
+inline constexpr std::string_view kThrottledResume = "\x20\xC3\xEB\xBA\xF3\xBC\xCC\xD0\xF8";
 
 // Keywords with the two blanks that typesetting puts before them.
 inline constexpr std::string_view kSpacedLianJie = "  \xC1\xB4\xBD\xD3";          //   链接

@@ -82,6 +82,11 @@ struct CheckRunConfig {
   // How soon a row whose fetch the system refused is tried again; after ten refusals the row is
   // unknown (Reason::no_resources).
   std::chrono::milliseconds refused_retry_delay{1000};
+  // What earlier runs learned of the service's pace and how old it is in seconds, asked when the
+  // run is made; nullopt or absent: the run starts slowly. Told, when the run ends, what it
+  // learned itself.
+  std::function<std::optional<std::pair<LearnedPace, std::int64_t>>()> recall_pace;
+  std::function<void(const LearnedPace&)> remember_pace;
   // The run's time; absent: the system's steady clock.
   std::shared_ptr<const RunClock> clock;
 };

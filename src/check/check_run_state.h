@@ -69,6 +69,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // Times the system refused a row's fetch; only rows it refused are here.
   std::unordered_map<int, int> refusals;
   bool stalled = false;
+  bool gave_up = false;
   RunSnapshot counts;  // the verdict counts, requests, cool-downs
   Pacer pacer;
 
@@ -114,8 +115,11 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
 
   // The probe of one row: fetch, judge, retry, requeue or decide.
   void probe_row(int row);
-  FetchResult fetch(const std::string& url);
-  FetchResult fetch_list(const std::string& list_url, const std::string& share_url);
+  // A request through `request`, counted, with the time it went out in `sent`.
+  FetchResult counted(Clock::time_point& sent, const std::function<FetchResult()>& request);
+  FetchResult fetch(const std::string& url, Clock::time_point& sent);
+  FetchResult fetch_list(const std::string& list_url, const std::string& share_url,
+                         Clock::time_point& sent);
   // The system refused a row's fetch (no descriptor, no memory) rather than the service
   // answering: the row waits its turn again, without using up a retry, unless the system has
   // refused it too often.
@@ -124,12 +128,16 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // Tells the pacer of an answer. For a throttled page it says whether the row is given up on:
   // a row meets throttling at its own cost only while the service does not throttle the whole
   // run, and rows whose answers began a cool-down are refunded.
-  bool note_answer(int row, const Judgement& judgement);
+  bool note_answer(int row, const Judgement& judgement, Clock::time_point sent);
   void requeue(int row, Clock::time_point not_before);
   // The page's judgement, or the share-list API's when the page said nothing known and the API
   // did; nullopt when the probe is to stop (cancelled, or the row went back in the queue).
   std::optional<Judgement> second_opinion(int row, const std::string& url,
-                                          const std::string& fetched, Judgement page, int& status);
+                                          const std::string& fetched, Judgement page, int& status,
+                                          Clock::time_point& sent);
+  // The service has throttled for the whole of give_up_after: every row without a verdict ends
+  // unknown, unfetched.
+  void give_up_throttled_rows();
 };
 
 }  // namespace quorvex

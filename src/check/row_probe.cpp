@@ -27,31 +27,41 @@ FetchResult no_memory() {
 
 }  // namespace
 
-FetchResult CheckRun::State::fetch(const std::string& url) {
+FetchResult CheckRun::State::counted(Clock::time_point& sent,
+                                     const std::function<FetchResult()>& request) {
+  sent = clock->now();
   {
     std::lock_guard lock(mutex);
     ++counts.requests;
   }
+  FetchResult result;
   try {
-    return config.fetch ? config.fetch(url, cancelled)
-                        : fetch_share_page(url, config.probe, cancelled);
+    result = request();
   } catch (const std::bad_alloc&) {
     return no_memory();
   }
+  // Redirects followed were requests too, and count against the pace as such.
+  if (result.transfer.requests > 1) {
+    std::lock_guard lock(mutex);
+    pacer.add_requests(result.transfer.requests - 1, clock->now());
+  }
+  return result;
 }
 
-FetchResult CheckRun::State::fetch_list(const std::string& list_url, const std::string& share_url) {
-  {
-    std::lock_guard lock(mutex);
-    ++counts.requests;
-  }
-  try {
+FetchResult CheckRun::State::fetch(const std::string& url, Clock::time_point& sent) {
+  return counted(sent, [&] {
+    return config.fetch ? config.fetch(url, cancelled)
+                        : fetch_share_page(url, config.probe, cancelled);
+  });
+}
+
+FetchResult CheckRun::State::fetch_list(const std::string& list_url, const std::string& share_url,
+                                        Clock::time_point& sent) {
+  return counted(sent, [&] {
     if (config.fetch_list) return config.fetch_list(list_url, share_url, cancelled);
     return config.fetch ? config.fetch(list_url, cancelled)
                         : fetch_share_list(list_url, share_url, config.probe, cancelled);
-  } catch (const std::bad_alloc&) {
-    return no_memory();
-  }
+  });
 }
 
 void CheckRun::State::refused(int row, const std::string& what) {
@@ -74,17 +84,17 @@ void CheckRun::State::note_not_refused(int row) {
   if (!refusals.empty()) refusals.erase(row);
 }
 
-bool CheckRun::State::note_answer(int row, const Judgement& judgement) {
+bool CheckRun::State::note_answer(int row, const Judgement& judgement, Clock::time_point sent) {
   bool began_cooldown = false;
   bool give_up = false;
   {
     std::lock_guard lock(mutex);
     if (!judgement.throttle_sign) {
-      pacer.on_answer();
+      pacer.on_answer(clock->now());
       return false;
     }
     std::vector<int> streak;
-    began_cooldown = pacer.on_throttled(row, clock->now(), &streak);
+    began_cooldown = pacer.on_throttled(row, sent, clock->now(), &streak);
     if (began_cooldown) {
       ++counts.cooldowns;
       for (const int r : streak) {
@@ -98,7 +108,7 @@ bool CheckRun::State::note_answer(int row, const Judgement& judgement) {
       if (pacer.cooldowns_in_a_row() == 0 && h < 255) ++h;
       // Throttling that outlasted several cool-downs is given up on, as is a row that keeps
       // meeting it on its own.
-      give_up = pacer.throttling_persists() || h > config.probe.retries;
+      give_up = pacer.throttling_persists(clock->now()) || h > config.probe.retries;
     }
   }
   if (began_cooldown) report();
@@ -117,7 +127,7 @@ void CheckRun::State::requeue(int row, Clock::time_point not_before) {
 
 std::optional<Judgement> CheckRun::State::second_opinion(int row, const std::string& url,
                                                          const std::string& fetched, Judgement page,
-                                                         int& status) {
+                                                         int& status, Clock::time_point& sent) {
   const std::string list_url = share_list_url(url);
   if (list_url.empty()) return page;
   // The API's answer is a request of its own, paced so. The pacer hears of the two answers as
@@ -126,7 +136,7 @@ std::optional<Judgement> CheckRun::State::second_opinion(int row, const std::str
     finish_probe(row);
     return std::nullopt;
   }
-  FetchResult answer = fetch_list(list_url, fetched);
+  FetchResult answer = fetch_list(list_url, fetched, sent);
   if (cancelled) {
     finish_probe(row);
     return std::nullopt;
@@ -153,7 +163,8 @@ void CheckRun::State::probe_row(int row) {
   const std::string fetched = share_fetch_url(url);
   const ProbeSettings& settings = config.probe;
   for (int retries = 0;;) {
-    FetchResult result = fetch(fetched);
+    Clock::time_point sent;
+    FetchResult result = fetch(fetched, sent);
     if (cancelled) return finish_probe(row);
     if (result.transfer.refused_locally) return refused(row, result.transfer.error);
     note_not_refused(row);
@@ -168,11 +179,12 @@ void CheckRun::State::probe_row(int row) {
     result.body = std::string();
     result.hold.reset();
     if (page_said_nothing(judgement)) {
-      const std::optional<Judgement> opinion = second_opinion(row, url, fetched, judgement, status);
+      const std::optional<Judgement> opinion =
+          second_opinion(row, url, fetched, judgement, status, sent);
       if (!opinion) return;
       judgement = *opinion;
     }
-    const bool give_up = note_answer(row, judgement);
+    const bool give_up = note_answer(row, judgement, sent);
     switch (judgement.outcome) {
       case Outcome::decided:
         break;

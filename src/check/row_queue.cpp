@@ -67,6 +67,12 @@ void RowQueue::push(int row, Clock::time_point not_before, bool after_fresh) {
   queue_.push_back({row, not_before, after_fresh});
 }
 
+void RowQueue::drop_waiting() {
+  for (const Queued& q : queue_) flags(q.row) &= static_cast<std::uint8_t>(~kQueued);
+  queue_.clear();
+  fresh_next_ = total();
+}
+
 void RowQueue::mark_started(int row, bool started) {
   for (int r = row; r >= 0; r = chains_->next_of(r)) {
     std::uint8_t& f = flags(r);

@@ -56,6 +56,8 @@ class RowQueue {
   void give_back(const Taken& taken);
   // Puts a row in the queue; `after_fresh`: only once no fresh row is left.
   void push(int row, Clock::time_point not_before, bool after_fresh);
+  // No row waits any more: the queue is emptied and the fresh rows are all passed.
+  void drop_waiting();
   // A row and the later rows of its share start, or (when a start did not happen) stop being
   // started.
   void mark_started(int row, bool started);

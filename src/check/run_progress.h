@@ -44,6 +44,9 @@ struct RunSnapshot {
   // The system refused every thread or connection for a long while, or memory the run itself
   // needed: the run stopped, with the rows it had not reached left without a verdict.
   bool stalled = false;
+  // The service throttled without one ordinary answer for the run's bound (give_up_after): the
+  // rows it had not decided ended unknown.
+  bool gave_up = false;
   // What the system refused last (a thread, a descriptor, memory), in its own words; empty while
   // it refuses nothing.
   std::string refusal;

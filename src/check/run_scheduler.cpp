@@ -10,13 +10,24 @@ namespace {
 
 constexpr int kDefaultThreadLimit = 10;
 
+PacerSettings pace_of(const CheckRunConfig& config) {
+  PacerSettings settings = config.pacer;
+  if (config.recall_pace) {
+    if (const auto learned = config.recall_pace()) {
+      settings.learned = learned->first;
+      settings.learned_age = learned->second;
+    }
+  }
+  return settings;
+}
+
 }  // namespace
 
 CheckRun::State::State(std::shared_ptr<LinkTable> t, CheckRunConfig c)
     : table(std::move(t)),
       config(std::move(c)),
       clock(config.clock ? config.clock : RunClock::system()),
-      pacer(config.pacer) {}
+      pacer(pace_of(config)) {}
 
 RunSnapshot CheckRun::State::snapshot_locked() const {
   RunSnapshot s = counts;
@@ -25,6 +36,7 @@ RunSnapshot CheckRun::State::snapshot_locked() const {
   s.running = running;
   s.system_cap = system_cap;
   s.stalled = stalled;
+  s.gave_up = gave_up;
   if (refused_since || stalled) s.refusal = refusal;
   const auto now = clock->now();
   s.cooldown_left = std::chrono::duration_cast<std::chrono::milliseconds>(pacer.cooldown_left(now));
@@ -99,6 +111,12 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
       if (running == 0) break;
     } else if (ready) {
       if (!rows.has_work() && running == 0) break;
+      if (!gave_up && pacer.throttling_persists(clock->now())) {
+        lock.unlock();
+        give_up_throttled_rows();
+        lock.lock();
+        continue;
+      }
       lock.unlock();
       probes->reap();
       const int limit = thread_limit();
@@ -138,7 +156,9 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
     clock->wait_until(lock, wake, until, [&] { return cancelled.load(); });
   }
   scheduler_active = false;
+  const LearnedPace learned = pacer.learned(clock->now());
   lock.unlock();
+  if (config.remember_pace) config.remember_pace(learned);
   wake.notify_all();
   report();
 }
@@ -175,6 +195,25 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted, bool pac
   for (const int r : decided) table->set_cell_if(generation, r, kColumnDone, gbk::kDoneMark);
   if (config.on_verdict)
     for (const int r : decided) config.on_verdict(r, verdict);
+}
+
+void CheckRun::State::give_up_throttled_rows() {
+  std::vector<int> left;
+  {
+    std::lock_guard lock(mutex);
+    gave_up = true;
+    for (int row = 0; row < rows.total(); ++row) {
+      if (rows.flags(row) & (kDecided | kInFlight | kRepeat | kNoShare)) continue;
+      left.push_back(row);
+      rows.mark_started(row, true);
+    }
+    rows.drop_waiting();
+  }
+  for (const int row : left) {
+    if (cancelled) break;
+    decide(row, {Verdict::unknown, Reason::verify}, true, false);
+  }
+  report();
 }
 
 void CheckRun::State::settle_rows_without_share() {

@@ -64,8 +64,9 @@ class CheckCommand final : public Command {
         "\n"
         "A row is unknown when the service could not tell: no answer, a time-out, a rejected\n"
         "certificate, a server error, or a security check that outlasted the retries.\n"
-        "Passing failures are tried again; when the service throttles, the run pauses for the\n"
-        "cool-down and goes on more slowly.\n"
+        "Passing failures are tried again. The run starts gently and finds the rate the\n"
+        "service allows; when it throttles, the run pauses, goes on below that rate and\n"
+        "remembers it in the store for the next run.\n"
         "\n"
         "Verdicts are kept in a store (QUORVEX_STORE or --store; by default\n"
         "~/.local/share/Orvane/Quorvex/verdicts.sqlite, the window's too). A share whose\n"
@@ -120,9 +121,21 @@ class CheckCommand final : public Command {
         ->check(positive_seconds())
         ->type_name("SECONDS");
     app.add_option("--cooldown", cooldown_,
-                   "the pause when the service throttles this client (default 60)")
+                   "the first pause when the service throttles this client (default 60); a "
+                   "pause that ends into throttling is followed by one twice as long, up to 15 "
+                   "minutes")
         ->check(seconds())
         ->type_name("SECONDS");
+    app.add_option("--rate", rate_,
+                   "requests a second at most (default: what the service is found to allow, "
+                   "50 at the most)")
+        ->check(request_rate())
+        ->type_name("N");
+    app.add_option("--give-up-after", give_up_after_,
+                   "how long the service may throttle every request before the rows left end "
+                   "unknown (default 30m)")
+        ->check(duration())
+        ->type_name("DURATION");
     app.add_option("--ca-file", ca_file_, "a PEM file of authorities to trust besides the system's")
         ->type_name("FILE");
     declare_store(app, store_path_);
@@ -162,6 +175,8 @@ class CheckCommand final : public Command {
     if (retries_) runs.probe.retries = *retries_;
     if (timeout_) runs.probe.timeout = to_ms(*timeout_);
     if (cooldown_) runs.pacer.cooldown = to_ms(*cooldown_);
+    if (rate_) runs.pacer.max_rate = *rate_;
+    if (give_up_after_) runs.pacer.give_up_after = *parse_duration(*give_up_after_);
 
     std::string text;
     if (!read_source(input_, io, text))
@@ -334,6 +349,11 @@ class CheckCommand final : public Command {
                    stall_refusal(run, Language::english).c_str());
       return kExitIoError;
     }
+    if (run.gave_up)
+      std::fprintf(io.err,
+                   "quorvex-cli check: the share service throttled every request for %s; the "
+                   "rows it had not answered are unknown\n",
+                   give_up_after_ ? give_up_after_->c_str() : "30m");
     if (run.unknown > 0) return kExitSomeUnknown;
     if (run.invalid > 0 || run.not_share_link > 0) return kExitSomeInvalid;
     return kExitOk;
@@ -374,7 +394,7 @@ class CheckCommand final : public Command {
       rate.add(now, run.finished);
       if (err && run.cooldowns > cooldowns_told && run.state == RunState::cooling_down) {
         cooldowns_told = run.cooldowns;
-        std::fprintf(err, "%sthe share service is throttling this client: waiting %lld s\n",
+        std::fprintf(err, "%sthrottled by the service: resuming in %lld s\n",
                      live ? "\r\033[K" : "", cooldown_seconds(run));
       }
       if (live) {
@@ -425,7 +445,7 @@ class CheckCommand final : public Command {
         left && run.total > run.finished)
       line += "  " + clock_text(*left) + " left";
     if (const long long wait = cooldown_seconds(run); wait > 0) {
-      std::snprintf(buf, sizeof buf, "  waiting %llds", wait);
+      std::snprintf(buf, sizeof buf, "  throttled by the service: resuming in %lld s", wait);
       line += buf;
     }
     std::snprintf(buf, sizeof buf, "  valid %d  invalid %d  unknown %d", run.valid, run.invalid,
@@ -454,6 +474,8 @@ class CheckCommand final : public Command {
   std::optional<int> retries_;
   std::optional<double> timeout_;
   std::optional<double> cooldown_;
+  std::optional<double> rate_;
+  std::optional<std::string> give_up_after_;
   std::optional<std::string> ca_file_;
   std::optional<std::string> export_dir_;
   std::string input_ = "-";

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -200,5 +201,53 @@ CLI::Validator positive_seconds() {
 }
 
 CLI::Validator seconds() { return number_from<double>(0, "a number of seconds from 0", "SECONDS"); }
+
+CLI::Validator request_rate() {
+  return CLI::Validator(
+      [](std::string& value) -> std::string {
+        double rate = 0;
+        const char* end = value.data() + value.size();
+        const auto [rest, error] = std::from_chars(value.data(), end, rate);
+        if (error != std::errc() || rest != end || value.empty() || !(rate > 0 && rate <= 50))
+          return "needs a number of requests a second above 0 and at most 50, not '" + value + "'";
+        return {};
+      },
+      "N");
+}
+
+std::optional<std::chrono::seconds> parse_duration(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  long long scale = 1;
+  switch (text.back()) {
+    case 'h':
+      scale = 3600;
+      text.remove_suffix(1);
+      break;
+    case 'm':
+      scale = 60;
+      text.remove_suffix(1);
+      break;
+    case 's':
+      text.remove_suffix(1);
+      break;
+    default:
+      break;
+  }
+  double number = 0;
+  const char* end = text.data() + text.size();
+  const auto [rest, error] = std::from_chars(text.data(), end, number);
+  if (text.empty() || error != std::errc() || rest != end || !(number > 0) || number > 1e7)
+    return std::nullopt;
+  return std::chrono::seconds(std::llround(number * static_cast<double>(scale)));
+}
+
+CLI::Validator duration() {
+  return CLI::Validator(
+      [](std::string& value) -> std::string {
+        if (parse_duration(value)) return {};
+        return "needs a time above 0 such as 90s, 30m or 2h, not '" + value + "'";
+      },
+      "DURATION");
+}
 
 }  // namespace quorvex::cli

@@ -3,6 +3,10 @@
 // all_commands().
 #pragma once
 
+#include <chrono>
+#include <optional>
+#include <string_view>
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
@@ -132,5 +136,10 @@ CLI::Validator positive_whole_number();
 CLI::Validator whole_number();
 CLI::Validator positive_seconds();
 CLI::Validator seconds();
+// Requests a second: above 0 and at most 50, the fastest pace there is.
+CLI::Validator request_rate();
+// A time such as 90s, 30m or 2h (a bare number is seconds); nullopt when it is not one above 0.
+std::optional<std::chrono::seconds> parse_duration(std::string_view text);
+CLI::Validator duration();
 
 }  // namespace quorvex::cli

@@ -75,6 +75,7 @@ class RequestObject {
     // This system, not the network, refused what the request needed (a descriptor, a thread,
     // memory): nothing was learned about the server.
     bool refused_locally = false;
+    int requests = 0;              // requests sent, redirects followed included
     std::string final_url;         // the address of the last answer
     std::string refused_redirect;  // a redirect that was not followed, as the server sent it
     std::string error;             // the transport's words for a failure; empty when none

@@ -97,6 +97,7 @@ void RequestObjectBase::perform(const std::string& body) {
     report_.final_url = url;
     body_.clear();
     response_headers_.clear();
+    ++report_.requests;
     ok = exchange(url, method, method == method_ ? body : std::string(), location);
     if (!ok || !follow_redirects_ || status_ < 300 || status_ > 399 || location.empty()) break;
     if (policy_.may_follow && !policy_.may_follow(location)) {

@@ -7,6 +7,13 @@
 
 namespace quorvex {
 
+namespace {
+
+// The service whose pace the runs learn: the share host.
+constexpr const char* kPacedService = "pan.baidu.com";
+
+}  // namespace
+
 std::int64_t seconds_now() {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
@@ -32,6 +39,16 @@ void attach_store(CheckRunConfig& config, std::shared_ptr<VerdictStore> store,
       return usable;
     };
   }
+  // What the runs learned of the service's pace is kept whether or not verdicts are recalled.
+  config.recall_pace = [store, now]() -> std::optional<std::pair<LearnedPace, std::int64_t>> {
+    const auto pace = store->pace(kPacedService);
+    if (!pace) return std::nullopt;
+    return std::pair{LearnedPace{pace->ceiling, pace->held, pace->at}, now() - pace->at};
+  };
+  config.remember_pace = [store, now](const LearnedPace& learned) {
+    if (learned.held <= 0 && learned.ceiling <= 0) return;
+    store->record_pace(kPacedService, {learned.ceiling, learned.held, now()});
+  };
   config.remember = [store, now](const std::string& share, RowVerdict verdict, int status,
                                  VerdictSource source) {
     if (share.empty() || verdict.verdict == Verdict::none) return;

@@ -25,6 +25,9 @@ constexpr const char* kMigrations[] = {
     // 1 -> 2: whether the share's page or the share-list API decided; earlier verdicts were all
     // the page's.
     "ALTER TABLE verdicts ADD COLUMN source TEXT NOT NULL DEFAULT 'page';",
+    // 2 -> 3: what the runs learned of each service's pace, the last learned only.
+    "CREATE TABLE pacing(service TEXT PRIMARY KEY, ceiling REAL NOT NULL, held REAL NOT NULL,"
+    " at INTEGER NOT NULL);",
 };
 static_assert(std::size(kMigrations) == kStoreSchemaVersion);
 
@@ -424,14 +427,18 @@ void VerdictStore::write_loop() {
   Statement insert(writer_,
                    "INSERT INTO verdicts(share, at, verdict, reason, status, source)"
                    " VALUES(?,?,?,?,?,?)");
+  Statement keep_pace(writer_,
+                      "INSERT OR REPLACE INTO pacing(service, ceiling, held, at) VALUES(?,?,?,?)");
   for (;;) {
     std::vector<StoredVerdict> batch;
+    std::vector<std::pair<std::string, StoredPace>> paces;
     bool failed;
     {
       std::unique_lock lock(mutex_);
-      wake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-      if (queue_.empty()) break;
+      wake_.wait(lock, [&] { return stopping_ || !queue_.empty() || !paces_.empty(); });
+      if (queue_.empty() && paces_.empty()) break;
       batch.swap(queue_);
+      paces.swap(paces_);
       failed = !problem_.empty();
     }
     // What arrives while a batch is written waits for the next one: one transaction for many
@@ -462,6 +469,20 @@ void VerdictStore::write_loop() {
           error = errmsg(writer_);
           ok = false;
           break;
+        }
+      }
+      for (const auto& [service, pace] : paces) {
+        if (!ok || !keep_pace.stmt) break;
+        sqlite3_bind_text(keep_pace.stmt, 1, service.data(), static_cast<int>(service.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_double(keep_pace.stmt, 2, pace.ceiling);
+        sqlite3_bind_double(keep_pace.stmt, 3, pace.held);
+        sqlite3_bind_int64(keep_pace.stmt, 4, pace.at);
+        const int rc = sqlite3_step(keep_pace.stmt);
+        sqlite3_reset(keep_pace.stmt);
+        if (rc != SQLITE_DONE) {
+          error = errmsg(writer_);
+          ok = false;
         }
       }
       if (ok && !exec(writer_, "COMMIT", &error)) ok = false;
@@ -522,6 +543,29 @@ std::vector<StoredVerdict> VerdictStore::history(std::string_view share) {
   while (sqlite3_step(select.stmt) == SQLITE_ROW)
     rows.push_back(row_of(select.stmt, 0, std::string(share)));
   return rows;
+}
+
+void VerdictStore::record_pace(std::string service, StoredPace pace) {
+  if (read_only()) return;
+  {
+    std::lock_guard lock(mutex_);
+    if (!problem_.empty()) return;
+    paces_.emplace_back(std::move(service), pace);
+  }
+  wake_.notify_one();
+}
+
+std::optional<StoredPace> VerdictStore::pace(std::string_view service) {
+  std::lock_guard lock(read_mutex_);
+  // A store from before the table has none.
+  if (version_ < 3) return std::nullopt;
+  Statement select(reader_, "SELECT ceiling, held, at FROM pacing WHERE service = ?");
+  if (!select.stmt) return std::nullopt;
+  sqlite3_bind_text(select.stmt, 1, service.data(), static_cast<int>(service.size()),
+                    SQLITE_STATIC);
+  if (sqlite3_step(select.stmt) != SQLITE_ROW) return std::nullopt;
+  return StoredPace{sqlite3_column_double(select.stmt, 0), sqlite3_column_double(select.stmt, 1),
+                    sqlite3_column_int64(select.stmt, 2)};
 }
 
 std::string VerdictStore::write_problem() const {

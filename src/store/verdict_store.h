@@ -22,7 +22,7 @@ struct sqlite3;
 namespace quorvex {
 
 // The store's schema version; a store written by a later version is refused, not rewritten.
-inline constexpr int kStoreSchemaVersion = 2;
+inline constexpr int kStoreSchemaVersion = 3;
 
 // Seconds since 1970, UTC, as the store dates verdicts.
 std::int64_t store_time_now();
@@ -41,6 +41,14 @@ struct StoredVerdict {
   std::int64_t at = 0;                         // seconds since 1970, UTC
   int http_status = 0;                         // of the last answer; 0 when none arrived
   VerdictSource source = VerdictSource::page;  // what decided: the page or the share-list API
+};
+
+// What the runs learned of a service's patience: the request rate at which it throttled (0: it
+// never did) and the rate that held, with when they were learned.
+struct StoredPace {
+  double ceiling = 0;
+  double held = 0;
+  std::int64_t at = 0;  // seconds since 1970, UTC
 };
 
 // How long a stored verdict may stand in for a fetch; zero: never.
@@ -97,6 +105,11 @@ class VerdictStore {
   // Every stored verdict of a share, oldest first (those dated in the future last).
   std::vector<StoredVerdict> history(std::string_view share);
 
+  // Keeps what a run learned of a service's pace (the last one only), written with the verdicts.
+  void record_pace(std::string service, StoredPace pace);
+  // The pace last learned for a service; nullopt when none was.
+  std::optional<StoredPace> pace(std::string_view service);
+
   // Why writing stopped (a full disk, a file that became read-only), once it has; the program
   // goes on without the store meanwhile. Empty while writes succeed.
   std::string write_problem() const;
@@ -120,6 +133,7 @@ class VerdictStore {
   std::condition_variable wake_;     // the writer: work or stop
   std::condition_variable written_;  // flush: a batch is done
   std::vector<StoredVerdict> queue_;
+  std::vector<std::pair<std::string, StoredPace>> paces_;
   std::uint64_t queued_ = 0;     // verdicts handed over so far
   std::uint64_t done_ = 0;       // of those, the ones written or dropped
   std::uint64_t committed_ = 0;  // of those, the ones written

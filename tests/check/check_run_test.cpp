@@ -423,7 +423,7 @@ TEST(CheckRun, ThrottlingIsWaitedOutAndEveryRowComesOutRight) {
   ShareService service(test::ShareThrottle{10, 400ms});
   CheckRunConfig config = config_for(service);
   config.pacer.cooldown = 500ms;
-  config.pacer.ramp_per_second = 5;
+  config.pacer.approach_per_second = 5;
   std::mutex mutex;
   std::map<int, int> verdicts;
   config.on_verdict = [&](int row, RowVerdict) {
@@ -949,6 +949,7 @@ TEST(CheckRun, ProbesAtOnceStayWithinTheFreeDescriptors) {
   CheckRunConfig config;
   config.thread_limit = limit.source();
   config.free_descriptors = [] { return kDescriptorHeadroom + 3 * kDescriptorsPerProbe; };
+  config.pacer.start_rate = 50;  // at full pace from the start, so that fetches overlap
   std::atomic<int> now{0}, most{0};
   config.fetch = [&](const std::string&, const std::atomic<bool>&) {
     const int at = now.fetch_add(1) + 1;
