@@ -419,8 +419,8 @@ void VerdictStore::record(StoredVerdict verdict) {
 
 void VerdictStore::flush() {
   std::unique_lock lock(mutex_);
-  const std::uint64_t target = queued_;
-  written_.wait(lock, [&] { return done_ >= target; });
+  const std::uint64_t target = queued_, paces = paces_queued_;
+  written_.wait(lock, [&] { return done_ >= target && paces_done_ >= paces; });
 }
 
 void VerdictStore::write_loop() {
@@ -492,6 +492,7 @@ void VerdictStore::write_loop() {
     {
       std::lock_guard lock(mutex_);
       done_ += batch.size();
+      paces_done_ += paces.size();
       if (ok) committed_ += batch.size();
       if (!ok && !failed && problem_.empty())
         problem_ = "verdicts can no longer be written to " + path_ + ": " + error;
@@ -551,6 +552,7 @@ void VerdictStore::record_pace(std::string service, StoredPace pace) {
     std::lock_guard lock(mutex_);
     if (!problem_.empty()) return;
     paces_.emplace_back(std::move(service), pace);
+    ++paces_queued_;
   }
   wake_.notify_one();
 }

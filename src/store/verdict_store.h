@@ -134,6 +134,7 @@ class VerdictStore {
   std::condition_variable written_;  // flush: a batch is done
   std::vector<StoredVerdict> queue_;
   std::vector<std::pair<std::string, StoredPace>> paces_;
+  std::uint64_t paces_queued_ = 0, paces_done_ = 0;
   std::uint64_t queued_ = 0;     // verdicts handed over so far
   std::uint64_t done_ = 0;       // of those, the ones written or dropped
   std::uint64_t committed_ = 0;  // of those, the ones written

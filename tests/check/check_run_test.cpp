@@ -764,6 +764,36 @@ TEST(CheckRun, ACoolDownIsKeptOnTheRunsClock) {
   EXPECT_LT(std::chrono::steady_clock::now() - real_begin, 10s);
 }
 
+TEST(CheckRun, AServiceThatNeverStopsThrottlingIsGivenUpOnAfterTheBound) {
+  // Every answer is the security check: pauses of 1, 2, 4, 8 ... minutes, and after ten minutes
+  // of the run's clock (a thousand times as fast) without one ordinary answer, the rows left end
+  // unknown without a request of their own.
+  std::vector<std::string> links;
+  for (int i = 0; i < 40; ++i) links.push_back(ShareService::link("public-" + std::to_string(i)));
+  const List list = list_of(links);
+  CheckRunConfig config;
+  const auto clock = std::make_shared<test::FastClock>(1000);
+  config.clock = clock;
+  config.pacer.give_up_after = std::chrono::minutes(10);
+  std::atomic<int> fetches{0};
+  config.fetch = [&](const std::string&, const std::atomic<bool>&) {
+    fetches.fetch_add(1);
+    FetchResult r;
+    r.status = 200;
+    r.body = ShareService::security_check_page();
+    return r;
+  };
+  const auto begin = clock->now();
+  const RunSnapshot s = check(list, config);
+  EXPECT_TRUE(s.gave_up);
+  EXPECT_EQ(s.unknown, 40);
+  for (int r = 0; r < 40; ++r)
+    EXPECT_EQ(list.table->verdict(r), (RowVerdict{Verdict::unknown, Reason::verify})) << r;
+  EXPECT_GE(clock->now() - begin, std::chrono::minutes(10));
+  EXPECT_GE(s.cooldowns, 3);
+  EXPECT_LT(fetches.load(), 40);  // most rows were never fetched
+}
+
 // A clock whose verdict hold lasts until the test lets it end.
 class HeldClock final : public RunClock {
  public:

@@ -1,5 +1,6 @@
 // The command line, run in-process with its output captured.
 #include "cli/cli_main.h"
+#include "cli/command.h"
 
 #include <gtest/gtest.h>
 
@@ -388,14 +389,24 @@ TEST(Cli, CheckOptionsAreTyped) {
                                                {"check", "--timeout", "0"},
                                                {"check", "--timeout", "abc"},
                                                {"check", "--cooldown", "-1"},
+                                               {"check", "--rate", "0"},
+                                               {"check", "--rate", "51"},
+                                               {"check", "--give-up-after", "0"},
+                                               {"check", "--give-up-after", "30x"},
                                                {"check", "--ca-file"}}) {
     const Result r = run(args);
     EXPECT_EQ(r.code, 2) << args[1] << " " << args.back();
     EXPECT_NE(r.err.find("Try 'quorvex-cli check --help'"), std::string::npos) << r.err;
   }
   const Result help = run({"check", "--help"});
-  for (const char* flag : {"--retries", "--timeout", "--cooldown", "--ca-file", "--insecure"})
+  for (const char* flag : {"--retries", "--timeout", "--cooldown", "--ca-file", "--insecure",
+                           "--rate", "--give-up-after"})
     EXPECT_NE(help.out.find(flag), std::string::npos) << flag;
+  EXPECT_EQ(cli::parse_duration("90"), std::chrono::seconds(90));
+  EXPECT_EQ(cli::parse_duration("1.5m"), std::chrono::seconds(90));
+  EXPECT_EQ(cli::parse_duration("2h"), std::chrono::seconds(7200));
+  EXPECT_FALSE(cli::parse_duration("m"));
+  EXPECT_FALSE(cli::parse_duration("-5s"));
 }
 
 TEST(Cli, VersionAndShortFlags) {

@@ -96,6 +96,26 @@ TEST_F(VerdictStoreTest, AStoreOfTheFirstVersionKeepsItsVerdictsAsThePagesOwn) {
   EXPECT_EQ(opened.store->latest({"1old"})[0]->source, VerdictSource::api);
 }
 
+TEST_F(VerdictStoreTest, ThePaceLearnedIsKeptPerServiceTheLastOneOnly) {
+  {
+    auto opened = VerdictStore::open(path());
+    ASSERT_TRUE(opened.store) << opened.message;
+    EXPECT_FALSE(opened.store->pace("pan.baidu.com"));
+    opened.store->record_pace("pan.baidu.com", {11, 9.5, 100});
+    opened.store->record_pace("pan.baidu.com", {21, 19, 200});
+    opened.store->record_pace("other.example", {0, 50, 300});
+    opened.store->flush();
+  }
+  auto opened = VerdictStore::open(path());
+  ASSERT_TRUE(opened.store);
+  const auto pace = opened.store->pace("pan.baidu.com");
+  ASSERT_TRUE(pace);
+  EXPECT_DOUBLE_EQ(pace->ceiling, 21);
+  EXPECT_DOUBLE_EQ(pace->held, 19);
+  EXPECT_EQ(pace->at, 200);
+  EXPECT_DOUBLE_EQ(opened.store->pace("other.example")->held, 50);
+}
+
 TEST_F(VerdictStoreTest, AStoreOfALaterVersionIsRefusedAndLeftAlone) {
   std::filesystem::create_directories(dir_.path() / "sub");
   sqlite3* db = nullptr;
