@@ -70,10 +70,10 @@ int main(int argc, char** argv) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     const auto start = std::chrono::steady_clock::now();
-    const int rc = cli::run({"check", "--json", "--fresh", "--store", store, "--threads",
-                             std::to_string(threads), "--cooldown", std::to_string(cooldown_s),
-                             "-"},
-                            in, out, err);
+    const int rc =
+        cli::run({"check", "--json", "--fresh", "--store", store, "--threads",
+                  std::to_string(threads), "--cooldown", std::to_string(cooldown_s), "-"},
+                 in, out, err);
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::string progress;
@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
     std::fclose(err);
 
     const auto all = service.requests();
-    const std::vector<test::RecordedRequest> requests(all.begin() + static_cast<long>(requests_before),
-                                                      all.end());
+    const std::vector<test::RecordedRequest> requests(
+        all.begin() + static_cast<long>(requests_before), all.end());
     // The busiest second, over windows that start at each request.
     std::size_t busiest = 0;
     for (std::size_t i = 0, j = 0; i < requests.size(); ++i) {
@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
     }
     double held = 0, ceiling = 0;
     if (auto opened = VerdictStore::open_to_read(store); opened.store)
-      if (const auto pace = opened.store->pace("pan.baidu.com")) held = pace->held, ceiling = pace->ceiling;
+      if (const auto pace = opened.store->pace("pan.baidu.com"))
+        held = pace->held, ceiling = pace->ceiling;
     const int unknown = count(json, "\"verdict\":\"unknown\"");
     std::printf(
         "run %d: wall %.1f s  bound %.1f s  ratio %.2f  exit %d\n"

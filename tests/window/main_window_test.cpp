@@ -959,7 +959,8 @@ class MainWindowTest : public QObject {
     // While the service's throttling is waited out, the title says how long.
     run.state = RunState::cooling_down;
     run.cooldown_left = std::chrono::milliseconds(44200);
-    QCOMPARE(from_gbk(run_title(kTitlePrefix, run)), u("Quorvex2.0  66%  服务限流，约 45 秒后继续"));
+    QCOMPARE(from_gbk(run_title(kTitlePrefix, run)),
+             u("Quorvex2.0  66%  服务限流，约 45 秒后继续"));
   }
 
   void owner_search_finds_the_visible_window_or_gives_up() {
