@@ -727,6 +727,14 @@ TEST(CheckRun, AThreadThatCannotStartIsTriedAgain) {
   EXPECT_EQ(s.started, 3);
 }
 
+// What a fetch brings back while the service throttles this client.
+FetchResult security_check_answer() {
+  FetchResult r;
+  r.status = 200;
+  r.body = ShareService::security_check_page();
+  return r;
+}
+
 // What a fetch of a live share that asks for its code brings back.
 FetchResult page_asking_for_the_code() {
   FetchResult r;
@@ -748,11 +756,7 @@ TEST(CheckRun, ACoolDownIsKeptOnTheRunsClock) {
   config.thread_limit = [] { return 1; };
   std::atomic<int> fetches{0};
   config.fetch = [&](const std::string&, const std::atomic<bool>&) {
-    if (fetches.fetch_add(1) >= 3) return page_asking_for_the_code();
-    FetchResult r;
-    r.status = 200;
-    r.body = ShareService::security_check_page();
-    return r;
+    return fetches.fetch_add(1) >= 3 ? page_asking_for_the_code() : security_check_answer();
   };
   const auto real_begin = std::chrono::steady_clock::now();
   const auto run_begin = clock->now();
@@ -778,10 +782,7 @@ TEST(CheckRun, AServiceThatNeverStopsThrottlingIsGivenUpOnAfterTheBound) {
   std::atomic<int> fetches{0};
   config.fetch = [&](const std::string&, const std::atomic<bool>&) {
     fetches.fetch_add(1);
-    FetchResult r;
-    r.status = 200;
-    r.body = ShareService::security_check_page();
-    return r;
+    return security_check_answer();
   };
   const auto begin = clock->now();
   const RunSnapshot s = check(list, config);
