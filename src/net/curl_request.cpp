@@ -167,7 +167,12 @@ class CurlRequest final : public RequestObjectBase {
     proxy_headers_.clear();
   }
   bool ready() override {
-    if (curl_) return true;
+    // The trust store is made here, before the request's clock starts: loading the system's
+    // authorities the first time is no part of any one request's time.
+    if (curl_) {
+      trust_context(verify_peer() || verify_host(), policy_.extra_ca_file);
+      return true;
+    }
     report_.refused_locally = true;
     report_.error = "curl could not be started";
     return false;
