@@ -57,6 +57,8 @@ bool CheckRun::start_scheduler() {
   {
     std::lock_guard lock(state_->mutex);
     if (state_->cancelled || state_->scheduler_active) return true;
+    // A run stopped earlier goes on with the rows it had not reached.
+    state_->draining = false;
     state_->system_cap = std::clamp(
         std::min((free - kDescriptorHeadroom) / kDescriptorsPerProbe, room), 1, kMaxProbesAtOnce);
     state_->refused_since.reset();

@@ -110,7 +110,8 @@ class CheckRun {
   // scheduler is still working is ignored, and one after every row has been started ends at once,
   // so no row is probed twice. False when no thread could be had for the scheduler.
   bool start();
-  // Stops starting probes and lets those under way finish (a gentle cancel); returns at once.
+  // Stops starting probes and lets those under way finish (a gentle cancel); returns at once. A
+  // later start() or recheck() goes on with the rows left.
   void drain();
 
   // Checks these rows again: a row with a verdict loses it and is queued; a row not started yet

@@ -47,6 +47,9 @@ struct RunSnapshot {
   // The service throttled without one ordinary answer for the run's bound (give_up_after): the
   // rows it had not decided ended unknown.
   bool gave_up = false;
+  // A stop was asked for (CheckRun::drain): no probe starts any more; the run ends with the
+  // probes under way.
+  bool draining = false;
   // What the system refused last (a thread, a descriptor, memory), in its own words; empty while
   // it refuses nothing.
   std::string refusal;

@@ -37,6 +37,7 @@ RunSnapshot CheckRun::State::snapshot_locked() const {
   s.system_cap = system_cap;
   s.stalled = stalled;
   s.gave_up = gave_up;
+  s.draining = draining;
   if (refused_since || stalled) s.refusal = refusal;
   const auto now = clock->now();
   s.cooldown_left = std::chrono::duration_cast<std::chrono::milliseconds>(pacer.cooldown_left(now));

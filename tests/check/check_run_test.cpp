@@ -606,11 +606,19 @@ TEST(CheckRun, DrainingLetsProbesUnderWayFinishAndStartsNoMore) {
   auto run = started(list, config);
   while (run->snapshot().running < 2) std::this_thread::sleep_for(1ms);
   run->drain();
+  EXPECT_TRUE(run->snapshot().draining);
   ASSERT_TRUE(finishes(*run));
   const RunSnapshot s = run->snapshot();
   EXPECT_GE(s.finished, 2);  // those under way ended with their verdict
   EXPECT_LT(s.finished, 6);
   EXPECT_EQ(s.finished, s.started);
+  // Started again, it goes on with the rows it had not reached, and only those.
+  ASSERT_TRUE(run->start());
+  ASSERT_TRUE(finishes(*run));
+  const RunSnapshot again = run->snapshot();
+  EXPECT_FALSE(again.draining);
+  EXPECT_EQ(again.finished, 6);
+  EXPECT_EQ(static_cast<int>(service.requests().size()), 6);
 }
 
 TEST(CheckRun, ProgressIsReportedAtEveryStartAndASecondStartChangesNothing) {
