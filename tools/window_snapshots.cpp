@@ -1,6 +1,7 @@
-// Renders the main window into PNG files: a loaded list at the design size, larger and at the
-// smallest size, and a contact sheet of all 25 themes. Used to look at the window and to keep
-// docs/themes.png current:
+// Renders the main window into PNG files: the empty window, a forum text just dropped (with the
+// line that offers extraction), a checked list at the design size, larger, at the smallest size
+// and in a dark theme, and a contact sheet of all 25 themes. Used to look at the window and to
+// keep the pictures in docs/ current:
 //   window_snapshots OUTPUT_DIR [TEXT_FILE]
 #include <QApplication>
 #include <QDir>
@@ -45,6 +46,20 @@ int main(int argc, char** argv) {
   QTemporaryDir home;
   MainWindow w(WindowPlaces{home.path(), home.path(), QString(), home.path()}, DesktopActions{});
   w.show();
+  settle(w);
+  w.grab().save(out + QStringLiteral("/window-empty.png"));
+  // A forum text as people copy it: loaded as it is, its rows are no list of links.
+  w.app().load_text(
+      "【合集】纪录片 Japan 4K 蓝光原盘\n"
+      "链接：https://pan.baidu.com/s/1kVfX2cQ9Lm7 提取码：x7k2\n"
+      "--来自百度网盘超级会员v5的分享\n\n"
+      "Spanish 西语入门课程 全套\n"
+      "pan.baidu.com/s/1Qw3Ert5Yu7 密码: 8fj3\n\n"
+      "熊猫 panda 摄影集\n"
+      "https://pan.baidu.com/s/1ZxCvBnM0Lk?pwd=p4nd\n");
+  w.wait_for_file_reading();
+  settle(w);
+  w.grab().save(out + QStringLiteral("/window-forum.png"));
   std::string text;
   for (int i = 0; i < 12; ++i)
     text += "\xD7\xCA\xD4\xB4" + std::to_string(i + 1) + " https://pan.baidu.com/s/1abcDEF" +
@@ -77,6 +92,14 @@ int main(int argc, char** argv) {
   settle(w);
   w.grab().save(out + QStringLiteral("/window-small.png"));
   w.resize(582, 600);
+  for (int n = 1; n <= kThemeCount; ++n) {
+    if (!theme_is_dark(n)) continue;
+    w.app().set_theme_number(n);
+    w.app().apply_theme();
+    settle(w);
+    w.grab().save(out + QStringLiteral("/window-dark.png"));
+    break;
+  }
 
   const int columns = 5, scale_w = 291, scale_h = 300;
   QImage sheet(columns * scale_w, 5 * (scale_h + 18), QImage::Format_RGB32);

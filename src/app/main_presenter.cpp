@@ -1,6 +1,7 @@
 #include "app/main_presenter.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 #include "app/export_flow.h"
@@ -234,14 +235,24 @@ void MainPresenter::tick() {
     save_placement();
 }
 
-std::string MainPresenter::status_text() const {
-  const RunSnapshot run = session_->run()->snapshot();
+namespace {
+
+std::vector<msg::StatusPart> status_parts_now(const Session& session, const RunSnapshot& run,
+                                              const RateEstimate& rate, int shown) {
   std::string left;
-  if (const auto seconds = rate_.seconds_left(run.total - run.finished, run.cooldown_left);
+  if (const auto seconds = rate.seconds_left(run.total - run.finished, run.cooldown_left);
       seconds && run.total > run.finished)
     left = clock_text(*seconds);
-  return msg::status_rows(session_->table()->row_count(), view_.shown_rows()) +
-         msg::status_run(run, rate_.per_second(), left, cooldown_seconds(run));
+  return msg::status_parts(session.table()->row_count(), shown, run, rate.per_second(), left,
+                           cooldown_seconds(run));
+}
+
+}  // namespace
+
+std::string MainPresenter::status_text() const {
+  return msg::fitted_status(
+      status_parts_now(*session_, session_->run()->snapshot(), rate_, view_.shown_rows()),
+      std::numeric_limits<int>::max(), [](const std::string&) { return 0; });
 }
 
 void MainPresenter::update_status_line() {
@@ -250,7 +261,17 @@ void MainPresenter::update_status_line() {
     rate_.add(RateEstimate::Clock::now(), run.finished);
   else
     rate_.clear();
-  std::string text = status_text();
+  const std::vector<msg::StatusPart> parts =
+      status_parts_now(*session_, run, rate_, view_.shown_rows());
+  std::string full;
+  for (const msg::StatusPart& p : parts) full.append(p.text).push_back('\n');
+  const int room = view_.status_room();
+  // Measuring is the costly part: only a new line or a new width is fitted again.
+  if (full == status_full_ && room == status_room_shown_) return;
+  status_full_ = std::move(full);
+  status_room_shown_ = room;
+  std::string text =
+      msg::fitted_status(parts, room, [this](const std::string& t) { return view_.text_width(t); });
   if (text == status_shown_) return;
   status_shown_ = std::move(text);
   view_.set_status(status_shown_);
@@ -260,11 +281,22 @@ void MainPresenter::show_run_progress() {
   // The title follows the run's starts: it moves the moment a row is under way, before its answer
   // is in, so a slow service still shows the run going.
   const std::shared_ptr<CheckRun> run = session_->run();
+  const RunSnapshot snapshot = run->snapshot();
   if (run != shown_run_) {
     shown_run_ = run;
     shown_started_ = 0;
+    shown_wait_ = 0;
+    // A new list: the last run's percentage is no longer true of it.
+    if (!title_prefix_.empty()) set_title_gbk(title_prefix_);
   }
-  const RunSnapshot snapshot = run->snapshot();
+  // No bar before the run starts: an empty one would only say there is a run to come.
+  if (const std::pair<int, int> progress{snapshot.finished,
+                                         snapshot.state == RunState::idle ? 0 : snapshot.total};
+      progress != progress_shown_) {
+    progress_shown_ = progress;
+    view_.set_progress(progress.first, progress.second);
+  }
+  watch_run_end(run, snapshot);
   if (snapshot.stalled && stall_told_ != run) {
     stall_told_ = run;
     view_.warn(msg::kStoppedTitle, msg::run_stalled(stall_refusal(snapshot, Language::chinese)));
@@ -278,6 +310,33 @@ void MainPresenter::show_run_progress() {
   shown_started_ = snapshot.started;
   shown_wait_ = wait;
   set_title_gbk(run_title(title_prefix_, snapshot));
+}
+
+void MainPresenter::watch_run_end(const std::shared_ptr<CheckRun>& run,
+                                  const RunSnapshot& snapshot) {
+  const bool active = snapshot.active();
+  if (run != watched_run_) {
+    // The list was replaced: its run was cancelled, and nothing is said of it.
+    if (watched_active_) view_.set_control_caption(kCheckButton, msg::kStartCheck);
+    watched_run_ = run;
+    watched_active_ = false;
+  }
+  if (active == watched_active_) return;
+  watched_active_ = active;
+  if (active) {
+    watched_since_ = std::chrono::steady_clock::now();
+    view_.set_control_caption(kCheckButton, msg::kStopCheck);
+    return;
+  }
+  view_.set_control_caption(kCheckButton, msg::kStartCheck);
+  // A stall or a give-up has its own warning.
+  if (snapshot.stalled || snapshot.gave_up || snapshot.total <= 0) return;
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                           std::chrono::steady_clock::now() - watched_since_)
+                           .count();
+  const bool whole = snapshot.finished >= snapshot.total;
+  view_.notice(whole ? msg::kRunDoneCaption : msg::kRunStoppedCaption,
+               msg::run_done(snapshot, clock_text(seconds)), NoticeIcon::information, 4000);
 }
 
 void MainPresenter::take_in(TextJobResult result) {
@@ -344,6 +403,7 @@ void MainPresenter::extract_links() {
           return;
         }
         session_->set_source_text(std::move(result.text));
+        reset_run_state();
         if (on_links_extracted) on_links_extracted(result.shares);
         notice(msg::shares_extracted(result.shares));
       });
@@ -377,6 +437,28 @@ void MainPresenter::typeset_source_text() {
 void MainPresenter::reset_run_state() {
   title_prefix_ = kTitlePrefix;
   session_->reset_run_state();
+  look_for_shares_to_extract();
+}
+
+void MainPresenter::look_for_shares_to_extract() {
+  if (hint_shares_ > 0) view_.show_hint({});
+  hint_shares_ = 0;
+  const std::shared_ptr<const std::string> text = session_->source_text();
+  if (text->empty()) return;
+  // Once the load is done, off the view's thread: a large list takes a moment to look through.
+  text_jobs_.run(
+      [session = session_, text] {
+        TextJobResult result;
+        session->wait_for_loads();
+        if (session->source_text() == text)
+          result.shares = shares_worth_extracting(*session->table(), *text);
+        return result;
+      },
+      [this, text](TextJobResult result) {
+        if (result.shares == 0 || session_->source_text() != text) return;
+        hint_shares_ = result.shares;
+        view_.show_hint(extract_hint(hint_shares_, Language::chinese));
+      });
 }
 
 void MainPresenter::reload_list() {
@@ -390,6 +472,12 @@ void MainPresenter::reload_list() {
 }
 
 void MainPresenter::start_check_run() {
+  if (session_->table()->row_count() == 0 && !session_->loading()) {
+    view_.notice(utf8(gbk::kNoticeCaption), msg::kNothingToCheck, NoticeIcon::information, 4000);
+    return;
+  }
+  // Checked as it is if the user wants; the way to a list of links stays in view.
+  if (hint_shares_ > 0) view_.show_hint(extract_hint(hint_shares_, Language::chinese));
   if (!usable_thread_count(utf8_to_gbk(thread_count_text_))) {
     // A run without a usable number would wait for one without a word.
     view_.point_at_thread_count();
@@ -402,7 +490,33 @@ void MainPresenter::start_check_run() {
                msg::ca_file_unusable(probe.ca_file, error_text_zh(*problem)));
     return;
   }
-  if (!session_->start_check_run()) view_.warn(msg::kCannotCheckTitle, msg::kNoSchedulerThread);
+  if (!session_->start_check_run()) {
+    view_.warn(msg::kCannotCheckTitle, msg::kNoSchedulerThread);
+    return;
+  }
+  run_started();
+}
+
+void MainPresenter::run_started() {
+  // Seen working now: a run whose rows the store answers all may end before the next tick, and
+  // its end is said all the same.
+  watch_run_end(session_->run(), session_->run()->snapshot());
+  if (watched_active_) return;
+  watched_active_ = true;
+  watched_since_ = std::chrono::steady_clock::now();
+  view_.set_control_caption(kCheckButton, msg::kStopCheck);
+}
+
+void MainPresenter::stop_check_run() {
+  const std::shared_ptr<CheckRun> run = session_->run();
+  const RunSnapshot snapshot = run->snapshot();
+  if (!snapshot.active()) return;
+  if (snapshot.draining)
+    run->cancel();
+  else
+    run->drain();
+  // The status line says so at once, not at the next tick.
+  update_status_line();
 }
 
 void MainPresenter::show_summary() {
@@ -446,11 +560,13 @@ void MainPresenter::press(GroupControlIndex control) {
     case kReloadButton:
       return reload_list();
     case kCheckButton:
-      return start_check_run();
+      return session_->run()->snapshot().active() ? stop_check_run() : start_check_run();
     case kSummaryButton:
       return show_summary();
     case kExportButton:
       return export_valid_links();
+    case kExtractButton:
+      return extract_links();
     case kThreadsLabel:
     case kThreadsField:
     case kGroupControlCount:
@@ -492,16 +608,21 @@ void MainPresenter::run(ListCommand command) {
 
 void MainPresenter::recheck_unknown_rows() {
   const std::shared_ptr<CheckRun> run = session_->run();
-  if (run->recheck(run->unknown_rows()) == 0) notice(msg::kNoUnknownRows);
+  if (run->recheck(run->unknown_rows()) == 0)
+    notice(msg::kNoUnknownRows);
+  else
+    run_started();
 }
 
-void MainPresenter::recheck_selected_rows() { session_->run()->recheck(view_.selected_rows()); }
+void MainPresenter::recheck_selected_rows() {
+  if (session_->run()->recheck(view_.selected_rows()) > 0) run_started();
+}
 
 void MainPresenter::recheck_all_rows_fresh() {
   // A check of chosen rows always fetches; all rows chosen is a run that ignores the store.
   std::vector<int> rows(static_cast<std::size_t>(session_->table()->row_count()));
   std::iota(rows.begin(), rows.end(), 0);
-  session_->run()->recheck(rows);
+  if (session_->run()->recheck(rows) > 0) run_started();
 }
 
 namespace {

@@ -69,13 +69,16 @@ class MainPresenter {
   // any other text itself.
   void paste(const std::vector<std::string>& files, const std::optional<std::string>& text);
   void open_file();
-  // Ctrl+E: replaces the source text by the share links found in it, one line each, and says how
-  // many it found; a reload then shows them, as after typesetting.
+  // 提取链接 (Ctrl+E): replaces the source text by the share links found in it, one line each,
+  // loads them into the list and says how many it found.
   void extract_links();
   void reset_run_state();
   // 刷新列表: a reload, after any work on the text still under way.
   void reload_list();
   void start_check_run();
+  // 开始检测 while a run works, or Esc: the first stops starting probes and lets those under way
+  // finish; the second cancels those too. Nothing while no run works.
+  void stop_check_run();
   void show_summary();
   void export_valid_links();
   void next_theme();
@@ -129,6 +132,12 @@ class MainPresenter {
   void restore_placement();
   void show_run_progress();
   void update_status_line();
+  // Whether the list just loaded is no list of links though its text holds shares: said above the
+  // list once the load is done.
+  void look_for_shares_to_extract();
+  void watch_run_end(const std::shared_ptr<CheckRun>& run, const RunSnapshot& snapshot);
+  // A run was started: its end is to be said.
+  void run_started();
   void warn_settings_failure(const std::string& reason);
   void open_in_browser(const std::string& url);
   void notice(const std::string& text, int timeout_ms = 2000);
@@ -163,6 +172,15 @@ class MainPresenter {
   long long shown_wait_ = 0;
   RateEstimate rate_;
   std::string status_shown_;
+  int status_room_shown_ = -1;
+  std::string status_full_;  // the line before fitting, as last fitted
+  std::pair<int, int> progress_shown_{-1, -1};
+  // The run whose end is watched for, whether it was seen working and since when.
+  std::shared_ptr<CheckRun> watched_run_;
+  bool watched_active_ = false;
+  std::chrono::steady_clock::time_point watched_since_;
+  // The shares extraction would find in the text just loaded (0: the list is fine as it is).
+  std::size_t hint_shares_ = 0;
 
   ColumnWidths columns_ = kDesignColumns;
   int list_width_ = kDesignListWidth;

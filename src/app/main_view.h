@@ -30,6 +30,16 @@ class MainView {
 
   virtual void set_title(const std::string& text) = 0;
   virtual void set_status(const std::string& text) = 0;
+  // The status line's room for its text, and how wide a text is drawn there (pixels).
+  virtual int status_room() const = 0;
+  virtual int text_width(const std::string& text) const = 0;
+  // The progress bar of the status line: `done` of `total` (total 0: no bar).
+  virtual void set_progress(int done, int total) = 0;
+  // A settings-group control (its GroupControlIndex) gets a new caption.
+  virtual void set_control_caption(int control, const std::string& caption) = 0;
+  // A line above the list, with the 提取链接 button beside it (the button presses kExtractButton);
+  // an empty text takes it away. It asks nothing: the list stays usable under it.
+  virtual void show_hint(const std::string& text) = 0;
   // The rows the list shows now (fewer than the list's under a filter).
   virtual int shown_rows() const = 0;
   // The list's rows may have changed: a cheap call when they have not.
@@ -46,8 +56,8 @@ class MainView {
   virtual void show_theme(int n, const std::string& caption) = 0;
   // The thread count wants correcting: the field gets the focus with its text selected.
   virtual void point_at_thread_count() = 0;
-  // Widths of the list's five columns.
-  virtual void set_column_widths(const std::array<int, 5>& widths) = 0;
+  // Widths of the list's columns: the five of the design and the reason (0: hidden).
+  virtual void set_column_widths(const std::array<int, 6>& widths) = 0;
   // The window's place and size: `place` puts it there; `normal_geometry` says where it is (a
   // maximized window: where it returns to); `screen_room` is the free part of the screen at a
   // point, or of the main screen when none is there (nullopt: no screen known).

@@ -1,5 +1,6 @@
 #include "app/messages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -31,26 +32,55 @@ std::string fill(std::string_view pattern, std::initializer_list<std::string_vie
   return out;
 }
 
-std::string status_rows(int rows, int shown) {
-  std::string text = fill("共 %1 行", {number(rows)});
-  if (shown != rows) text += fill("（显示 %1 行）", {number(shown)});
-  return text;
-}
-
-std::string status_run(const RunSnapshot& run, double rate, const std::string& left,
-                       long long cooldown) {
-  std::string text;
-  if (run.total > 0)
-    text += fill("　完成 %1/%2　有效 %3　失效 %4",
-                 {number(run.finished), number(run.total), number(run.valid), number(run.invalid)});
-  if (run.unknown > 0) text += fill("　未确定 %1", {number(run.unknown)});
-  if (run.not_share_link > 0) text += fill("　不是分享链接 %1", {number(run.not_share_link)});
-  if (!run.active()) return text;
+std::vector<StatusPart> status_parts(int rows, int shown, const RunSnapshot& run, double rate,
+                                     const std::string& left, long long cooldown) {
+  std::vector<StatusPart> parts;
+  parts.push_back({fill("共 %1 行", {number(rows)}), 9});
+  if (shown != rows) parts.push_back({fill("（显示 %1 行）", {number(shown)}), 7, true});
+  if (run.total > 0 && (run.state != RunState::idle || run.finished > 0)) {
+    // What is counted adds up to the rows finished: every row is one of valid, invalid, unknown
+    // or no share link; repeats are among them, as in the summary.
+    parts.push_back({fill("完成 %1/%2", {number(run.finished), number(run.total)}), 6});
+    parts.push_back({fill("有效 %1", {number(run.valid)}), 10});
+    parts.push_back({fill("失效 %1", {number(run.invalid)}), 10});
+    parts.push_back({fill("未确定 %1", {number(run.unknown)}), run.unknown > 0 ? 10 : 5});
+    if (run.not_share_link > 0)
+      parts.push_back({fill("不是分享链接 %1", {number(run.not_share_link)}), 8});
+    if (run.repeats > 0) parts.push_back({fill("其中重复 %1", {number(run.repeats)}), 4});
+  }
+  if (!run.active()) return parts;
+  if (run.draining) {
+    parts.push_back(
+        {fill("正在停止：等 %1 个进行中的检测结束，再按一次立即取消", {number(run.running)}), 9});
+    return parts;
+  }
   char shown_rate[32];
   std::snprintf(shown_rate, sizeof shown_rate, rate < 10 ? "%.1f" : "%.0f", rate);
-  text += fill("　%1 个/秒", {shown_rate});
-  if (!left.empty()) text += fill("　剩余 %1", {left});
-  if (cooldown > 0) text += fill("　服务限流，约 %1 秒后继续", {number(cooldown)});
+  parts.push_back({fill("%1 个/秒", {shown_rate}), 2});
+  if (!left.empty()) parts.push_back({fill("剩余 %1", {left}), 3});
+  if (cooldown > 0) parts.push_back({fill("服务限流，约 %1 秒后继续", {number(cooldown)}), 9});
+  return parts;
+}
+
+std::string fitted_status(const std::vector<StatusPart>& parts, int room,
+                          const std::function<int(const std::string&)>& width) {
+  std::vector<bool> kept(parts.size(), true);
+  const auto line = [&] {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+      if (kept[i]) text.append(text.empty() || parts[i].attached ? "" : "　").append(parts[i].text);
+    return text;
+  };
+  std::string text = line();
+  while (width(text) > room) {
+    // The least useful part goes first; of equals, the one furthest right.
+    std::size_t drop = parts.size();
+    for (std::size_t i = 0; i < parts.size(); ++i)
+      if (kept[i] && (drop == parts.size() || parts[i].keep <= parts[drop].keep)) drop = i;
+    if (drop == parts.size() || std::count(kept.begin(), kept.end(), true) == 1) break;
+    kept[drop] = false;
+    text = line();
+  }
   return text;
 }
 
@@ -93,7 +123,16 @@ std::string input_notes(const DecodeNotes& notes) {
 }
 
 std::string shares_extracted(std::size_t shares) {
-  return fill("提取完成,共 %1 个分享链接,请点击刷新列表", {number(static_cast<long long>(shares))});
+  return fill("提取完成，共 %1 个分享链接，列表已刷新", {number(static_cast<long long>(shares))});
+}
+
+std::string run_done(const RunSnapshot& run, const std::string& elapsed) {
+  if (run.finished < run.total)
+    return fill("检测已停止：有效 %1，失效 %2，未确定 %3，未检测 %4（用时 %5）",
+                {number(run.valid), number(run.invalid), number(run.unknown),
+                 number(run.total - run.finished), elapsed});
+  return fill("检测完成：有效 %1，失效 %2，未确定 %3（用时 %4）",
+              {number(run.valid), number(run.invalid), number(run.unknown), elapsed});
 }
 
 std::string ca_file_unusable(const std::string& file, const std::string& reason) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check/run_progress.h"
 #include "text/file_input.h"
@@ -28,8 +30,17 @@ inline constexpr const char* kFilterValid = "√ 有效";
 inline constexpr const char* kFilterInvalid = "x 失效";
 inline constexpr const char* kFilterUnknown = "? 未确定";
 inline constexpr const char* kFilterUnchecked = "未检测";
-inline constexpr const char* kColumnHeaders[5] = {"名称", "网盘地址", "密码", "状态", "执行"};
+inline constexpr const char* kColumnHeaders[6] = {"名称", "网盘地址", "密码",
+                                                  "状态", "执行",     "原因"};
 inline constexpr const char* kFromStore = "（来自已存结果）";
+// After the reason in the reason column: the verdict came from the store.
+inline constexpr const char* kStoredMark = " · 已存";
+inline constexpr const char* kStartCheck = "开始检测";
+inline constexpr const char* kStopCheck = "停止检测";
+inline constexpr const char* kHintButton = "提取链接";
+// What the empty list says in its middle.
+inline constexpr const char* kEmptyListHint =
+    "把含有分享链接的文本拖到这里，或 Ctrl+V 粘贴、Ctrl+O 打开";
 inline constexpr const char* kLastChecked = "\n上次检测：";
 inline constexpr const char* kOk = "确定";
 inline constexpr const char* kOpenFolder = "打开所在文件夹";
@@ -50,10 +61,18 @@ inline constexpr const char* kButtonYes = "是";
 inline constexpr const char* kButtonNo = "否";
 inline constexpr const char* kButtonClose = "关闭";
 
-// The status line.
-std::string status_rows(int rows, int shown);
-std::string status_run(const RunSnapshot& run, double rate, const std::string& left,
-                       long long cooldown);
+// The status line, as parts that a narrow line leaves out, the least useful first (`keep` the
+// lower), and the line that fits `room` as measured by `width`: whole parts only, so a number it
+// shows is never cut.
+struct StatusPart {
+  std::string text;
+  int keep = 0;
+  bool attached = false;  // follows the part before it without a gap
+};
+std::vector<StatusPart> status_parts(int rows, int shown, const RunSnapshot& run, double rate,
+                                     const std::string& left, long long cooldown);
+std::string fitted_status(const std::vector<StatusPart>& parts, int room,
+                          const std::function<int(const std::string&)>& width);
 
 // Titles of the messages.
 inline constexpr const char* kStoreTitle = "检测结果记录";
@@ -84,6 +103,12 @@ std::string settings_not_saved(const std::string& file, const std::string& reaso
 std::string input_notes(const DecodeNotes& notes);
 inline constexpr const char* kNoSharesFound = "没有找到分享链接，原文未改动。";
 std::string shares_extracted(std::size_t shares);
+inline constexpr const char* kNothingToCheck =
+    "列表是空的，没有可检测的链接。\n把含有分享链接的文本拖到列表里，或 Ctrl+V 粘贴、Ctrl+O 打开。";
+// When a run has ended: how it came out and how long it took (`elapsed` as m:ss).
+std::string run_done(const RunSnapshot& run, const std::string& elapsed);
+inline constexpr const char* kRunDoneCaption = "检测完成";
+inline constexpr const char* kRunStoppedCaption = "检测已停止";
 inline constexpr const char* kThreadCountFirst =
     "请先在“线程数”中填一个大于 0 的数字（例如 10），再开始检测。";
 std::string ca_file_unusable(const std::string& file, const std::string& reason);

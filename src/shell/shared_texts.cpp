@@ -1,7 +1,11 @@
 #include "shell/shared_texts.h"
 
+#include <unordered_set>
+
 #include "base/text_ops.h"
+#include "model/share_url.h"
 #include "shell/error_text.h"
+#include "text/extract.h"
 
 namespace quorvex {
 
@@ -24,6 +28,33 @@ std::string input_file_refusal(const InputFile& file, const std::string& shown, 
 std::string stall_refusal(const RunSnapshot& run, Language language) {
   if (!run.refusal.empty()) return run.refusal;
   return language == Language::chinese ? "线程或连接" : "a thread or a connection";
+}
+
+std::size_t shares_worth_extracting(const LinkTable& table, std::string_view source_text) {
+  std::string url;
+  const int rows = table.row_count();
+  const auto share_of = [&](int r) {
+    share_url_of_row_into(table.cell(r, kColumnLink), table.cell(r, kColumnName), url);
+    return is_share_url(url);
+  };
+  // A list of links, the common case, is looked through once, without keeping anything.
+  int r = 0;
+  while (r < rows && share_of(r)) ++r;
+  if (r == rows) return 0;
+  std::unordered_set<std::string> shares;
+  for (r = 0; r < rows; ++r)
+    if (share_of(r)) shares.insert(share_identity(url));
+  std::size_t found = 0;
+  extract_share_text(source_text, &found);
+  return found > shares.size() ? found : 0;
+}
+
+std::string extract_hint(std::size_t shares, Language language) {
+  const std::string n = std::to_string(shares);
+  if (language == Language::chinese)
+    return "这段文本不是一行一个链接，找到 " + n + " 个分享链接：点「提取链接」整理后再检测";
+  return "this text is not one link a line; extraction finds " + n +
+         " share links in it: run 'quorvex-cli extract' on it first, then check what it prints";
 }
 
 std::optional<int> usable_thread_count(std::string_view text) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "check/run_progress.h"
+#include "model/link_table.h"
 #include "text/file_input.h"
 
 namespace quorvex {
@@ -18,6 +19,13 @@ std::string input_file_refusal(const InputFile& file, const std::string& shown, 
 
 // What the system kept refusing when a run stopped for it.
 std::string stall_refusal(const RunSnapshot& run, Language language);
+
+// The shares extraction finds in `source_text` (GBK) when the list loaded from it is no list of
+// links: some rows hold no share address and extraction finds more shares than the rows hold.
+// 0 when the list is fine as it is (or extraction would bring nothing).
+std::size_t shares_worth_extracting(const LinkTable& table, std::string_view source_text);
+// Says so, and what to do about it.
+std::string extract_hint(std::size_t shares, Language language);
 
 // A thread count typed or saved as text, when it is a usable one (above 0): the rest of the text
 // after the leading number is ignored.

@@ -6,6 +6,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
+#include "app/layout.h"
 #include "app/messages.h"
 #include "window/gbk_qstring.h"
 
@@ -36,7 +37,7 @@ int LinkListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int LinkListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumnCount;
+  return parent.isValid() ? 0 : kShownColumnCount;
 }
 
 namespace {
@@ -56,15 +57,24 @@ QColor verdict_colour(Verdict verdict, bool dark_background) {
   return {};
 }
 
+QString reason_text(const RowVerdict& verdict) {
+  const std::string_view label = reason_label(verdict.reason);
+  QString text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()));
+  if (verdict.cached && !text.isEmpty()) text += QString::fromUtf8(msg::kStoredMark);
+  return text;
+}
+
 }  // namespace
 
 QVariant LinkListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int row = table_row(index.row());
   if (row < 0) return {};
-  const bool status = index.column() == kColumnStatus;
+  const bool reason = index.column() == kReasonColumn;
+  const bool status = index.column() == kColumnStatus || reason;
   switch (role) {
     case Qt::DisplayRole:
+      if (reason) return reason_text(table_->verdict(row));
       return from_gbk(table_->cell(row, index.column()));
     case Qt::ToolTipRole:
       if (status) {
@@ -93,14 +103,14 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::FontRole:
-      if (status && table_->verdict(row).verdict != Verdict::none) {
+      if (index.column() == kColumnStatus && table_->verdict(row).verdict != Verdict::none) {
         QFont bold;
         bold.setBold(true);
         return bold;
       }
       return {};
     case Qt::TextAlignmentRole:
-      if (status) return static_cast<int>(Qt::AlignCenter);
+      if (index.column() == kColumnStatus) return static_cast<int>(Qt::AlignCenter);
       return {};
     default:
       return {};
@@ -111,14 +121,15 @@ void LinkListModel::set_dark_background(bool dark) {
   if (dark == dark_background_) return;
   dark_background_ = dark;
   if (rows_ > 0)
-    emit dataChanged(index(0, kColumnStatus), index(rows_ - 1, kColumnStatus),
+    emit dataChanged(index(0, kColumnStatus), index(rows_ - 1, kReasonColumn),
                      {Qt::ForegroundRole});
 }
 
 QVariant LinkListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  return section >= 0 && section < kColumnCount ? QString::fromUtf8(msg::kColumnHeaders[section])
-                                                : QVariant();
+  return section >= 0 && section < kShownColumnCount
+             ? QString::fromUtf8(msg::kColumnHeaders[section])
+             : QVariant();
 }
 
 void LinkListModel::refresh() {
@@ -160,7 +171,7 @@ void LinkListModel::emit_changed_rows(std::vector<int> view_rows) {
     const int first = view_rows[i];
     const int last = std::min(view_rows[j], rows_ - 1);
     if (first <= last)
-      emit dataChanged(index(first, 0), index(last, kColumnCount - 1), {Qt::DisplayRole});
+      emit dataChanged(index(first, 0), index(last, kShownColumnCount - 1), {Qt::DisplayRole});
     i = j + 1;
   }
 }
@@ -181,6 +192,8 @@ std::size_t LinkListModel::order_bytes() const {
 }
 
 void LinkListModel::sort(int column, Qt::SortOrder order) {
+  // The reason column sorts as the status column does: by verdict.
+  if (column == kReasonColumn) column = kColumnStatus;
   sort_column_ = column >= 0 && column < kColumnCount ? column : -1;
   descending_ = order == Qt::DescendingOrder;
   reorder();

@@ -20,6 +20,9 @@
 
 namespace quorvex {
 
+// The table's five columns and the reason of each row's verdict.
+inline constexpr int kShownColumnCount = 6;
+
 class LinkListModel : public QAbstractTableModel {
   Q_OBJECT
 

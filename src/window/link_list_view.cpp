@@ -4,8 +4,12 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QUrl>
 #include <algorithm>
+
+#include "model/link_table.h"
 
 namespace quorvex {
 
@@ -21,14 +25,27 @@ QStringList local_files(const QMimeData* mime) {
   return paths;
 }
 
+// A cut link keeps its end, where the share ID is; its tooltip shows it whole.
+class ElideLeftDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideLeft;
+  }
+};
+
 }  // namespace
 
 LinkListView::LinkListView(QWidget* parent) : QTreeView(parent) {
   setRootIsDecorated(false);
   setItemsExpandable(false);
   setUniformRowHeights(true);
-  // A cut link keeps its end, where the share ID is.
-  setTextElideMode(Qt::ElideMiddle);
+  // A cut name keeps its start, which says what it is.
+  setTextElideMode(Qt::ElideRight);
+  setItemDelegateForColumn(kColumnLink, new ElideLeftDelegate(this));
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setContextMenuPolicy(Qt::CustomContextMenu);
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -94,6 +111,24 @@ void LinkListView::dropEvent(QDropEvent* event) {
   } else {
     event->ignore();
   }
+}
+
+void LinkListView::set_empty_text(const QString& text) {
+  if (text == empty_text_) return;
+  empty_text_ = text;
+  viewport()->update();
+}
+
+void LinkListView::paintEvent(QPaintEvent* event) {
+  QTreeView::paintEvent(event);
+  if (empty_text_.isEmpty() || (model() && model()->rowCount() > 0)) return;
+  // An empty list says how to fill it, in the middle, in the grey of disabled text.
+  QPainter painter(viewport());
+  const QColor text = palette().color(QPalette::Text), base = palette().color(QPalette::Base);
+  painter.setPen(QColor((text.red() + base.red()) / 2, (text.green() + base.green()) / 2,
+                        (text.blue() + base.blue()) / 2));
+  const QRect room = viewport()->rect().adjusted(24, 0, -24, 0);
+  painter.drawText(room, Qt::AlignCenter | Qt::TextWordWrap, empty_text_);
 }
 
 void LinkListView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -17,6 +17,9 @@ class LinkListView : public QTreeView {
   int first_selected_row() const;
   // Every selected row, ascending.
   std::vector<int> selected_rows() const;
+  // What an empty list shows in its middle ("": nothing).
+  void set_empty_text(const QString& text);
+  const QString& empty_text() const { return empty_text_; }
 
  signals:
   void files_dropped(const QStringList& paths);
@@ -28,6 +31,10 @@ class LinkListView : public QTreeView {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString empty_text_;
 };
 
 }  // namespace quorvex

@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvex"));
   QApplication::setOrganizationName(QStringLiteral("Orvane"));
+  // Docks and task switchers find the desktop entry, and with it the name and icon, by this.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Quorvex"));
   quorvex::install_chinese_translations(app);
   // The window cancels and waits for its loads and probes when it goes, so the program simply
   // returns.

@@ -15,8 +15,10 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QThread>
 #include <QThreadPool>
 #include <QUrl>
@@ -29,6 +31,9 @@
 #include "window/link_list_view.h"
 #include "window/themes.h"
 #include "window/timed_message_box.h"
+
+// The icon is in the window library's resources, which a static library must ask for by name.
+static void load_window_resources() { Q_INIT_RESOURCE(window); }
 
 namespace quorvex {
 
@@ -48,6 +53,35 @@ QFont group_font() {
   font.setPixelSize(kGroupFontPixels);
   font.setWeight(QFont::Normal);
   return font;
+}
+
+QFont list_font() {
+  QFont font;
+  QStringList families;
+  for (const char* family : kListFontFamilies) families << u(family);
+  font.setFamilies(families);
+  font.setPixelSize(kListFontPixels);
+  return font;
+}
+
+QKeySequence group_key(GroupKey key) {
+  switch (key) {
+    case GroupKey::f5:
+      return QKeySequence(Qt::Key_F5);
+    case GroupKey::ctrl_r:
+      return QKeySequence(Qt::CTRL | Qt::Key_R);
+    case GroupKey::ctrl_i:
+      return QKeySequence(Qt::CTRL | Qt::Key_I);
+    case GroupKey::ctrl_s:
+      return QKeySequence(Qt::CTRL | Qt::Key_S);
+    case GroupKey::ctrl_t:
+      return QKeySequence(Qt::CTRL | Qt::Key_T);
+    case GroupKey::ctrl_e:
+      return QKeySequence(Qt::CTRL | Qt::Key_E);
+    case GroupKey::none:
+      break;
+  }
+  return {};
 }
 
 QList<QKeySequence> key_sequences(Key key) {
@@ -79,10 +113,16 @@ MainWindow::MainWindow(WindowPlaces places, DesktopActions desktop, CheckRunConf
   app_->on_links_extracted = [this](std::size_t shares) { emit links_extracted(shares); };
   setObjectName(u("mainWindow"));
   setWindowTitle(u(msg::kWindowTitle));
+  load_window_resources();
+  QIcon icon;
+  for (const int size : {32, 64, 256})
+    icon.addFile(u(":/icons/quorvex-") + QString::number(size) + u(".png"), QSize(size, size));
+  setWindowIcon(icon);
   build_controls();
   // The start-up look first; the saved theme, if any, is applied over it.
   setStyleSheet(theme_style_sheet(kStartupTheme));
   setWindowOpacity(230.0 / 255.0);
+  apply_fonts();
   app_->start();
   connect(&refresh_timer_, &QTimer::timeout, this, [this] { app_->tick(); });
   refresh_timer_.start(30);
@@ -121,7 +161,9 @@ void MainWindow::build_controls() {
                                        : new QPushButton(u(c.caption), group_);
     w->setObjectName(u(c.name));
     w->setGeometry(qrect(c.rect));
+    if (c.tip) w->setToolTip(u(c.tip));
     controls[i] = w;
+    controls_[i] = w;
     if (auto* b = qobject_cast<QAbstractButton*>(w))
       connect(b, &QAbstractButton::clicked, this, [this, i] { app_->press(GroupControlIndex(i)); });
   }
@@ -131,36 +173,9 @@ void MainWindow::build_controls() {
   credit_label_ = new QLabel(u(msg::kCredit), group_);
   credit_label_->setObjectName(u(kCreditName));
   credit_label_->installEventFilter(this);
-  group_->setFont(group_font());
-  for (QWidget* w : group_->findChildren<QWidget*>()) w->setFont(group_font());
 
-  status_row_ = new QWidget(this);
-  status_row_->setObjectName(u(kStatusRowName));
-  auto* status_layout = new QHBoxLayout(status_row_);
-  status_layout->setContentsMargins(4, 0, 2, 0);
-  status_layout->setSpacing(6);
-  status_label_ = new QLabel(status_row_);
-  status_label_->setObjectName(u(kStatusTextName));
-  status_label_->setTextFormat(Qt::PlainText);
-  status_label_->setMinimumWidth(1);
-  status_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  auto* filter_label = new QLabel(u(msg::kFilterLabel), status_row_);
-  filter_box_ = new QComboBox(status_row_);
-  filter_box_->setObjectName(u(kFilterName));
-  const std::pair<const char*, VerdictFilter> filters[] = {
-      {msg::kFilterAll, VerdictFilter::all},
-      {msg::kFilterValid, VerdictFilter::valid},
-      {msg::kFilterInvalid, VerdictFilter::invalid},
-      {msg::kFilterUnknown, VerdictFilter::unknown},
-      {msg::kFilterUnchecked, VerdictFilter::unchecked}};
-  for (const auto& [caption, filter] : filters)
-    filter_box_->addItem(u(caption), static_cast<int>(filter));
-  filter_box_->setToolTip(u(msg::kFilterTip));
-  filter_label->setBuddy(filter_box_);
-  status_layout->addWidget(status_label_, 1);
-  status_layout->addWidget(filter_label);
-  status_layout->addWidget(filter_box_);
-
+  build_status_row();
+  build_hint_bar();
   // The event table.
   connect(thread_count_, &QLineEdit::textChanged, this,
           [this](const QString& text) { app_->save_thread_count(text.toStdString()); });
@@ -177,7 +192,91 @@ void MainWindow::build_controls() {
     if (!laying_out_columns_) app_->column_resized(column, width);
   });
   add_list_commands();
+  add_group_keys();
   lay_out();
+}
+
+void MainWindow::apply_fonts() {
+  // Chinese and Latin in one face; the settings group keeps its 楷体. Set on every widget: a new
+  // style sheet gives widgets that only inherit their font the application's again.
+  const QFont ui = list_font(), group = group_font();
+  for (QWidget* w : findChildren<QWidget*>()) w->setFont(ui);
+  setFont(ui);
+  group_->setFont(group);
+  for (QWidget* w : group_->findChildren<QWidget*>()) w->setFont(group);
+}
+
+void MainWindow::build_status_row() {
+  status_row_ = new QWidget(this);
+  status_row_->setObjectName(u(kStatusRowName));
+  auto* status_layout = new QHBoxLayout(status_row_);
+  status_layout->setContentsMargins(4, 0, 2, 0);
+  status_layout->setSpacing(6);
+  status_label_ = new QLabel(status_row_);
+  status_label_->setObjectName(u(kStatusTextName));
+  status_label_->setTextFormat(Qt::PlainText);
+  status_label_->setMinimumWidth(1);
+  status_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  progress_ = new QProgressBar(status_row_);
+  progress_->setObjectName(u(kProgressName));
+  progress_->setFixedSize(72, 14);
+  progress_->setTextVisible(false);
+  progress_->hide();
+  auto* filter_label = new QLabel(u(msg::kFilterLabel), status_row_);
+  filter_box_ = new QComboBox(status_row_);
+  filter_box_->setObjectName(u(kFilterName));
+  const std::pair<const char*, VerdictFilter> filters[] = {
+      {msg::kFilterAll, VerdictFilter::all},
+      {msg::kFilterValid, VerdictFilter::valid},
+      {msg::kFilterInvalid, VerdictFilter::invalid},
+      {msg::kFilterUnknown, VerdictFilter::unknown},
+      {msg::kFilterUnchecked, VerdictFilter::unchecked}};
+  for (const auto& [caption, filter] : filters)
+    filter_box_->addItem(u(caption), static_cast<int>(filter));
+  filter_box_->setToolTip(u(msg::kFilterTip));
+  filter_label->setBuddy(filter_box_);
+  status_layout->addWidget(status_label_, 1);
+  status_layout->addWidget(progress_);
+  status_layout->addWidget(filter_label);
+  status_layout->addWidget(filter_box_);
+}
+
+void MainWindow::build_hint_bar() {
+  hint_bar_ = new QWidget(this);
+  hint_bar_->setObjectName(u(kHintName));
+  hint_bar_->setAutoFillBackground(true);
+  QPalette palette = hint_bar_->palette();
+  palette.setColor(QPalette::Window, QColor(0xff, 0xf4, 0xce));
+  palette.setColor(QPalette::WindowText, QColor(0x3b, 0x2f, 0x00));
+  hint_bar_->setPalette(palette);
+  auto* layout = new QHBoxLayout(hint_bar_);
+  layout->setContentsMargins(6, 2, 4, 2);
+  hint_label_ = new QLabel(hint_bar_);
+  hint_label_->setTextFormat(Qt::PlainText);
+  hint_label_->setWordWrap(true);
+  hint_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  auto* button = new QPushButton(u(msg::kHintButton), hint_bar_);
+  button->setObjectName(u(kHintButtonName));
+  button->setToolTip(u(kGroupControls[kExtractButton].tip));
+  connect(button, &QPushButton::clicked, this, [this] { app_->press(kExtractButton); });
+  layout->addWidget(hint_label_, 1);
+  layout->addWidget(button);
+  hint_bar_->hide();
+}
+
+void MainWindow::add_group_keys() {
+  // A key the list's menu binds already (Ctrl+E) is left to it: a key bound twice fires neither.
+  QList<QKeySequence> taken;
+  for (QAction* a : list_actions_) taken += a->shortcuts();
+  for (int i = 0; i < kGroupControlCount; ++i) {
+    const QKeySequence key = group_key(kGroupControls[i].key);
+    if (key.isEmpty() || taken.contains(key)) continue;
+    auto* shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, this,
+            [this, i] { app_->press(GroupControlIndex(i)); });
+  }
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] { app_->stop_check_run(); });
 }
 
 void MainWindow::add_list_commands() {
@@ -216,10 +315,15 @@ void MainWindow::show_list_menu(const QPoint& at) {
 }
 
 void MainWindow::lay_out() {
+  if (!hint_bar_) return;  // not built yet
   const QSize credit = credit_label_->sizeHint();
-  const MainLayout l = main_layout(width(), height(), credit.width(), credit.height());
+  const MainLayout l =
+      main_layout(width(), height(), credit.width(), credit.height(), !hint_bar_->isHidden());
+  hint_bar_->setGeometry(qrect(l.hint));
   list_->setGeometry(qrect(l.list));
   group_->setGeometry(qrect(l.group));
+  for (int i = 0; i < kGroupControlCount; ++i) controls_[i]->setGeometry(qrect(l.controls[i]));
+  credit_label_->setVisible(l.credit.width > 0);
   credit_label_->setGeometry(qrect(l.credit));
   status_row_->setGeometry(qrect(l.status));
   app_->list_resized(l.list.width);
@@ -285,8 +389,42 @@ void MainWindow::set_status(const std::string& text) {
   status_label_->setToolTip(u(text));
 }
 
+int MainWindow::status_room() const { return status_label_->contentsRect().width(); }
+
+int MainWindow::text_width(const std::string& text) const {
+  return status_label_->fontMetrics().horizontalAdvance(u(text));
+}
+
+void MainWindow::set_progress(int done, int total) {
+  progress_->setVisible(total > 0);
+  if (total <= 0) return;
+  progress_->setRange(0, total);
+  progress_->setValue(std::min(done, total));
+  progress_->setToolTip(u(msg::fill("%1 / %2", {std::to_string(done), std::to_string(total)})));
+}
+
+void MainWindow::set_control_caption(int control, const std::string& caption) {
+  if (auto* button = qobject_cast<QAbstractButton*>(
+          control >= 0 && control < kGroupControlCount ? controls_[control] : nullptr))
+    button->setText(u(caption));
+}
+
+void MainWindow::show_hint(const std::string& text) {
+  hint_label_->setText(u(text));
+  hint_label_->setToolTip(u(text));
+  if (hint_bar_->isHidden() == text.empty()) return;
+  hint_bar_->setVisible(!text.empty());
+  lay_out();
+}
+
 int MainWindow::shown_rows() const { return model_->rowCount(); }
-void MainWindow::rows_changed() { model_->refresh(); }
+
+void MainWindow::rows_changed() {
+  model_->refresh();
+  list_->set_empty_text(session()->table()->row_count() == 0 && !session()->loading()
+                            ? u(msg::kEmptyListHint)
+                            : QString());
+}
 
 std::vector<int> MainWindow::selected_rows() const {
   std::vector<int> rows;
@@ -307,6 +445,7 @@ void MainWindow::show_single_column(bool on) { single_column_->setChecked(on); }
 void MainWindow::show_theme(int n, const std::string& caption) {
   if (const QString sheet = theme_style_sheet(n); !sheet.isEmpty()) {
     setStyleSheet(sheet);
+    apply_fonts();
     model_->set_dark_background(theme_is_dark(n));
   }
   if (!caption.empty()) theme_button_->setText(u(caption));
@@ -317,10 +456,14 @@ void MainWindow::point_at_thread_count() {
   thread_count_->selectAll();
 }
 
-void MainWindow::set_column_widths(const std::array<int, 5>& widths) {
+void MainWindow::set_column_widths(const std::array<int, 6>& widths) {
   laying_out_columns_ = true;
-  for (int c = 0; c < 5; ++c)
-    list_->header()->resizeSection(c, widths[static_cast<std::size_t>(c)]);
+  for (int c = 0; c < 6; ++c) {
+    const int w = widths[static_cast<std::size_t>(c)];
+    // The reason column is there or not; the others keep their place at any width.
+    if (c == kReasonColumn) list_->header()->setSectionHidden(c, w == 0);
+    if (w > 0 || c != kReasonColumn) list_->header()->resizeSection(c, w);
+  }
   laying_out_columns_ = false;
 }
 

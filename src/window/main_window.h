@@ -20,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMimeData;
+class QProgressBar;
 class QPushButton;
 
 namespace quorvex {
@@ -83,6 +84,11 @@ class MainWindow : public QWidget, public MainView {
   // MainView.
   void set_title(const std::string& text) override;
   void set_status(const std::string& text) override;
+  int status_room() const override;
+  int text_width(const std::string& text) const override;
+  void set_progress(int done, int total) override;
+  void set_control_caption(int control, const std::string& caption) override;
+  void show_hint(const std::string& text) override;
   int shown_rows() const override;
   void rows_changed() override;
   std::vector<int> selected_rows() const override;
@@ -91,7 +97,7 @@ class MainWindow : public QWidget, public MainView {
   void show_single_column(bool on) override;
   void show_theme(int n, const std::string& caption) override;
   void point_at_thread_count() override;
-  void set_column_widths(const std::array<int, 5>& widths) override;
+  void set_column_widths(const std::array<int, 6>& widths) override;
   void place(const Rect& frame) override;
   Rect normal_geometry() const override;
   std::optional<Rect> screen_room(int x, int y) const override;
@@ -122,7 +128,11 @@ class MainWindow : public QWidget, public MainView {
 
  private:
   void build_controls();
+  void apply_fonts();
+  void build_status_row();
+  void build_hint_bar();
   void add_list_commands();
+  void add_group_keys();
   void lay_out();
   void show_list_menu(const QPoint& at);
 
@@ -135,13 +145,17 @@ class MainWindow : public QWidget, public MainView {
   LinkListView* list_ = nullptr;
   LinkListModel* model_ = nullptr;
   QGroupBox* group_ = nullptr;
+  QWidget* controls_[kGroupControlCount] = {};
   QCheckBox* single_column_ = nullptr;
   QLineEdit* thread_count_ = nullptr;
   QPushButton* theme_button_ = nullptr;
   QLabel* credit_label_ = nullptr;
   QWidget* status_row_ = nullptr;
   QLabel* status_label_ = nullptr;
+  QProgressBar* progress_ = nullptr;
   QComboBox* filter_box_ = nullptr;
+  QWidget* hint_bar_ = nullptr;
+  QLabel* hint_label_ = nullptr;
   std::vector<QAction*> list_actions_;  // one per entry of the list's menu (separators too)
 };
 

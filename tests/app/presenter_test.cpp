@@ -136,8 +136,11 @@ TEST_F(PresenterTest, SettingsAreShownAsSavedAndAnUnusableThreadCountIsSaid) {
   EXPECT_EQ(app->session()->thread_limit(), 7);
   // Single-column mode shows the name, status and done columns only.
   app->list_resized(460);
-  EXPECT_EQ(second.columns, (std::array<int, 5>{360, 0, 0, 40, 40}));
+  EXPECT_EQ(second.columns, (std::array<int, 6>{360, 0, 0, 40, 40, 0}));
 
+  app->load_text("one https://pan.baidu.com/s/1a\n");
+  second.pump();
+  app->session()->wait_for_loads();
   app->save_thread_count("zero");
   EXPECT_EQ(read_settings(app->settings_file()).thread_count, std::string("zero"));
   app->start_check_run();
@@ -177,7 +180,8 @@ TEST_F(PresenterTest, TheStatusLineAndSummaryCountRowsWithoutAShareLinkApart) {
   while (app->session()->run()->snapshot().active() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(10ms);
   app->tick();
-  EXPECT_EQ(view.status, "共 3 行　完成 3/3　有效 1　失效 1　不是分享链接 1");
+  // Every row is counted once: 1 + 1 + 0 + 1.
+  EXPECT_EQ(view.status, "共 3 行　完成 3/3　有效 1　失效 1　未确定 0　不是分享链接 1");
   EXPECT_EQ(view.title, "Quorvex2.0  100%");
   app->show_summary();
   EXPECT_TRUE(contains(view.messages.back().text, "有效网址:1"));
@@ -290,7 +294,7 @@ TEST_F(PresenterTest, ARowOpensOnlyAShareAddress) {
   view.selection = {0};
   app->open_row_link();
   ASSERT_EQ(view.opened.size(), 1u);
-  EXPECT_EQ(view.opened[0], "https://pan.baidu.com/s/1ok");
+  EXPECT_EQ(view.opened[0], "https://pan.baidu.com/s/1ok?pwd=zz99");
   EXPECT_EQ(view.clipboard.back(), "zz99");
   view.selection = {1};
   app->open_row_link();
@@ -314,8 +318,20 @@ TEST(Layout, ControlsKeepTheirDesignPlacesAndTheWindowStaysOnItsScreen) {
   EXPECT_EQ(design.group, (Rect{460, 8, 120, 568}));
   EXPECT_EQ(design.credit.y, 529);
   EXPECT_EQ(design.status, (Rect{0, 578, 582, 22}));
-  // A low window moves the credit up, never onto the buttons.
-  EXPECT_EQ(main_layout(kDesignWidth, kMinHeight, 80, 16).credit.y, 295);
+  for (int i = 0; i < kGroupControlCount; ++i)
+    EXPECT_EQ(design.controls[i], kGroupControls[i].rect);
+  // A low window moves the credit up, never onto the buttons; the lowest has no room for it, and
+  // its buttons move closer together, all inside the group.
+  const MainLayout low = main_layout(kDesignWidth, 390, 80, 16);
+  EXPECT_EQ(low.credit.y, kGroupControls[kExtractButton].rect.y + 24 + 6);
+  const MainLayout lowest = main_layout(kDesignWidth, kMinHeight, 80, 16);
+  EXPECT_EQ(lowest.credit.width, 0);
+  EXPECT_LE(lowest.controls[kExtractButton].y + 24, lowest.group.height - 4);
+  EXPECT_GT(lowest.controls[kExtractButton].y, lowest.controls[kExportButton].y + 24);
+  // The hint line takes the list's top, not its width.
+  const MainLayout hinted = main_layout(kDesignWidth, kDesignHeight, 80, 16, true);
+  EXPECT_EQ(hinted.hint, (Rect{0, 0, 459, kHintHeight}));
+  EXPECT_EQ(hinted.list, (Rect{-1, kHintHeight, 460, 578 - kHintHeight}));
 
   WindowPlacement saved;
   saved.position = std::array<int, 2>{3000, -50};
@@ -330,12 +346,22 @@ TEST(Layout, ControlsKeepTheirDesignPlacesAndTheWindowStaysOnItsScreen) {
   EXPECT_EQ(tiny.width, kMinWidth);
   EXPECT_EQ(tiny.height, kMinHeight);
 
-  // A column the user widens is kept at the design width; the name column's extra room is not.
+  // The design widths at the design size; beyond it names and links widen, and the reason shows
+  // once there is room for it.
+  EXPECT_EQ(column_widths(kDesignColumns, false, kDesignListWidth),
+            (ShownColumns{100, 220, 40, 40, 40, 0}));
+  EXPECT_EQ(column_widths(kDesignColumns, false, 560), (ShownColumns{140, 280, 40, 40, 40, 0}));
+  EXPECT_EQ(column_widths(kDesignColumns, false, 760),
+            (ShownColumns{172, 328, 40, 40, 40, kReasonColumnWidth}));
+  // A column the user widens is kept at the design width; its share of the extra room is not.
   ColumnWidths widths = kDesignColumns;
   EXPECT_TRUE(keep_column_width(widths, false, 560, 0, 250));
-  EXPECT_EQ(widths[0], 150);
+  EXPECT_EQ(widths[0], 210);
   EXPECT_EQ(column_widths(widths, false, 560)[0], 250);
+  EXPECT_TRUE(keep_column_width(widths, false, 760, 1, 400));
+  EXPECT_EQ(widths[1], 292);
   EXPECT_FALSE(keep_column_width(widths, true, 560, 1, 10));
+  EXPECT_FALSE(keep_column_width(widths, false, 760, kReasonColumn, 10));
 }
 
 TEST(Messages, FillPutsEachArgumentInItsPlace) {

@@ -33,7 +33,24 @@ Recorded act(const std::vector<std::string>& lines, int selected) {
 TEST(OpenRowLink, TypesetRowCopiesItsCodeAndOpensItsAddress) {
   const Recorded r = act({test::row_line("t", "https://pan.baidu.com/s/1a", "ab12")}, 0);
   EXPECT_EQ(r.clipboard, (std::vector<std::string>{"ab12"}));
-  EXPECT_EQ(r.opened, (std::vector<std::string>{"https://pan.baidu.com/s/1a"}));
+  // The share opens with its code filled in.
+  EXPECT_EQ(r.opened, (std::vector<std::string>{"https://pan.baidu.com/s/1a?pwd=ab12"}));
+}
+
+TEST(OpenRowLink, TheCodeIsAddedOnceAndOnlyWhenItIsOne) {
+  EXPECT_EQ(with_share_code("https://pan.baidu.com/s/1a?pwd=zz99", "ab12"),
+            "https://pan.baidu.com/s/1a?pwd=zz99");
+  EXPECT_EQ(with_share_code("https://pan.baidu.com/s/1a?from=x", "ab12"),
+            "https://pan.baidu.com/s/1a?from=x&pwd=ab12");
+  EXPECT_EQ(with_share_code("https://pan.baidu.com/s/1a#list", "ab12"),
+            "https://pan.baidu.com/s/1a?pwd=ab12#list");
+  for (const char* not_a_code : {"", "abc", "abcde", "ab 1", "ab&1"})
+    EXPECT_EQ(with_share_code("https://pan.baidu.com/s/1a", not_a_code),
+              "https://pan.baidu.com/s/1a");
+  // A code on the line after the link fills it in too.
+  const Recorded r = act(
+      {test::row_line("https://pan.baidu.com/s/1a"), test::row_line(G("提取码：k7m2"), "", "")}, 0);
+  EXPECT_EQ(r.opened, (std::vector<std::string>{"https://pan.baidu.com/s/1a?pwd=k7m2"}));
 }
 
 TEST(OpenRowLink, CodeFromTheNextRowOfAnUntypesetList) {

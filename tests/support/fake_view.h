@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_view.h"
@@ -27,9 +28,14 @@ class FakeView : public MainView {
   int rows_changes = 0;
   std::vector<int> selection;
   bool pointed_at_thread_count = false;
-  std::array<int, 5> columns{};
+  std::array<int, 6> columns{};
+  // The status line's room, each character drawn `char_width` wide (a UTF-8 lead byte counts).
+  int room = 100000, char_width = 7;
+  std::pair<int, int> progress{0, 0};
+  std::vector<std::string> captions = std::vector<std::string>(16);
+  std::string hint;
   Rect frame{50, 50, 582, 600};
-  std::optional<Rect> room = Rect{0, 0, 1920, 1080};
+  std::optional<Rect> screen = Rect{0, 0, 1920, 1080};
   std::vector<Message> messages;
   std::vector<std::string> clipboard, opened, exported_notices, export_suggestions;
   std::deque<std::string> chosen_files;
@@ -60,6 +66,17 @@ class FakeView : public MainView {
 
   void set_title(const std::string& text) override { title = text; }
   void set_status(const std::string& text) override { status = text; }
+  int status_room() const override { return room; }
+  int text_width(const std::string& text) const override {
+    int chars = 0;
+    for (const char c : text) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return chars * char_width;
+  }
+  void set_progress(int done, int total) override { progress = {done, total}; }
+  void set_control_caption(int control, const std::string& caption) override {
+    captions.at(static_cast<std::size_t>(control)) = caption;
+  }
+  void show_hint(const std::string& text) override { hint = text; }
   int shown_rows() const override { return shown >= 0 ? shown : list_rows ? list_rows() : 0; }
   void rows_changed() override { ++rows_changes; }
   std::vector<int> selected_rows() const override { return selection; }
@@ -71,10 +88,10 @@ class FakeView : public MainView {
     if (!caption.empty()) theme_caption = caption;
   }
   void point_at_thread_count() override { pointed_at_thread_count = true; }
-  void set_column_widths(const std::array<int, 5>& widths) override { columns = widths; }
+  void set_column_widths(const std::array<int, 6>& widths) override { columns = widths; }
   void place(const Rect& r) override { frame = r; }
   Rect normal_geometry() const override { return frame; }
-  std::optional<Rect> screen_room(int, int) const override { return room; }
+  std::optional<Rect> screen_room(int, int) const override { return screen; }
   void notice(const std::string& caption, const std::string& text, NoticeIcon icon, int) override {
     messages.push_back({caption, text, icon == NoticeIcon::warning});
   }
