@@ -215,6 +215,7 @@ class CheckCommand final : public Command {
                    "of the program limited, as by ulimit -v?)\n");
       return kExitIoError;
     }
+    preparation_.hint(io.err, "check", session);
     const LinkTable& table = *session.table();
     std::vector<char> printed(static_cast<std::size_t>(table.row_count()), 0);
     bool ok = true;

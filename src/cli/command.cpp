@@ -77,6 +77,14 @@ std::string TextPreparation::apply(std::string text) const {
   return text;
 }
 
+void TextPreparation::hint(std::FILE* err, const char* command, const Session& session) const {
+  // A text already typeset or extracted is the one to check as it is.
+  if (typeset || extract) return;
+  if (const std::size_t shares = shares_worth_extracting(*session.table(), *session.source_text()))
+    std::fprintf(err, "quorvex-cli %s: %s\n", command,
+                 extract_hint(shares, Language::english).c_str());
+}
+
 void OutputOptions::declare(CLI::App& app, bool formats) {
   if (formats) {
     format_option = app.add_option("-f,--format", format_name,

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/cli_output.h"
+#include "session/session.h"
 
 namespace quorvex {
 class VerdictStore;
@@ -72,6 +73,9 @@ struct TextPreparation {
   bool extract = false;
   void declare(CLI::App& app);
   std::string apply(std::string text) const;
+  // Says on `err` when the rows loaded are no list of links though extraction finds shares in
+  // the text; the output stays as it is.
+  void hint(std::FILE* err, const char* command, const Session& session) const;
 };
 
 // Where and how rows and texts go: -f/--format (text, json, csv, markdown; --json is json),

@@ -1,7 +1,5 @@
 #include "shell/shared_texts.h"
 
-#include <unordered_set>
-
 #include "base/text_ops.h"
 #include "model/share_url.h"
 #include "shell/error_text.h"
@@ -32,21 +30,15 @@ std::string stall_refusal(const RunSnapshot& run, Language language) {
 
 std::size_t shares_worth_extracting(const LinkTable& table, std::string_view source_text) {
   std::string url;
-  const int rows = table.row_count();
-  const auto share_of = [&](int r) {
+  bool linkless = false;
+  for (int r = 0, rows = table.row_count(); r < rows && !linkless; ++r) {
     share_url_of_row_into(table.cell(r, kColumnLink), table.cell(r, kColumnName), url);
-    return is_share_url(url);
-  };
-  // A list of links, the common case, is looked through once, without keeping anything.
-  int r = 0;
-  while (r < rows && share_of(r)) ++r;
-  if (r == rows) return 0;
-  std::unordered_set<std::string> shares;
-  for (r = 0; r < rows; ++r)
-    if (share_of(r)) shares.insert(share_identity(url));
+    linkless = !is_share_url(url);
+  }
+  if (!linkless) return 0;
   std::size_t found = 0;
   extract_share_text(source_text, &found);
-  return found > shares.size() ? found : 0;
+  return found;
 }
 
 std::string extract_hint(std::size_t shares, Language language) {
@@ -54,7 +46,7 @@ std::string extract_hint(std::size_t shares, Language language) {
   if (language == Language::chinese)
     return "这段文本不是一行一个链接，找到 " + n + " 个分享链接：点「提取链接」整理后再检测";
   return "this text is not one link a line; extraction finds " + n +
-         " share links in it: run 'quorvex-cli extract' on it first, then check what it prints";
+         " share links in it: add --extract to take them out of it first";
 }
 
 std::optional<int> usable_thread_count(std::string_view text) {

@@ -21,8 +21,7 @@ std::string input_file_refusal(const InputFile& file, const std::string& shown, 
 std::string stall_refusal(const RunSnapshot& run, Language language);
 
 // The shares extraction finds in `source_text` (GBK) when the list loaded from it is no list of
-// links: some rows hold no share address and extraction finds more shares than the rows hold.
-// 0 when the list is fine as it is (or extraction would bring nothing).
+// links: some of its rows hold no share address. 0 when every row holds one (or the text none).
 std::size_t shares_worth_extracting(const LinkTable& table, std::string_view source_text);
 // Says so, and what to do about it.
 std::string extract_hint(std::size_t shares, Language language);

@@ -255,7 +255,16 @@ TEST(Cli, ExtractFindsEachShareOnceAndFeedsRowsAndCheck) {
             "电影　合集  链接：https://pan.baidu.com/s/1need  密码：ab12\r\n"
             "坏的  链接：https://pan.baidu.com/s/1deleted  密码：cd34\r\n");
   EXPECT_EQ(run({"extract", "--gbk", "-"}, post).out, test::G(extracted.out));
+  // Loaded as it is, the post is no list of links: said on stderr, the rows printed all the same.
+  const Result raw = run({"rows", "-"}, post);
+  EXPECT_EQ(raw.code, 0);
+  EXPECT_NE(raw.err.find("quorvex-cli rows: this text is not one link a line; extraction finds 2 "
+                         "share links in it: add --extract"),
+            std::string::npos)
+      << raw.err;
+  EXPECT_NE(raw.out.find("电影"), std::string::npos);
   const Result rows = run({"rows", "--extract", "--json", "-"}, post);
+  EXPECT_EQ(rows.err, "");
   EXPECT_NE(
       rows.out.find("{\"row\":1,\"name\":\"电影　合集\",\"link\":\"https://pan.baidu.com/s/1need\","
                     "\"code\":\"ab12\""),
