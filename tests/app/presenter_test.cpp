@@ -312,6 +312,133 @@ TEST_F(PresenterTest, TheStoreIsTheOneTheCommandLineUses) {
   EXPECT_EQ(AppPlaces::standard().data, default_store_folder());
 }
 
+TEST_F(PresenterTest, AForumTextIsToldToBeExtractedAndOneClickMakesItAList) {
+  auto app = make();
+  const std::string forum =
+      "【合集】纪录片 Japan 4K\n链接：https://pan.baidu.com/s/1kVfX2cQ 提取码：x7k2\n"
+      "--来自百度网盘超级会员v5的分享\n熊猫 panda 摄影集\npan.baidu.com/s/1ZxCvBnM?pwd=p4nd\n"
+      "Spanish 课程 https://pan.baidu.com/s/1Qw3Ert5 密码: 8fj3\n";
+  load(*app, forum);
+  view.pump();
+  EXPECT_EQ(view.hint, "这段文本不是一行一个链接，找到 3 个分享链接：点「提取链接」整理后再检测");
+  // Checking it as it is stays the user's choice; the way out stays in view.
+  app->press(kExtractButton);
+  settle(*app);
+  view.pump();
+  EXPECT_EQ(view.hint, "");
+  const LinkTable& table = *app->session()->table();
+  ASSERT_EQ(table.row_count(), 3);
+  EXPECT_EQ(table.cell(0, kColumnLink), "https://pan.baidu.com/s/1kVfX2cQ");
+  EXPECT_EQ(table.cell(0, kColumnCode), "x7k2");
+  EXPECT_EQ(table.cell(1, kColumnCode), "p4nd");
+  EXPECT_EQ(table.cell(2, kColumnCode), "8fj3");
+  EXPECT_EQ(view.messages.back().text, "提取完成，共 3 个分享链接，列表已刷新");
+
+  // A list of links says nothing, nor does a text without a share.
+  load(*app, "以下是资源\na https://pan.baidu.com/s/1a\n");
+  view.pump();
+  EXPECT_NE(view.hint, "");
+  load(*app, "a https://pan.baidu.com/s/1a\nb https://pan.baidu.com/s/1b\n");
+  view.pump();
+  EXPECT_EQ(view.hint, "");
+  load(*app, "just words\nmore words\n");
+  view.pump();
+  EXPECT_EQ(view.hint, "");
+}
+
+TEST_F(PresenterTest, TheCheckButtonStopsThenCancelsAndTheEndIsSaid) {
+  test::ShareService service;
+  CheckRunConfig runs;
+  runs.probe.ca_file = test::test_ca_file();
+  runs.probe.connect_to = {service.connect_to()};
+  auto app = make(runs);
+  app->save_thread_count("1");
+  std::string text;
+  for (int i = 0; i < 8; ++i)
+    text += "n" + std::to_string(i) + " " + test::ShareService::link("slow-" + std::to_string(i)) +
+            "\n";
+  load(*app, text);
+  app->press(kCheckButton);
+  EXPECT_EQ(view.captions[kCheckButton], msg::kStopCheck);
+  app->tick();
+  EXPECT_EQ(view.progress.second, 8);
+  while (app->session()->run()->snapshot().running == 0) std::this_thread::sleep_for(5ms);
+  app->press(kCheckButton);  // stop: the probe under way may finish
+  EXPECT_TRUE(app->session()->run()->snapshot().draining);
+  EXPECT_TRUE(contains(view.status, "正在停止")) << view.status;
+  app->press(kCheckButton);  // cancel it too
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (app->session()->run()->snapshot().active() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
+  app->tick();
+  EXPECT_LT(service.requests().size(), 3u);
+  EXPECT_EQ(view.captions[kCheckButton], msg::kStartCheck);
+  ASSERT_FALSE(view.messages.empty());
+  EXPECT_EQ(view.messages.back().caption, msg::kRunStoppedCaption);
+  EXPECT_TRUE(contains(view.messages.back().text, "未检测 8")) << view.messages.back().text;
+  // The summary covers what was decided: nothing.
+  app->show_summary();
+  EXPECT_TRUE(contains(view.messages.back().text, ":0")) << view.messages.back().text;
+
+  // Esc (stop_check_run) does nothing while no run works; an empty list has nothing to check.
+  app->stop_check_run();
+  load(*app, "");
+  app->press(kCheckButton);
+  EXPECT_EQ(view.messages.back().text, msg::kNothingToCheck);
+  EXPECT_EQ(app->session()->run()->snapshot().state, RunState::idle);
+}
+
+TEST_F(PresenterTest, ARunThatEndsBeforeATickIsSaidAndANewListClearsThePercentage) {
+  test::ShareService service;
+  CheckRunConfig runs;
+  runs.probe.ca_file = test::test_ca_file();
+  runs.probe.connect_to = {service.connect_to()};
+  auto app = make(runs);
+  load(*app, "no link here\nnor here\n");
+  app->start_check_run();  // rows without a share end at once
+  app->session()->run()->wait(std::chrono::steady_clock::now() + 5s);
+  app->tick();
+  ASSERT_FALSE(view.messages.empty());
+  EXPECT_EQ(view.messages.back().caption, msg::kRunDoneCaption);
+  EXPECT_EQ(view.messages.back().text.rfind("检测完成：有效 0，失效 0，未确定 0（用时 0:0", 0), 0u)
+      << view.messages.back().text;
+  EXPECT_EQ(view.title, "Quorvex2.0  100%");
+  EXPECT_EQ(view.progress, (std::pair<int, int>{2, 2}));
+  load(*app, "a https://pan.baidu.com/s/1a\n");
+  EXPECT_EQ(view.title, "Quorvex2.0  ");
+  EXPECT_EQ(view.progress, (std::pair<int, int>{0, 0}));
+}
+
+TEST(Messages, ANarrowStatusLineDropsWholePartsTheLeastUsefulFirst) {
+  RunSnapshot run;
+  run.state = RunState::cooling_down;
+  run.total = 120;
+  run.finished = 52;
+  run.valid = 32;
+  run.invalid = 9;
+  run.unknown = 4;
+  run.not_share_link = 7;
+  run.repeats = 2;
+  const auto parts = msg::status_parts(120, 120, run, 12.5, "1:40", 37);
+  const auto width = [](const std::string& t) { return static_cast<int>(t.size()); };
+  const std::string full = msg::fitted_status(parts, 100000, width);
+  EXPECT_EQ(full,
+            "共 120 行　完成 52/120　有效 32　失效 9　未确定 4　不是分享链接 7　其中重复 2　"
+            "12 个/秒　剩余 1:40　服务限流，约 37 秒后继续");
+  // Narrower: the rate goes first, then the time left and the repeats; the counts and the
+  // throttling stay, whole.
+  const std::string narrow = msg::fitted_status(parts, static_cast<int>(full.size()) - 10, width);
+  EXPECT_EQ(narrow.find("个/秒"), std::string::npos);
+  EXPECT_NE(narrow.find("剩余 1:40"), std::string::npos);
+  const std::string narrower = msg::fitted_status(parts, 150, width);
+  for (const char* kept : {"有效 32", "失效 9", "未确定 4", "约 37 秒"})
+    EXPECT_NE(narrower.find(kept), std::string::npos) << narrower;
+  EXPECT_EQ(narrower.find("剩余"), std::string::npos);
+  EXPECT_LE(static_cast<int>(narrower.size()), 150);
+  // Never below one part, however narrow.
+  EXPECT_FALSE(msg::fitted_status(parts, 1, width).empty());
+}
+
 TEST(Layout, ControlsKeepTheirDesignPlacesAndTheWindowStaysOnItsScreen) {
   const MainLayout design = main_layout(kDesignWidth, kDesignHeight, 80, 16);
   EXPECT_EQ(design.list, (Rect{-1, 0, 460, 578}));

@@ -13,8 +13,10 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +30,7 @@
 #include "app/titles.h"
 #include "base/charset.h"
 #include "shell/profile.h"
+#include "support/cells.h"
 #include "support/share_service.h"
 #include "window/gbk_qstring.h"
 #include "window/link_list_model.h"
@@ -538,6 +541,143 @@ class MainWindowTest : public QObject {
                               u("完成"), 60000);
     QCOMPARE(w->model()->data(w->model()->index(0, 3), Qt::DisplayRole).toString(), u("x"));
     QTRY_COMPARE(w->windowTitle(), u("Quorvex2.0  100%"));
+  }
+
+  void a_forum_text_is_made_a_list_with_one_click_and_checked_with_f5() {
+    test::ShareService service;
+    auto w = make_window(&service);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    QTRY_COMPARE(list->empty_text(),
+                 u("把含有分享链接的文本拖到这里，或 Ctrl+V 粘贴、Ctrl+O 打开"));
+    const std::string forum = "好资源 Japan 合集\n链接：" + test::ShareService::link("public") +
+                              " 提取码：ab12\n--来自百度网盘超级会员v5的分享\n熊猫 panda\n" +
+                              test::ShareService::link("deleted") + "\n";
+    w->app().load_text(forum);
+    w->wait_for_file_reading();
+    auto* hint = find<QWidget>(*w, "提示栏");
+    QTRY_VERIFY(hint->isVisible());
+    QVERIFY(!hint->geometry().intersects(list->geometry()));
+    QTRY_COMPARE(list->empty_text(), QString());
+    BoxCloser closer;
+    QTest::mouseClick(find<QPushButton>(*w, "提示栏_提取链接"), Qt::LeftButton);
+    w->wait_for_file_reading();
+    wait_for_rows(*w, 2);
+    QTRY_VERIFY(!hint->isVisible());
+    QCOMPARE(w->model()->data(w->model()->index(0, 2), Qt::DisplayRole).toString(), u("ab12"));
+    // F5 checks, the button says how to stop, the bar shows how far it is.
+    auto* check = find<QPushButton>(*w, "按钮2");
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 30000);
+    QTRY_COMPARE(closer.titles.size(), 2);
+    QVERIFY2(closer.texts[1].startsWith(u("检测完成：有效 1，失效 1，未确定 0（用时 ")),
+             qPrintable(closer.texts[1]));
+    QCOMPARE(check->text(), u("开始检测"));
+    auto* progress = find<QProgressBar>(*w, "进度条");
+    QVERIFY(progress->isVisible());
+    QCOMPARE(progress->value(), progress->maximum());
+    QVERIFY(find<QLabel>(*w, "状态文字")->text().contains(u("有效 1　失效 1")));
+  }
+
+  void the_check_button_and_esc_stop_a_run() {
+    test::ShareService service;
+    auto w = make_window(&service);
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    find<QLineEdit>(*w, "编辑框_线程数")->setText(u("1"));
+    std::string text;
+    for (int i = 0; i < 6; ++i)
+      text += "n" + std::to_string(i) + " " +
+              test::ShareService::link("slow-" + std::to_string(i)) + "\r\n";
+    w->session()->set_source_text(text);
+    w->app().reset_run_state();
+    wait_for_rows(*w, 6);
+    BoxCloser closer;
+    auto* check = find<QPushButton>(*w, "按钮2");
+    QTest::mouseClick(check, Qt::LeftButton);
+    QTRY_COMPARE(check->text(), u("停止检测"));
+    QTRY_VERIFY(w->session()->run()->snapshot().running > 0);
+    QTest::keyClick(w.get(), Qt::Key_Escape);  // stop: the probe under way finishes
+    QVERIFY(w->session()->run()->snapshot().draining);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->session()->run()->snapshot().active(), 10000);
+    QTRY_COMPARE(closer.titles.size(), 1);
+    QCOMPARE(closer.titles[0], u("检测已停止"));
+    QVERIFY2(closer.texts[0].contains(u("未检测 5")), qPrintable(closer.texts[0]));
+    QCOMPARE(check->text(), u("开始检测"));
+    QCOMPARE(w->session()->run()->snapshot().finished, 1);
+  }
+
+  void buttons_have_keys_and_tooltips_and_a_code_reads_whole() {
+    auto w = make_window();
+    const std::pair<const char*, const char*> keys[] = {{"按钮6", "Ctrl+T"}, {"按钮1", "Ctrl+R"},
+                                                        {"按钮2", "F5"},     {"按钮3", "Ctrl+I"},
+                                                        {"按钮4", "Ctrl+S"}, {"按钮7", "Ctrl+E"}};
+    for (const auto& [name, key] : keys)
+      QVERIFY2(find<QPushButton>(*w, name)->toolTip().contains(u(key)), name);
+    for (const char* name : {"按钮5", "选择框1"})
+      QVERIFY2(!find<QWidget>(*w, name)->toolTip().isEmpty(), name);
+    // The seventh button: under 导出有效, of its size and font.
+    auto* extract = find<QPushButton>(*w, "按钮7");
+    auto* export_button = find<QPushButton>(*w, "按钮4");
+    QCOMPARE(extract->text(), u("提取链接"));
+    QCOMPARE(extract->size(), export_button->size());
+    QCOMPARE(extract->x(), export_button->x());
+    QCOMPARE(extract->y(), export_button->y() + 35);
+    QCOMPARE(extract->font(), export_button->font());
+    // The list in a face with Chinese glyphs of its own; a four-character code fits its column.
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    const QString family = QFontInfo(list->font()).family();
+    QVERIFY2(!family.contains(u("UKai")) && !family.contains(u("Kai")), qPrintable(family));
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    for (const char* code : {"m8x1", "x7k2", "ab12", "8888"})
+      QVERIFY2(QFontMetrics(list->font()).horizontalAdvance(u(code)) + 2 * margin <=
+                   list->header()->sectionSize(2),
+               code);
+    // Ctrl+I shows the summary as the button does.
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    BoxCloser closer;
+    QTest::keyClick(w.get(), Qt::Key_I, Qt::ControlModifier);
+    QTRY_COMPARE(closer.titles.size(), 1);
+    QCOMPARE(closer.titles[0], u("数据:"));
+    // An empty list has nothing to check, and says so.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    QTRY_COMPARE(closer.titles.size(), 2);
+    QVERIFY(closer.texts[1].startsWith(u("列表是空的")));
+    QVERIFY(!w->windowIcon().isNull());
+  }
+
+  void a_wide_list_shows_the_reason_and_links_keep_their_end() {
+    auto w = make_window();
+    w->session()->set_source_text(
+        test::row_line("n", "https://pan.baidu.com/s/1abcdefghijklmnopqrstuvwxyz0123456789", ""));
+    w->app().reset_run_state();
+    wait_for_rows(*w, 1);
+    auto& table = *w->session()->table();
+    table.set_verdict_if(table.generation(), 0, {Verdict::invalid, Reason::expired, true});
+    w->model()->refresh();
+    auto* list = find<LinkListView>(*w, "超级列表框1");
+    QVERIFY(list->header()->isSectionHidden(kReasonColumn));
+    QCOMPARE(w->model()->data(w->model()->index(0, kReasonColumn), Qt::DisplayRole).toString(),
+             u("已过期 · 已存"));
+    QCOMPARE(w->model()->headerData(kReasonColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+             u("原因"));
+    w->resize(1000, 600);
+    QApplication::processEvents();
+    QVERIFY(!list->header()->isSectionHidden(kReasonColumn));
+    QCOMPARE(list->header()->sectionSize(kReasonColumn), kReasonColumnWidth);
+    // A cut link keeps the share ID at its end: its column draws its own way.
+    auto* delegate = list->itemDelegateForColumn(kColumnLink);
+    QVERIFY(delegate);
+    QCOMPARE(list->textElideMode(), Qt::ElideRight);
+    QVERIFY(delegate != list->itemDelegateForColumn(kColumnName));
   }
 
   void closing_with_probes_under_way_ends_them_all() {
