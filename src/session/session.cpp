@@ -39,7 +39,22 @@ std::shared_ptr<CheckRun> Session::run() const {
   return run_;
 }
 
-bool Session::start_check_run() { return run()->start(); }
+bool Session::start_check_run() {
+  {
+    std::lock_guard lock(state_mutex_);
+    // A run cancelled by the user is followed by a new one over the same rows, which keeps the
+    // verdicts they were given and checks the rest; it waits until the old one's fetches have
+    // ended, so that none writes into the rows the new one checks.
+    if (!loading() && run_->snapshot().state == RunState::cancelled &&
+        run_->wait(CheckRun::Clock::now())) {
+      std::shared_ptr<CheckRun> fresh = make_run();
+      retired_runs_.push_back(std::move(run_));
+      run_ = std::move(fresh);
+      run_->list_ready(table_->generation());
+    }
+  }
+  return run()->start();
+}
 
 void Session::reset_run_state() {
   // Counted as loading before the new run exists, so no scheduler of it can see the old rows.

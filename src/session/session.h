@@ -57,7 +57,8 @@ class Session {
 
   // The check run of the list as it is now loaded (or being loaded).
   std::shared_ptr<CheckRun> run() const;
-  // Starts the current run (see CheckRun::start).
+  // Starts the current run (see CheckRun::start). A cancelled run whose threads have ended is
+  // replaced first by a new one over the same rows: their verdicts are kept, the rest checked.
   bool start_check_run();
 
   // Probes allowed at once; the run reads it on every pass.

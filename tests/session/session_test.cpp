@@ -208,5 +208,31 @@ TEST(Session, RowsAreNotTakenOutUnderARunningCheck) {
   EXPECT_EQ(session->remove_rows({0}), 1);
 }
 
+TEST(Session, ARunCancelledByTheUserIsGoneOnWithKeepingWhatItDecided) {
+  ShareService service;
+  auto session = std::make_shared<Session>(runs_for(service));
+  session->set_thread_limit(1);
+  session->set_source_text(rows_for({"public", "slow", "deleted", "need"}));
+  session->reset_run_state();
+  session->wait_for_loads();
+  ASSERT_TRUE(session->start_check_run());
+  const std::shared_ptr<CheckRun> first = session->run();
+  while (first->snapshot().finished < 1 || first->snapshot().running == 0)
+    std::this_thread::sleep_for(2ms);
+  first->cancel();
+  ASSERT_TRUE(run_ends(first));
+  ASSERT_EQ(first->snapshot().state, RunState::cancelled);
+  ASSERT_LT(first->snapshot().finished, 4);
+  // Started again: a new run over the same rows, the first row's verdict kept, the rest checked.
+  ASSERT_TRUE(session->start_check_run());
+  EXPECT_NE(session->run(), first);
+  ASSERT_TRUE(run_ends(session->run()));
+  const RunSnapshot s = session->run()->snapshot();
+  EXPECT_EQ(s.finished, 4);
+  EXPECT_EQ(s.valid, 3);
+  EXPECT_EQ(s.invalid, 1);
+  EXPECT_EQ(service.requests_for("public"), 1);
+}
+
 }  // namespace
 }  // namespace quorvex
