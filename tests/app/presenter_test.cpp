@@ -53,6 +53,14 @@ class PresenterTest : public ::testing::Test {
     view.pump();
     return app;
   }
+  // Checks reach the stand-in share service.
+  std::unique_ptr<MainPresenter> make_for(const test::ShareService& service) {
+    CheckRunConfig runs;
+    runs.probe.ca_file = test::test_ca_file();
+    runs.probe.connect_to = {service.connect_to()};
+    runs.probe.retry_delay = 20ms;
+    return make(std::move(runs));
+  }
   // Runs the text jobs and waits for the loads they start.
   void settle(MainPresenter& app) {
     view.pump();
@@ -167,11 +175,7 @@ TEST_F(PresenterTest, ASettingsFileThatCannotBeWrittenIsSaidOnce) {
 
 TEST_F(PresenterTest, TheStatusLineAndSummaryCountRowsWithoutAShareLinkApart) {
   test::ShareService service;
-  CheckRunConfig runs;
-  runs.probe.ca_file = test::test_ca_file();
-  runs.probe.connect_to = {service.connect_to()};
-  runs.probe.retry_delay = 20ms;
-  auto app = make(runs);
+  auto app = make_for(service);
   load(*app,
        "a https://pan.baidu.com/s/1public\nb https://pan.baidu.com/s/1deleted\n"
        "c no link here\n");
@@ -348,10 +352,7 @@ TEST_F(PresenterTest, AForumTextIsToldToBeExtractedAndOneClickMakesItAList) {
 
 TEST_F(PresenterTest, TheCheckButtonStopsThenCancelsAndTheEndIsSaid) {
   test::ShareService service;
-  CheckRunConfig runs;
-  runs.probe.ca_file = test::test_ca_file();
-  runs.probe.connect_to = {service.connect_to()};
-  auto app = make(runs);
+  auto app = make_for(service);
   app->save_thread_count("1");
   std::string text;
   for (int i = 0; i < 8; ++i)
@@ -390,10 +391,7 @@ TEST_F(PresenterTest, TheCheckButtonStopsThenCancelsAndTheEndIsSaid) {
 
 TEST_F(PresenterTest, ARunThatEndsBeforeATickIsSaidAndANewListClearsThePercentage) {
   test::ShareService service;
-  CheckRunConfig runs;
-  runs.probe.ca_file = test::test_ca_file();
-  runs.probe.connect_to = {service.connect_to()};
-  auto app = make(runs);
+  auto app = make_for(service);
   load(*app, "no link here\nnor here\n");
   app->start_check_run();  // rows without a share end at once
   app->session()->run()->wait(std::chrono::steady_clock::now() + 5s);
