@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -215,6 +216,7 @@ class CheckCommand final : public Command {
                    "of the program limited, as by ulimit -v?)\n");
       return kExitIoError;
     }
+    if (!has_rows(io.err, "check", session)) return kExitNothing;
     preparation_.hint(io.err, "check", session);
     const LinkTable& table = *session.table();
     std::vector<char> printed(static_cast<std::size_t>(table.row_count()), 0);
@@ -307,10 +309,17 @@ class CheckCommand final : public Command {
       ok = ok && write_rows(out, table, format, true);
     }
     const RunSnapshot run = session.run()->snapshot();
+    // A stopped run leaves rows without a verdict: said, so that no script takes the counts for
+    // the whole list.
+    const int unchecked = std::max(0, table.row_count() - run.finished);
+    std::optional<ExportResult> exported;
+    if (export_dir_ && !reader_gone)
+      exported = export_valid_links(table, *export_dir_, ExportSources::system());
     std::string summary = gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats,
                                                    run.not_share_link)) +
                           "\n";
     for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
+    if (unchecked > 0) summary += "未检测网址:" + std::to_string(unchecked) + "\n";
     if (format == Format::text) {
       ok = ok && std::fputs(summary.c_str(), out) >= 0;
     } else if (!quiet_) {
@@ -318,29 +327,38 @@ class CheckCommand final : public Command {
     }
     if (format == Format::json) {
       // Every row is one of valid, invalid, unknown and not_share_link (the rows that hold no
-      // share link, "x" but no invalid share), or has no verdict when the run was stopped.
-      char line[256];
+      // share link, "x" but no invalid share), or unchecked when the run was stopped.
+      char line[320];
       std::snprintf(line, sizeof line,
                     "{\"summary\":{\"total\":%d,\"valid\":%d,\"invalid\":%d,\"unknown\":%d,"
-                    "\"not_share_link\":%d,\"duplicates\":%d,\"seconds\":%.3f}}\n",
-                    run.total, run.valid, run.invalid, run.unknown, run.not_share_link, run.repeats,
+                    "\"not_share_link\":%d,\"duplicates\":%d,\"unchecked\":%d,\"stopped\":%s,"
+                    "\"seconds\":%.3f",
+                    table.row_count(), run.valid, run.invalid, run.unknown, run.not_share_link,
+                    run.repeats, unchecked, interrupted || unchecked > 0 ? "true" : "false",
                     seconds);
-      ok = ok && std::fputs(line, out) >= 0;
+      std::string json = line;
+      if (exported) {
+        json += ",\"export\":";
+        if (exported->ok)
+          append_json_string(json, exported->path);
+        else
+          json += "null";
+      }
+      json += "}}\n";
+      ok = ok && std::fputs(json.c_str(), out) >= 0;
     }
     // The reader has gone: nothing more to say to it, nor about it.
     if (reader_gone) return kExitBrokenPipe;
     const int rc = target.finish(ok);
     if (rc != kExitOk) return rc;
 
-    if (export_dir_) {
-      const ExportResult exported =
-          export_valid_links(table, *export_dir_, ExportSources::system());
-      if (!exported.ok) {
+    if (exported) {
+      if (!exported->ok) {
         std::fprintf(io.err, "quorvex-cli check: cannot write the export file %s: %s\n",
-                     exported.path.c_str(), exported.error.c_str());
+                     exported->path.c_str(), exported->error.c_str());
         return kExitIoError;
       }
-      if (!quiet_) std::fprintf(io.err, "exported the valid links to %s\n", exported.path.c_str());
+      if (!quiet_) std::fprintf(io.err, "exported the valid links to %s\n", exported->path.c_str());
     }
     if (interrupted) return 128 + signal;
     if (run.stalled) {

@@ -21,6 +21,8 @@ bool is_c1_at(std::string_view utf8, std::size_t i) {
          static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
 }
 
+}  // namespace
+
 // A JSON string. Beyond what JSON requires, no C1 control stands as itself either, so that
 // printing the line to a terminal cannot start an escape sequence.
 void append_json_string(std::string& out, std::string_view utf8) {
@@ -57,6 +59,8 @@ void append_json_string(std::string& out, std::string_view utf8) {
   }
   out.push_back('"');
 }
+
+namespace {
 
 // Text as a reader's terminal or spreadsheet shows it: every control character (C0, DEL, C1,
 // and with ESC every escape sequence) a blank, as the text table shows them.

@@ -23,6 +23,9 @@ struct RowRecord {
 RowRecord record_of(int index, const RowView& row);
 RowRecord record_of(const LinkTable& table, int index);
 
+// Appends `utf8` as a JSON string (quoted, escaped; control characters and U+009B as \u escapes).
+void append_json_string(std::string& out, std::string_view utf8);
+
 // One row as a JSON object on one line (UTF-8, ending in a line feed): "row" (1-based), then
 // name, link, code, status, with verdicts "verdict", "reason" and "cached", then done.
 std::string json_row(const RowRecord& row, bool verdicts);

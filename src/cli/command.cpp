@@ -85,6 +85,13 @@ void TextPreparation::hint(std::FILE* err, const char* command, const Session& s
                  extract_hint(shares, Language::english).c_str());
 }
 
+bool has_rows(std::FILE* err, const char* command, const Session& session) {
+  if (session.table()->row_count() > 0) return true;
+  std::fprintf(err, "quorvex-cli %s: the input holds no row: nothing to %s\n", command,
+               std::string_view(command) == "check" ? "check" : "show");
+  return false;
+}
+
 void OutputOptions::declare(CLI::App& app, bool formats) {
   if (formats) {
     format_option = app.add_option("-f,--format", format_name,
@@ -118,9 +125,12 @@ OutputTarget::~OutputTarget() {
 bool OutputTarget::open(const OutputOptions& options, const Io& io, const char* who) {
   io_ = io;
   if (options.output.empty() || options.output == "-") return true;
-  // An existing file is kept unless replacing it was asked for.
-  const int fd =
-      create_file(options.output, options.force ? CreateMode::truncate : CreateMode::exclusive);
+  // An existing file is kept unless replacing it was asked for; a device or a pipe
+  // (/dev/null, /dev/stdout, a FIFO) holds nothing to keep.
+  const PathInfo info = path_info(options.output);
+  const bool stream = info.exists && !info.folder && !info.regular;
+  const int fd = create_file(
+      options.output, options.force || stream ? CreateMode::truncate : CreateMode::exclusive);
   if (fd < 0) {
     const int code = errno;
     std::fprintf(io.err, "quorvex-cli %s: cannot write %s: %s%s\n", who, options.output.c_str(),
@@ -136,7 +146,7 @@ bool OutputTarget::open(const OutputOptions& options, const Io& io, const char* 
     return false;
   }
   io_.out = file_;
-  if (path_info(options.output).regular) path_ = options.output;
+  if (!stream) path_ = options.output;
   return true;
 }
 

@@ -32,11 +32,13 @@ struct Io {
 
 // Exit codes shared by every command.
 enum ExitCode : int {
-  kExitOk = 0,             // for check: every row valid
-  kExitIoError = 1,        // a file that cannot be read, output that cannot be written
-  kExitUsage = 2,          // words the command does not take
-  kExitSomeInvalid = 3,    // check: some rows invalid, none unknown
-  kExitSomeUnknown = 4,    // check: some rows could not be decided
+  kExitOk = 0,           // for check: every row valid
+  kExitIoError = 1,      // a file that cannot be read, output that cannot be written
+  kExitUsage = 2,        // words the command does not take
+  kExitSomeInvalid = 3,  // check: some rows invalid, none unknown
+  kExitSomeUnknown = 4,  // check: some rows could not be decided
+  // Nothing to work on: an input without a single row (rows, check), no stored verdict (history).
+  kExitNothing = 5,
   kExitInterrupted = 130,  // check: stopped by a signal, 128 + its number (this: Ctrl+C)
   // The reader of standard output went away (| head): what a program killed by SIGPIPE ends with.
   kExitBrokenPipe = 141,
@@ -77,9 +79,13 @@ struct TextPreparation {
   // the text; the output stays as it is.
   void hint(std::FILE* err, const char* command, const Session& session) const;
 };
+// Says on `err` that the list loaded has no row at all (an empty text, or blank lines only);
+// false then.
+bool has_rows(std::FILE* err, const char* command, const Session& session);
 
 // Where and how rows and texts go: -f/--format (text, json, csv, markdown; --json is json),
-// -o/--output FILE (never over an existing file unless --force).
+// -o/--output FILE (never over an existing file unless --force; a device or a pipe, such as
+// /dev/null, is no file to keep and needs none).
 struct OutputOptions {
   std::string format_name = "text";
   bool json = false;

@@ -1,5 +1,6 @@
 #include "base/charset.h"
 #include "base/platform.h"
+#include "cli/cli_output.h"
 #include "cli/command.h"
 #include "model/share_url.h"
 #include "shell/verdict_memory.h"
@@ -22,8 +23,14 @@ class HistoryCommand final : public Command {
         "(page: the share's page; api: the share-list API, asked when the page said nothing).\n"
         "A verdict dated in the future (a clock that was wrong) is marked so, and is not reused.\n"
         "The store is only read: nothing is made where there is none.\n"
-        "SHARE is a share link in any form extraction reads, or a share ID (1...).");
+        "SHARE is a share link in any form extraction reads, or a share ID (1...).\n"
+        "Exits with 5 when the store holds no verdict for it.");
     app.add_option("SHARE", share_, "the share link or ID")->required()->type_name("");
+    app.add_option("-f,--format", format_,
+                   "text (a table with a header, the default) or json (one object per line: "
+                   "share, time, at, verdict, reason, http_status, source, future)")
+        ->check(CLI::IsMember({"text", "json"}))
+        ->type_name("FORMAT");
     declare_store(app, store_path_);
   }
 
@@ -35,23 +42,47 @@ class HistoryCommand final : public Command {
     }
     // Looking must not make what it looks for: without a store there is simply no verdict.
     if (!path_info(chosen_store_path(store_path_)).exists) {
-      std::fprintf(io.err, "no stored verdict for %s\n", id.c_str());
-      return kExitOk;
+      std::fprintf(io.err, "quorvex-cli history: no stored verdict for %s\n", id.c_str());
+      return kExitNothing;
     }
     const std::shared_ptr<VerdictStore> store =
         open_store(store_path_, io, "history", StoreUse::read_only);
     if (!store) return kExitIoError;
     const auto history = store->history(id);
-    if (history.empty()) std::fprintf(io.err, "no stored verdict for %s\n", id.c_str());
+    if (history.empty()) {
+      std::fprintf(io.err, "quorvex-cli history: no stored verdict for %s\n", id.c_str());
+      return kExitNothing;
+    }
     const std::int64_t now = store_time_now();
+    const bool json = format_ == "json";
+    if (!json)
+      std::fprintf(io.out, "%-19s  %s  %-7s  %-14s  %s  %s\n", "time", " ", "verdict", "reason",
+                   "http", "source");
     for (const StoredVerdict& v : history) {
-      const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));
+      const std::string_view verdict = verdict_code(v.verdict), reason = reason_code(v.reason);
       const std::string_view source = source_code(v.source);
-      std::fprintf(io.out, "%s  %s  %-7.*s  %-14.*s  %d  %.*s%s\n", local_time_text(v.at).c_str(),
-                   glyph.c_str(), static_cast<int>(verdict_code(v.verdict).size()),
-                   verdict_code(v.verdict).data(), static_cast<int>(reason_code(v.reason).size()),
-                   reason_code(v.reason).data(), v.http_status, static_cast<int>(source.size()),
-                   source.data(), dated_in_future(v.at, now) ? "  (dated in the future)" : "");
+      const bool future = dated_in_future(v.at, now);
+      if (json) {
+        std::string line = "{\"share\":";
+        append_json_string(line, id);
+        line += ",\"time\":";
+        append_json_string(line, local_time_text(v.at));
+        line += ",\"at\":" + std::to_string(v.at) + ",\"verdict\":";
+        append_json_string(line, verdict);
+        line += ",\"reason\":";
+        append_json_string(line, reason);
+        line += ",\"http_status\":" + std::to_string(v.http_status) + ",\"source\":";
+        append_json_string(line, source);
+        line += future ? ",\"future\":true}\n" : ",\"future\":false}\n";
+        std::fputs(line.c_str(), io.out);
+        continue;
+      }
+      const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));
+      std::fprintf(io.out, "%-19s  %s  %-7.*s  %-14.*s  %-4d  %.*s%s\n",
+                   local_time_text(v.at).c_str(), glyph.c_str(), static_cast<int>(verdict.size()),
+                   verdict.data(), static_cast<int>(reason.size()), reason.data(), v.http_status,
+                   static_cast<int>(source.size()), source.data(),
+                   future ? "  (dated in the future)" : "");
     }
     return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitIoError;
   }
@@ -67,6 +98,7 @@ class HistoryCommand final : public Command {
   }
 
   std::string share_;
+  std::string format_ = "text";
   std::string store_path_;
 };
 

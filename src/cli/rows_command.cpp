@@ -33,6 +33,7 @@ class RowsCommand final : public Command {
       std::fputs("quorvex-cli rows: not enough memory for the rows of this list\n", io.err);
       return kExitIoError;
     }
+    if (!has_rows(io.err, "rows", session)) return kExitNothing;
     preparation_.hint(io.err, "rows", session);
     if (gbk_ && output_.format() != Format::text) {
       std::fputs("quorvex-cli rows: --gbk is for the text table only\n", io.err);

@@ -265,6 +265,10 @@ TEST(CliProcess, TerminationSignalsPrintTheVerdictsSoFar) {
     EXPECT_GE(printed.size(), 2u);
     EXPECT_LT(printed.size(), 40u);
     EXPECT_NE(out.find("{\"summary\":{\"total\":40,"), std::string::npos) << out;
+    // Stopped, with the rows it never reached counted.
+    const std::string unchecked =
+        "\"unchecked\":" + std::to_string(40 - printed.size()) + ",\"stopped\":true,";
+    EXPECT_NE(out.find(unchecked), std::string::npos) << out;
     expect_printed_verdicts_stored(out, store);
   }
 }

@@ -180,9 +180,16 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
       std::string::npos);
   EXPECT_NE(r.err.find("共计检测:2条网址\n有效网址:1\n失效网址:1\n"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("未确定网址"), std::string::npos);
+  // The summary says where the export went, and that no row was left unchecked.
+  const std::size_t summary = r.out.find("{\"summary\":");
+  ASSERT_NE(summary, std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"unchecked\":0,\"stopped\":false,", summary), std::string::npos) << r.out;
+  const std::size_t export_key = r.out.find("\"export\":\"", summary);
+  ASSERT_NE(export_key, std::string::npos) << r.out;
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     ++files;
+    EXPECT_NE(r.out.find(entry.path().filename().string(), export_key), std::string::npos);
     std::ifstream in(entry.path(), std::ios::binary);
     const std::string content(std::istreambuf_iterator<char>(in), {});
     EXPECT_EQ(
@@ -431,6 +438,41 @@ TEST(Cli, VersionAndShortFlags) {
   EXPECT_EQ(run({"rows", "-f", "csv", "--json"}).code, 2);
   EXPECT_EQ(run({"rows", "--force"}).code, 2);  // --force only with --output
   EXPECT_EQ(run({"rows", "-f", "csv", "--gbk"}, "a\r\n").code, 2);
+}
+
+TEST(Cli, ScriptsAreNeverMisledByAnEmptyInputANullOutputOrAnEmptyHistory) {
+  // No row at all: said, and a code of its own, for rows and check alike.
+  for (const char* command : {"rows", "check"}) {
+    const Result empty = run({command, "-"}, "\r\n\r\n");
+    EXPECT_EQ(empty.code, 5) << command;
+    EXPECT_NE(empty.err.find("the input holds no row"), std::string::npos) << empty.err;
+    EXPECT_EQ(empty.out, "");
+  }
+  // A device takes the output without --force.
+#ifndef _WIN32
+  const Result null = run({"rows", "-o", "/dev/null", "-"}, "a https://pan.baidu.com/s/1a\n");
+  EXPECT_EQ(null.code, 0) << null.err;
+#endif
+  const test::ScratchDir dir;
+  const std::string store = (dir.path() / "verdicts.sqlite").string();
+  const Result none = run({"history", "--store", store, "1nothing"});
+  EXPECT_EQ(none.code, 5);
+  EXPECT_NE(none.err.find("no stored verdict for 1nothing"), std::string::npos) << none.err;
+  EXPECT_FALSE(std::filesystem::exists(store));  // looking made nothing
+  {
+    StandIn stand_in;
+    ASSERT_EQ(run({"check", "--store", store, "-"}, lines_for({{"a", "public"}})).code, 0);
+  }
+  const Result text = run({"history", "--store", store, "1public"});
+  EXPECT_EQ(text.code, 0) << text.err;
+  EXPECT_EQ(text.out.rfind("time  ", 0), 0u) << text.out;
+  const Result json = run({"history", "--store", store, "--format", "json", "1public"});
+  EXPECT_EQ(json.code, 0) << json.err;
+  EXPECT_EQ(json.out.rfind("{\"share\":\"1public\",\"time\":\"", 0), 0u) << json.out;
+  EXPECT_NE(json.out.find("\"verdict\":\"valid\",\"reason\":\"public\",\"http_status\":200,"
+                          "\"source\":\"page\",\"future\":false}\n"),
+            std::string::npos)
+      << json.out;
 }
 
 TEST(Cli, RowsAsCsvAndMarkdownWithTheirQuoting) {
