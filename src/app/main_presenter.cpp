@@ -237,8 +237,8 @@ void MainPresenter::tick() {
 
 namespace {
 
-std::vector<msg::StatusPart> status_parts_now(const Session& session, const RunSnapshot& run,
-                                              const RateEstimate& rate, int shown) {
+std::vector<LinePart> status_parts_now(const Session& session, const RunSnapshot& run,
+                                       const RateEstimate& rate, int shown) {
   std::string left;
   if (const auto seconds = rate.seconds_left(run.total - run.finished, run.cooldown_left);
       seconds && run.total > run.finished)
@@ -250,9 +250,9 @@ std::vector<msg::StatusPart> status_parts_now(const Session& session, const RunS
 }  // namespace
 
 std::string MainPresenter::status_text() const {
-  return msg::fitted_status(
+  return fitted_line(
       status_parts_now(*session_, session_->run()->snapshot(), rate_, view_.shown_rows()),
-      std::numeric_limits<int>::max(), [](const std::string&) { return 0; });
+      std::numeric_limits<int>::max(), [](const std::string&) { return 0; }, msg::kStatusSeparator);
 }
 
 void MainPresenter::update_status_line() {
@@ -261,17 +261,17 @@ void MainPresenter::update_status_line() {
     rate_.add(RateEstimate::Clock::now(), run.finished);
   else
     rate_.clear();
-  const std::vector<msg::StatusPart> parts =
-      status_parts_now(*session_, run, rate_, view_.shown_rows());
+  const std::vector<LinePart> parts = status_parts_now(*session_, run, rate_, view_.shown_rows());
   std::string full;
-  for (const msg::StatusPart& p : parts) full.append(p.text).push_back('\n');
+  for (const LinePart& p : parts) full.append(p.text).push_back('\n');
   const int room = view_.status_room();
   // Measuring is the costly part: only a new line or a new width is fitted again.
   if (full == status_full_ && room == status_room_shown_) return;
   status_full_ = std::move(full);
   status_room_shown_ = room;
-  std::string text =
-      msg::fitted_status(parts, room, [this](const std::string& t) { return view_.text_width(t); });
+  std::string text = fitted_line(
+      parts, room, [this](const std::string& t) { return view_.text_width(t); },
+      msg::kStatusSeparator);
   if (text == status_shown_) return;
   status_shown_ = std::move(text);
   view_.set_status(status_shown_);

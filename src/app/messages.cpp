@@ -1,10 +1,7 @@
 #include "app/messages.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
-
-#include "shell/progress_estimate.h"
 
 namespace quorvex::msg {
 
@@ -32,9 +29,9 @@ std::string fill(std::string_view pattern, std::initializer_list<std::string_vie
   return out;
 }
 
-std::vector<StatusPart> status_parts(int rows, int shown, const RunSnapshot& run, double rate,
-                                     const std::string& left, long long cooldown) {
-  std::vector<StatusPart> parts;
+std::vector<LinePart> status_parts(int rows, int shown, const RunSnapshot& run, double rate,
+                                   const std::string& left, long long cooldown) {
+  std::vector<LinePart> parts;
   parts.push_back({fill("共 %1 行", {number(rows)}), 9});
   if (shown != rows) parts.push_back({fill("（显示 %1 行）", {number(shown)}), 7, true});
   if (run.total > 0 && (run.state != RunState::idle || run.finished > 0)) {
@@ -60,28 +57,6 @@ std::vector<StatusPart> status_parts(int rows, int shown, const RunSnapshot& run
   if (!left.empty()) parts.push_back({fill("剩余 %1", {left}), 3});
   if (cooldown > 0) parts.push_back({fill("服务限流，约 %1 秒后继续", {number(cooldown)}), 9});
   return parts;
-}
-
-std::string fitted_status(const std::vector<StatusPart>& parts, int room,
-                          const std::function<int(const std::string&)>& width) {
-  std::vector<bool> kept(parts.size(), true);
-  const auto line = [&] {
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i)
-      if (kept[i]) text.append(text.empty() || parts[i].attached ? "" : "　").append(parts[i].text);
-    return text;
-  };
-  std::string text = line();
-  while (width(text) > room) {
-    // The least useful part goes first; of equals, the one furthest right.
-    std::size_t drop = parts.size();
-    for (std::size_t i = 0; i < parts.size(); ++i)
-      if (kept[i] && (drop == parts.size() || parts[i].keep <= parts[drop].keep)) drop = i;
-    if (drop == parts.size() || std::count(kept.begin(), kept.end(), true) == 1) break;
-    kept[drop] = false;
-    text = line();
-  }
-  return text;
 }
 
 std::string store_problem(const std::string& problem) {

@@ -3,12 +3,12 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "check/run_progress.h"
+#include "shell/progress_estimate.h"
 #include "text/file_input.h"
 
 namespace quorvex::msg {
@@ -61,18 +61,11 @@ inline constexpr const char* kButtonYes = "是";
 inline constexpr const char* kButtonNo = "否";
 inline constexpr const char* kButtonClose = "关闭";
 
-// The status line, as parts that a narrow line leaves out, the least useful first (`keep` the
-// lower), and the line that fits `room` as measured by `width`: whole parts only, so a number it
-// shows is never cut.
-struct StatusPart {
-  std::string text;
-  int keep = 0;
-  bool attached = false;  // follows the part before it without a gap
-};
-std::vector<StatusPart> status_parts(int rows, int shown, const RunSnapshot& run, double rate,
-                                     const std::string& left, long long cooldown);
-std::string fitted_status(const std::vector<StatusPart>& parts, int room,
-                          const std::function<int(const std::string&)>& width);
+// The status line, as parts that a narrow line leaves out (see fitted_line), the least useful
+// first; its parts are set apart by kStatusSeparator.
+std::vector<LinePart> status_parts(int rows, int shown, const RunSnapshot& run, double rate,
+                                   const std::string& left, long long cooldown);
+inline constexpr const char* kStatusSeparator = "　";
 
 // Titles of the messages.
 inline constexpr const char* kStoreTitle = "检测结果记录";

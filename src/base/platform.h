@@ -71,6 +71,8 @@ std::optional<std::string> environment_variable(const char* name);
 
 std::tm local_time(std::time_t t);
 bool is_terminal(std::FILE* stream);
+// The width of the terminal the stream writes to, in columns; 0 when it is no terminal.
+int terminal_columns(std::FILE* stream);
 
 // The command line's arguments after the program's name, as UTF-8.
 std::vector<std::string> program_arguments(int argc, char** argv);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -176,6 +177,16 @@ std::tm local_time(std::time_t t) {
 }
 
 bool is_terminal(std::FILE* stream) { return stream && ::isatty(::fileno(stream)) != 0; }
+
+int terminal_columns(std::FILE* stream) {
+  if (!is_terminal(stream)) return 0;
+  winsize size{};
+  if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  // A terminal that does not say: the width the shell was told, else the classic 80.
+  if (const char* columns = std::getenv("COLUMNS"); columns && std::atoi(columns) > 0)
+    return std::atoi(columns);
+  return 80;
+}
 
 std::vector<std::string> program_arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -194,6 +194,15 @@ std::tm local_time(std::time_t t) {
 
 bool is_terminal(std::FILE* stream) { return stream && _isatty(_fileno(stream)) != 0; }
 
+int terminal_columns(std::FILE* stream) {
+  if (!is_terminal(stream)) return 0;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (GetConsoleScreenBufferInfo(handle, &info))
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  return 80;
+}
+
 std::vector<std::string> program_arguments(int, char**) {
   std::vector<std::string> args;
   int count = 0;

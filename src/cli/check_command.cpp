@@ -277,7 +277,8 @@ class CheckCommand final : public Command {
                      "allow %d links at once, not %d\n",
                      cap, threads);
       signal = wait_for_run(session, quiet_ ? nullptr : io.err,
-                            streaming ? print_landed : std::function<void()>());
+                            streaming ? print_landed : std::function<void()>(),
+                            use_color(output_.color_choice(), io.err));
     }
     const bool interrupted = signal != 0;
     if (store) {
@@ -306,7 +307,8 @@ class CheckCommand final : public Command {
       });
       emit(lines);
     } else {
-      ok = ok && write_rows(out, table, format, true);
+      ok =
+          ok && write_rows(out, table, format, true, false, use_color(output_.color_choice(), out));
     }
     const RunSnapshot run = session.run()->snapshot();
     // A stopped run leaves rows without a verdict: said, so that no script takes the counts for
@@ -331,11 +333,11 @@ class CheckCommand final : public Command {
       char line[320];
       std::snprintf(line, sizeof line,
                     "{\"summary\":{\"total\":%d,\"valid\":%d,\"invalid\":%d,\"unknown\":%d,"
-                    "\"not_share_link\":%d,\"duplicates\":%d,\"unchecked\":%d,\"stopped\":%s,"
-                    "\"seconds\":%.3f",
+                    "\"not_share_link\":%d,\"duplicates\":%d,\"seconds\":%.3f,\"unchecked\":%d,"
+                    "\"stopped\":%s",
                     table.row_count(), run.valid, run.invalid, run.unknown, run.not_share_link,
-                    run.repeats, unchecked, interrupted || unchecked > 0 ? "true" : "false",
-                    seconds);
+                    run.repeats, seconds, unchecked,
+                    interrupted || unchecked > 0 ? "true" : "false");
       std::string json = line;
       if (exported) {
         json += ",\"export\":";
@@ -395,7 +397,8 @@ class CheckCommand final : public Command {
   // bar, the rate and the time left on a terminal, a line per tenth otherwise, and a line
   // whenever the service makes the run wait. `tick` runs every pass. Returns the signal that
   // stopped the run, 0 when none did.
-  static int wait_for_run(Session& session, std::FILE* err, const std::function<void()>& tick) {
+  static int wait_for_run(Session& session, std::FILE* err, const std::function<void()>& tick,
+                          bool color) {
     int interrupts_seen = 0;
     std::optional<std::chrono::steady_clock::time_point> grace_ends;
     const bool live = is_terminal(err);
@@ -417,7 +420,9 @@ class CheckCommand final : public Command {
                      live ? "\r\033[K" : "", cooldown_seconds(run));
       }
       if (live) {
-        std::fputs(("\r\033[K" + progress_line(run, rate)).c_str(), err);
+        // Fitted anew each time, so a terminal made narrower still gets one line.
+        std::fputs(
+            ("\r\033[K" + progress_line(run, rate, terminal_columns(err) - 1, color)).c_str(), err);
       } else if (err &&
                  (percent / 10 != last_reported / 10 || (done && percent != last_reported))) {
         std::fprintf(err, "checked %d of %d rows (%d%%)\n", run.finished, run.total, percent);
@@ -445,37 +450,6 @@ class CheckCommand final : public Command {
     }
     if (live) std::fputc('\n', err);
     return interrupts_seen > 0 ? g_first_signal.load() : 0;
-  }
-
-  // [#########...........]  45%  450/1000  12.3/s  0:45 left  √ 300  x 100  ? 5
-  static std::string progress_line(const RunSnapshot& run, const RateEstimate& estimate) {
-    constexpr int kBar = 20;
-    const double share = run.total > 0 ? static_cast<double>(run.finished) / run.total : 1.0;
-    const int filled = static_cast<int>(share * kBar);
-    std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                       std::string(static_cast<std::size_t>(kBar - filled), '.') + "]";
-    char buf[160];
-    std::snprintf(buf, sizeof buf, " %3d%%  %d/%d", static_cast<int>(share * 100), run.finished,
-                  run.total);
-    line += buf;
-    std::snprintf(buf, sizeof buf, "  %.1f/s", estimate.per_second());
-    line += buf;
-    if (const auto left = estimate.seconds_left(run.total - run.finished, run.cooldown_left);
-        left && run.total > run.finished)
-      line += "  " + clock_text(*left) + " left";
-    if (const long long wait = cooldown_seconds(run); wait > 0) {
-      std::snprintf(buf, sizeof buf, "  throttled by the service: resuming in %lld s", wait);
-      line += buf;
-    }
-    std::snprintf(buf, sizeof buf, "  valid %d  invalid %d  unknown %d", run.valid, run.invalid,
-                  run.unknown);
-    line += buf;
-    // Counted as the summary counts them: rows without a share link are not invalid shares.
-    if (run.not_share_link > 0) {
-      std::snprintf(buf, sizeof buf, "  no share link %d", run.not_share_link);
-      line += buf;
-    }
-    return line;
   }
 
   // Rows whose verdicts have landed and are not printed yet; filled by the probes.

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "base/charset.h"
+#include "base/platform.h"
+#include "shell/progress_estimate.h"
 
 namespace quorvex::cli {
 
@@ -85,6 +87,40 @@ std::string visible_text(std::string_view utf8) {
 // width is its byte count.
 std::size_t gbk_columns(std::string_view s) { return s.size(); }
 
+// East Asian wide (W) and full-width (F) ranges, as Unicode's EastAsianWidth.txt gives them,
+// merged where they meet.
+constexpr std::pair<char32_t, char32_t> kWide[] = {
+    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},
+    {0x23F0, 0x23F0},   {0x23F3, 0x23F3},   {0x25FD, 0x25FE},   {0x2614, 0x2615},
+    {0x2648, 0x2653},   {0x267F, 0x267F},   {0x2693, 0x2693},   {0x26A1, 0x26A1},
+    {0x26AA, 0x26AB},   {0x26BD, 0x26BE},   {0x26C4, 0x26C5},   {0x26CE, 0x26CE},
+    {0x26D4, 0x26D4},   {0x26EA, 0x26EA},   {0x26F2, 0x26F3},   {0x26F5, 0x26F5},
+    {0x26FA, 0x26FA},   {0x26FD, 0x26FD},   {0x2705, 0x2705},   {0x270A, 0x270B},
+    {0x2728, 0x2728},   {0x274C, 0x274C},   {0x274E, 0x274E},   {0x2753, 0x2755},
+    {0x2757, 0x2757},   {0x2795, 0x2797},   {0x27B0, 0x27B0},   {0x27BF, 0x27BF},
+    {0x2B1B, 0x2B1C},   {0x2B50, 0x2B50},   {0x2B55, 0x2B55},   {0x2E80, 0x303E},
+    {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
+    {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE10, 0xFE19},
+    {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x16FE0, 0x16FE4},
+    {0x17000, 0x18CFF}, {0x1B000, 0x1B2FF}, {0x1F004, 0x1F004}, {0x1F0CF, 0x1F0CF},
+    {0x1F18E, 0x1F18E}, {0x1F191, 0x1F19A}, {0x1F200, 0x1F251}, {0x1F300, 0x1F64F},
+    {0x1F680, 0x1F6FF}, {0x1F900, 0x1F9FF}, {0x1FA70, 0x1FAFF}, {0x20000, 0x3FFFD},
+};
+
+bool is_wide(char32_t c) {
+  for (const auto& [first, last] : kWide)
+    if (c >= first && c <= last) return true;
+  return false;
+}
+
+// Marks drawn on the character before them, and characters of no width.
+bool is_zero_width(char32_t c) {
+  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x200B && c <= 0x200F) ||
+         (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF ||
+         (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
+         (c >= 0xE0100 && c <= 0xE01EF);
+}
+
 // Control bytes would break the table's lines; they are shown as blanks.
 std::string printable(std::string_view s) {
   std::string out(s);
@@ -94,6 +130,43 @@ std::string printable(std::string_view s) {
 }
 
 }  // namespace
+
+std::size_t display_columns(std::string_view utf8) {
+  std::size_t columns = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = lead < 0x80    ? 1
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC0 ? 2
+                                              : 1;
+    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k)
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += length;
+    if (is_zero_width(c)) continue;
+    columns += is_wide(c) ? 2 : 1;
+  }
+  return columns;
+}
+
+bool use_color(ColorChoice choice, std::FILE* stream) {
+  if (choice == ColorChoice::always) return true;
+  if (choice == ColorChoice::never) return false;
+  // https://no-color.org: set and not empty turns colour off.
+  if (const auto no_color = environment_variable("NO_COLOR"); no_color && !no_color->empty())
+    return false;
+  return is_terminal(stream);
+}
+
+std::string in_verdict_colour(std::string_view text, Verdict verdict) {
+  const char* sgr = verdict == Verdict::valid     ? "\033[32m"
+                    : verdict == Verdict::invalid ? "\033[31m"
+                    : verdict == Verdict::unknown ? "\033[33m"
+                                                  : nullptr;
+  if (!sgr) return std::string(text);
+  return std::string(sgr).append(text).append("\033[0m");
+}
 
 RowRecord record_of(int index, const RowView& row) {
   RowRecord r;
@@ -225,8 +298,9 @@ std::string markdown_row(const RowRecord& row, bool verdicts) {
   return out.append("\n");
 }
 
-bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verdicts, bool gbk) {
-  if (format == Format::text) return write_rows_table(out, table, gbk);
+bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verdicts, bool gbk,
+                bool color) {
+  if (format == Format::text) return write_rows_table(out, table, gbk, verdicts, color);
   bool ok = true;
   std::string buffer;
   if (format == Format::csv) buffer = csv_header(verdicts);
@@ -244,37 +318,107 @@ bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verd
   return ok && std::fwrite(buffer.data(), 1, buffer.size(), out) == buffer.size();
 }
 
-bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk) {
-  // Header texts: 名称 网盘地址 密码 状态 执行 (GBK).
-  static constexpr std::array<std::string_view, kColumnCount> kHeaders = {
-      "\xC3\xFB\xB3\xC6", "\xCD\xF8\xC5\xCC\xB5\xD8\xD6\xB7", "\xC3\xDC\xC2\xEB",
-      "\xD7\xB4\xCC\xAC", "\xD6\xB4\xD0\xD0"};
+bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk, bool verdicts, bool color) {
+  // Header texts: 名称 网盘地址 密码 状态 执行 (GBK), and 原因 for the reason.
+  static constexpr std::array<std::string_view, kColumnCount + 1> kHeaders = {
+      "\xC3\xFB\xB3\xC6", "\xCD\xF8\xC5\xCC\xB5\xD8\xD6\xB7",
+      "\xC3\xDC\xC2\xEB", "\xD7\xB4\xCC\xAC",
+      "\xD6\xB4\xD0\xD0", "\xD4\xAD\xD2\xF2"};
+  const int columns = kColumnCount + (verdicts ? 1 : 0);
+  // A cell as printed (UTF-8, or GBK with --gbk) and the columns it takes: a GBK byte is one, a
+  // UTF-8 character as the terminal draws it.
+  const auto shown = [gbk](std::string_view cell_gbk) {
+    return gbk ? printable(cell_gbk) : gbk_to_utf8(printable(cell_gbk));
+  };
+  const auto width_of = [gbk](const std::string& text) {
+    return gbk ? gbk_columns(text) : display_columns(text);
+  };
+  const auto reason_of = [gbk](const RowVerdict& v) {
+    const std::string label(reason_label(v.reason));
+    return gbk ? utf8_to_gbk(label) : label;
+  };
   // Very long cells would push every other row off the screen; columns stop growing at 80.
   constexpr std::size_t kMaxWidth = 80;
-  std::array<std::size_t, kColumnCount> width{};
-  for (int c = 0; c < kColumnCount; ++c) width[c] = gbk_columns(kHeaders[c]);
+  std::array<std::size_t, kColumnCount + 1> width{};
+  for (int c = 0; c < columns; ++c) width[c] = width_of(shown(kHeaders[c]));
   table.for_each_row([&](int, const RowView& row) {
     for (int c = 0; c < kColumnCount; ++c)
-      width[c] = std::min(kMaxWidth, std::max(width[c], gbk_columns(row.cell(c))));
+      width[c] = std::min(kMaxWidth, std::max(width[c], width_of(shown(row.cell(c)))));
+    if (verdicts)
+      width[kColumnCount] = std::max(width[kColumnCount], width_of(reason_of(row.verdict())));
   });
   bool ok = true;
   std::string line;
-  auto emit = [&](auto cell_of) {
+  // cell_of(c) gives the printed text of column c; `verdict` colours the status.
+  auto emit = [&](auto cell_of, Verdict verdict) {
     line.clear();
-    for (int c = 0; c < kColumnCount; ++c) {
-      const std::string cell = printable(cell_of(c));
-      line.append(cell);
-      if (c + 1 < kColumnCount)
-        line.append(width[c] - std::min(width[c], gbk_columns(cell)) + 2, ' ');
+    for (int c = 0; c < columns; ++c) {
+      const std::string cell = cell_of(c);
+      line.append(color && c == kColumnStatus ? in_verdict_colour(cell, verdict) : cell);
+      if (c + 1 < columns) line.append(width[c] - std::min(width[c], width_of(cell)) + 2, ' ');
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     line.push_back('\n');
-    const std::string shown = gbk ? line : gbk_to_utf8(line);
-    ok = ok && std::fwrite(shown.data(), 1, shown.size(), out) == shown.size();
+    ok = ok && std::fwrite(line.data(), 1, line.size(), out) == line.size();
   };
-  emit([&](int c) { return kHeaders[c]; });
-  table.for_each_row([&](int, const RowView& row) { emit([&](int c) { return row.cell(c); }); });
+  emit([&](int c) { return shown(kHeaders[c]); }, Verdict::none);
+  table.for_each_row([&](int, const RowView& row) {
+    const RowVerdict v = row.verdict();
+    emit([&](int c) { return c == kColumnCount ? reason_of(v) : shown(row.cell(c)); }, v.verdict);
+  });
   return ok;
+}
+
+// [#########...........]  45%  450/1000  12.3/s  0:45 left  valid 300  invalid 100 ...,
+// fitted to `room` columns: the least useful parts go first, never a number cut in two.
+std::string progress_line(const RunSnapshot& run, const RateEstimate& estimate, int room,
+                          bool color) {
+  const int bar = room < 72 ? 10 : 20;
+  const double share = run.total > 0 ? static_cast<double>(run.finished) / run.total : 1.0;
+  const int filled = static_cast<int>(share * bar);
+  const std::string hashes(static_cast<std::size_t>(filled), '#');
+  std::vector<LinePart> parts;
+  parts.push_back({"[" + (color ? "\033[32m" + hashes + "\033[0m" : hashes) +
+                       std::string(static_cast<std::size_t>(bar - filled), '.') + "]",
+                   3});
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "%3d%%", static_cast<int>(share * 100));
+  parts.push_back({buf, 8});
+  parts.push_back({std::to_string(run.finished) + "/" + std::to_string(run.total), 10});
+  std::snprintf(buf, sizeof buf, "%.1f/s", estimate.per_second());
+  parts.push_back({buf, 2});
+  if (const auto left = estimate.seconds_left(run.total - run.finished, run.cooldown_left);
+      left && run.total > run.finished)
+    parts.push_back({clock_text(*left) + " left", 4});
+  if (const long long wait = cooldown_seconds(run); wait > 0)
+    parts.push_back({"throttled by the service: resuming in " + std::to_string(wait) + " s", 9});
+  const auto count = [&](const char* word, int n, Verdict verdict) {
+    const std::string text = std::string(word) + " " + std::to_string(n);
+    return color && n > 0 ? in_verdict_colour(text, verdict) : text;
+  };
+  parts.push_back({count("valid", run.valid, Verdict::valid), 7});
+  parts.push_back({count("invalid", run.invalid, Verdict::invalid), 7});
+  parts.push_back({count("unknown", run.unknown, Verdict::unknown), 6});
+  // Counted as the summary counts them: rows without a share link are not invalid shares.
+  if (run.not_share_link > 0)
+    parts.push_back({"no share link " + std::to_string(run.not_share_link), 5});
+  std::string line = fitted_line(parts, room, visible_columns, "  ");
+  // A terminal narrower than the one part left still gets one line: its end is cut.
+  if (room > 0 && visible_columns(line) > room) line = parts[2].text.substr(0, room);
+  return line;
+}
+
+// Columns a progress text takes, its colour escapes left out.
+int visible_columns(const std::string& text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\033') {
+      while (i < text.size() && text[i] != 'm') ++i;
+      continue;
+    }
+    plain.push_back(text[i]);
+  }
+  return static_cast<int>(display_columns(plain));
 }
 
 int finish_output(std::FILE* out, std::FILE* err, bool ok) {

@@ -6,7 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "check/run_progress.h"
 #include "model/link_table.h"
+
+namespace quorvex {
+class RateEstimate;
+}
 
 namespace quorvex::cli {
 
@@ -34,12 +39,31 @@ std::string csv_header(bool verdicts);
 std::string csv_row(const RowRecord& row, bool verdicts);
 std::string markdown_header(bool verdicts);
 std::string markdown_row(const RowRecord& row, bool verdicts);
+// Columns a UTF-8 text takes on a terminal: East Asian wide and full-width characters two,
+// combining marks and zero-width ones none, every other (√ and x alike) one.
+std::size_t display_columns(std::string_view utf8);
+
+// --color: auto colours a terminal unless NO_COLOR is set; always and never say it outright.
+enum class ColorChoice { automatic, always, never };
+bool use_color(ColorChoice choice, std::FILE* stream);
+// Text in the colour of a verdict (green, red, yellow; none undecided), as ANSI escapes.
+std::string in_verdict_colour(std::string_view text, Verdict verdict);
+
 // Every row of the table in the format (text: the aligned table, UTF-8 or GBK).
 bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verdicts,
-                bool gbk = false);
+                bool gbk = false, bool color = false);
 
-// An aligned table of the rows, UTF-8 or the raw GBK bytes.
-bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk);
+// An aligned table of the rows, UTF-8 or the raw GBK bytes; with verdicts, a reason column
+// after the status, and `color` draws the status in its verdict's colour.
+bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk, bool verdicts = false,
+                      bool color = false);
+// The check's progress on a terminal, fitted to `room` columns: the least useful parts go first,
+// never a number cut in two. [#########...........]  45%  450/1000  12.3/s  0:45 left  valid 300 …
+std::string progress_line(const RunSnapshot& run, const RateEstimate& estimate, int room,
+                          bool color);
+// Columns a text takes on a terminal, its colour escapes left out.
+int visible_columns(const std::string& text);
+
 // Flushes out; reports a write failure (a full disk) and gives the exit code: 1, or 141 without
 // a word when the reader closed the pipe.
 int finish_output(std::FILE* out, std::FILE* err, bool ok);

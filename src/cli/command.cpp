@@ -100,6 +100,11 @@ void OutputOptions::declare(CLI::App& app, bool formats) {
                         ->check(CLI::IsMember({"text", "json", "csv", "markdown"}))
                         ->type_name("FORMAT");
     app.add_flag("--json", json, "the same as --format json")->excludes(format_option);
+    app.add_option("--color", color,
+                   "colour the verdicts and the progress bar: auto (on a terminal, unless "
+                   "NO_COLOR is set), always or never")
+        ->check(CLI::IsMember({"auto", "always", "never"}))
+        ->type_name("WHEN");
   }
   CLI::Option* out =
       app.add_option("-o,--output", output, "write to FILE instead of standard output")
@@ -112,6 +117,12 @@ Format OutputOptions::format() const {
   if (format_name == "csv") return Format::csv;
   if (format_name == "markdown") return Format::markdown;
   return Format::text;
+}
+
+ColorChoice OutputOptions::color_choice() const {
+  if (color == "always") return ColorChoice::always;
+  if (color == "never") return ColorChoice::never;
+  return ColorChoice::automatic;
 }
 
 OutputTarget::~OutputTarget() {

@@ -91,9 +91,11 @@ struct OutputOptions {
   bool json = false;
   std::string output;
   bool force = false;
-  // formats: whether the command prints rows (and so takes --format and --json).
+  std::string color = "auto";
+  // formats: whether the command prints rows (and so takes --format, --json and --color).
   void declare(CLI::App& app, bool formats);
   Format format() const;
+  ColorChoice color_choice() const;
   CLI::Option* format_option = nullptr;
 };
 

@@ -78,7 +78,7 @@ class HistoryCommand final : public Command {
         continue;
       }
       const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));
-      std::fprintf(io.out, "%-19s  %s  %-7.*s  %-14.*s  %-4d  %.*s%s\n",
+      std::fprintf(io.out, "%-19s  %s  %-7.*s  %-14.*s  %d  %.*s%s\n",
                    local_time_text(v.at).c_str(), glyph.c_str(), static_cast<int>(verdict.size()),
                    verdict.data(), static_cast<int>(reason.size()), reason.data(), v.http_status,
                    static_cast<int>(source.size()), source.data(),

@@ -33,16 +33,17 @@ class RowsCommand final : public Command {
       std::fputs("quorvex-cli rows: not enough memory for the rows of this list\n", io.err);
       return kExitIoError;
     }
-    if (!has_rows(io.err, "rows", session)) return kExitNothing;
-    preparation_.hint(io.err, "rows", session);
     if (gbk_ && output_.format() != Format::text) {
       std::fputs("quorvex-cli rows: --gbk is for the text table only\n", io.err);
       return kExitUsage;
     }
+    if (!has_rows(io.err, "rows", session)) return kExitNothing;
+    preparation_.hint(io.err, "rows", session);
     OutputTarget target;
     if (!target.open(output_, io, "rows")) return kExitIoError;
-    return target.finish(
-        write_rows(target.io().out, *session.table(), output_.format(), false, gbk_));
+    std::FILE* out = target.io().out;
+    return target.finish(write_rows(out, *session.table(), output_.format(), false, gbk_,
+                                    use_color(output_.color_choice(), out)));
   }
 
  private:

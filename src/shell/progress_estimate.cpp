@@ -43,4 +43,26 @@ long long cooldown_seconds(const RunSnapshot& run) {
   return (run.cooldown_left.count() + 999) / 1000;
 }
 
+std::string fitted_line(const std::vector<LinePart>& parts, int room,
+                        const std::function<int(const std::string&)>& width,
+                        const std::string& separator) {
+  std::vector<bool> kept(parts.size(), true);
+  const auto line = [&] {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+      if (kept[i])
+        text.append(text.empty() || parts[i].attached ? "" : separator).append(parts[i].text);
+    return text;
+  };
+  std::string text = line();
+  for (std::size_t left = parts.size(); left > 1 && width(text) > room; --left) {
+    std::size_t drop = parts.size();
+    for (std::size_t i = 0; i < parts.size(); ++i)
+      if (kept[i] && (drop == parts.size() || parts[i].keep <= parts[drop].keep)) drop = i;
+    kept[drop] = false;
+    text = line();
+  }
+  return text;
+}
+
 }  // namespace quorvex

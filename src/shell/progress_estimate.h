@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "check/run_progress.h"
 
@@ -34,6 +36,19 @@ class RateEstimate {
 
 // A length of time as people read it on a clock: "m:ss", or "h:mm:ss" from an hour on.
 std::string clock_text(long long seconds);
+
+// A progress or status line as parts that a narrow line leaves out, the least useful first (the
+// lower `keep`).
+struct LinePart {
+  std::string text;
+  int keep = 0;
+  bool attached = false;  // follows the part before it without the separator
+};
+// The line that fits `room` as `width` measures it: whole parts only, so a number it shows is
+// never cut; of parts equally useful the rightmost goes first; one part at least stays.
+std::string fitted_line(const std::vector<LinePart>& parts, int room,
+                        const std::function<int(const std::string&)>& width,
+                        const std::string& separator);
 
 // The whole seconds a cool-down has left, rounded up; 0 when the run does not wait.
 long long cooldown_seconds(const RunSnapshot& run);

@@ -419,22 +419,23 @@ TEST(Messages, ANarrowStatusLineDropsWholePartsTheLeastUsefulFirst) {
   run.repeats = 2;
   const auto parts = msg::status_parts(120, 120, run, 12.5, "1:40", 37);
   const auto width = [](const std::string& t) { return static_cast<int>(t.size()); };
-  const std::string full = msg::fitted_status(parts, 100000, width);
+  const std::string full = fitted_line(parts, 100000, width, msg::kStatusSeparator);
   EXPECT_EQ(full,
             "共 120 行　完成 52/120　有效 32　失效 9　未确定 4　不是分享链接 7　其中重复 2　"
             "12 个/秒　剩余 1:40　服务限流，约 37 秒后继续");
   // Narrower: the rate goes first, then the time left and the repeats; the counts and the
   // throttling stay, whole.
-  const std::string narrow = msg::fitted_status(parts, static_cast<int>(full.size()) - 10, width);
+  const std::string narrow =
+      fitted_line(parts, static_cast<int>(full.size()) - 10, width, msg::kStatusSeparator);
   EXPECT_EQ(narrow.find("个/秒"), std::string::npos);
   EXPECT_NE(narrow.find("剩余 1:40"), std::string::npos);
-  const std::string narrower = msg::fitted_status(parts, 150, width);
+  const std::string narrower = fitted_line(parts, 150, width, msg::kStatusSeparator);
   for (const char* kept : {"有效 32", "失效 9", "未确定 4", "约 37 秒"})
     EXPECT_NE(narrower.find(kept), std::string::npos) << narrower;
   EXPECT_EQ(narrower.find("剩余"), std::string::npos);
   EXPECT_LE(static_cast<int>(narrower.size()), 150);
   // Never below one part, however narrow.
-  EXPECT_FALSE(msg::fitted_status(parts, 1, width).empty());
+  EXPECT_FALSE(fitted_line(parts, 1, width, msg::kStatusSeparator).empty());
 }
 
 TEST(Layout, ControlsKeepTheirDesignPlacesAndTheWindowStaysOnItsScreen) {

@@ -267,7 +267,7 @@ TEST(CliProcess, TerminationSignalsPrintTheVerdictsSoFar) {
     EXPECT_NE(out.find("{\"summary\":{\"total\":40,"), std::string::npos) << out;
     // Stopped, with the rows it never reached counted.
     const std::string unchecked =
-        "\"unchecked\":" + std::to_string(40 - printed.size()) + ",\"stopped\":true,";
+        "\"unchecked\":" + std::to_string(40 - printed.size()) + ",\"stopped\":true}}";
     EXPECT_NE(out.find(unchecked), std::string::npos) << out;
     expect_printed_verdicts_stored(out, store);
   }

@@ -3,6 +3,11 @@
 #include "cli/command.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -10,6 +15,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/platform.h"
+#include "shell/progress_estimate.h"
 #include "store/verdict_store.h"
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
@@ -361,7 +368,7 @@ TEST(Cli, VerdictsAreKeptAndReusedUntilTheyAreTooOld) {
   EXPECT_EQ(history.code, 0) << history.err;
   int lines = 0;
   for (const char c : history.out) lines += c == '\n';
-  EXPECT_EQ(lines, 3) << history.out;
+  EXPECT_EQ(lines, 4) << history.out;  // the header and three verdicts
   EXPECT_NE(history.out.find("valid    public          200"), std::string::npos) << history.out;
   EXPECT_EQ(run({"history", "--store", store, "nothing"}).code, 2);
   // A store that cannot be used is said, and the run goes on without it.
@@ -439,6 +446,95 @@ TEST(Cli, VersionAndShortFlags) {
   EXPECT_EQ(run({"rows", "--force"}).code, 2);  // --force only with --output
   EXPECT_EQ(run({"rows", "-f", "csv", "--gbk"}, "a\r\n").code, 2);
 }
+
+TEST(Cli, TheTableLinesUpInDisplayColumnsWithItsReasonAndColoursOnlyWhenAsked) {
+  EXPECT_EQ(cli::display_columns("abc"), 3u);
+  EXPECT_EQ(cli::display_columns("好资源"), 6u);
+  EXPECT_EQ(cli::display_columns("√"), cli::display_columns("x"));  // ambiguous: narrow
+  EXPECT_EQ(cli::display_columns("ｗ１"), 4u);                      // full-width forms
+  EXPECT_EQ(cli::display_columns("e\xCC\x81"), 1u);                 // a combining accent
+  EXPECT_EQ(cli::display_columns("🎬"), 2u);
+  StandIn stand_in;
+  const Result checked =
+      run({"check", "-"}, lines_for({{"好资源合集", "public"}, {"ab", "deleted"}}));
+  // Every column starts at the same display column in every row, whatever its glyphs.
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = checked.out.find('\n', at)) != std::string::npos;
+       at = end + 1)
+    lines.push_back(checked.out.substr(at, end - at));
+  ASSERT_GE(lines.size(), 3u) << checked.out;
+  EXPECT_NE(lines[0].find("原因"), std::string::npos) << lines[0];
+  const auto column_of = [](const std::string& line, const std::string& cell) {
+    return cli::display_columns(line.substr(0, line.find(cell)));
+  };
+  EXPECT_EQ(column_of(lines[1], "https://"), column_of(lines[2], "https://"));
+  EXPECT_EQ(column_of(lines[1], "公开"), column_of(lines[2], "已删除"));
+  EXPECT_EQ(column_of(lines[0], "原因"), column_of(lines[1], "公开"));
+  EXPECT_EQ(column_of(lines[1], "完成"), column_of(lines[2], "完成"));
+  EXPECT_EQ(checked.out.find('\033'), std::string::npos);  // a pipe gets no colour
+  const Result coloured =
+      run({"check", "--color", "always", "-"}, lines_for({{"a", "public"}, {"b", "deleted"}}));
+  EXPECT_NE(coloured.out.find("\033[32m√\033[0m"), std::string::npos) << coloured.out;
+  EXPECT_NE(coloured.out.find("\033[31mx\033[0m"), std::string::npos) << coloured.out;
+  EXPECT_EQ(run({"rows", "--color", "sometimes", "-"}, "a\n").code, 2);
+}
+
+TEST(Cli, TheProgressLineFitsTheTerminalOnOneLine) {
+  RunSnapshot run;
+  run.state = RunState::cooling_down;
+  run.total = 12000;
+  run.finished = 5400;
+  run.valid = 4000;
+  run.invalid = 1300;
+  run.unknown = 90;
+  run.not_share_link = 10;
+  run.cooldown_left = std::chrono::seconds(37);
+  RateEstimate rate;
+  const auto now = RateEstimate::Clock::now();
+  rate.add(now - std::chrono::seconds(5), 5000);
+  rate.add(now, 5400);
+  const std::string wide = cli::progress_line(run, rate, 200, false);
+  for (const char* part : {"45%", "5400/12000", "valid 4000", "invalid 1300", "unknown 90",
+                           "no share link 10", "throttled by the service: resuming in 37 s"})
+    EXPECT_NE(wide.find(part), std::string::npos) << part << " in " << wide;
+  for (const int room : {100, 79, 59, 40, 20}) {
+    const std::string line = cli::progress_line(run, rate, room, true);
+    EXPECT_LE(cli::visible_columns(line), room) << line;
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    // The count of rows done and the throttling are the last to go.
+    if (room >= 59) {
+      EXPECT_NE(line.find("resuming in 37 s"), std::string::npos) << line;
+    }
+    EXPECT_NE(line.find("5400/12000"), std::string::npos) << line;
+  }
+}
+
+#ifndef _WIN32
+TEST(Cli, ColourAndWidthFollowTheTerminal) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  winsize size{};
+  size.ws_col = 60;
+  size.ws_row = 20;
+  ASSERT_EQ(::ioctl(slave, TIOCSWINSZ, &size), 0);
+  std::FILE* terminal = ::fdopen(slave, "w");
+  ASSERT_NE(terminal, nullptr);
+  EXPECT_EQ(terminal_columns(terminal), 60);
+  ::unsetenv("NO_COLOR");
+  EXPECT_TRUE(cli::use_color(cli::ColorChoice::automatic, terminal));
+  ::setenv("NO_COLOR", "1", 1);
+  EXPECT_FALSE(cli::use_color(cli::ColorChoice::automatic, terminal));
+  EXPECT_TRUE(cli::use_color(cli::ColorChoice::always, terminal));
+  ::unsetenv("NO_COLOR");
+  EXPECT_FALSE(cli::use_color(cli::ColorChoice::never, terminal));
+  std::FILE* file = std::tmpfile();
+  EXPECT_FALSE(cli::use_color(cli::ColorChoice::automatic, file));
+  EXPECT_EQ(terminal_columns(file), 0);
+  std::fclose(file);
+  std::fclose(terminal);
+  ::close(master);
+}
+#endif
 
 TEST(Cli, ScriptsAreNeverMisledByAnEmptyInputANullOutputOrAnEmptyHistory) {
   // No row at all: said, and a code of its own, for rows and check alike.
@@ -597,7 +693,7 @@ TEST(Cli, HistoryMakesNothingAndMarksAVerdictDatedInTheFuture) {
   const test::ScratchDir scratch;
   const auto missing = scratch.path() / "a" / "b" / "verdicts.sqlite";
   const Result none = run({"history", "--store", missing.string(), "1abc"});
-  EXPECT_EQ(none.code, 0) << none.err;
+  EXPECT_EQ(none.code, 5) << none.err;
   EXPECT_NE(none.err.find("no stored verdict for 1abc"), std::string::npos) << none.err;
   EXPECT_FALSE(std::filesystem::exists(scratch.path() / "a"));
 
