@@ -81,17 +81,28 @@ class CheckCommand final : public Command {
         "With --format json each row is printed as soon as its verdict is in (and kept in the\n"
         "store), with its row number (\"row\", from 1); --ordered prints them in list order at\n"
         "the end instead. The last line is {\"summary\": {\"total\", \"valid\", \"invalid\",\n"
-        "\"unknown\", \"not_share_link\", \"duplicates\", \"seconds\"}}; the summary lines for\n"
-        "people go to standard error. csv and markdown print every row at the end.\n"
+        "\"unknown\", \"not_share_link\", \"duplicates\", \"seconds\", \"unchecked\",\n"
+        "\"stopped\"}} (and \"export\" after --export); the summary lines for people go to\n"
+        "standard error. csv and markdown print every row at the end.\n"
         "\n" +
         std::string(kPacingNote) +
         "\n"
         "\n"
         "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
         "unknown, 1 a file or output error or a run this system kept refusing threads,\n"
-        "connections or memory, 2 wrong usage, 130 stopped by Ctrl+C, 143 by SIGTERM, 129 by\n"
-        "SIGHUP, 141 when the reader of the output went away.\n"
-        "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.");
+        "connections or memory, 2 wrong usage, 5 no row in the input, 130 stopped by Ctrl+C,\n"
+        "143 by SIGTERM, 129 by SIGHUP, 141 when the reader of the output went away.\n"
+        "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.\n"
+        "\n"
+        "Examples:\n"
+        "  the shares of a forum text, checked:\n"
+        "    quorvex-cli check --extract posts.txt\n"
+        "  and the valid ones written to the desktop:\n"
+        "    quorvex-cli check --extract posts.txt --export ~/Desktop\n"
+        "  one JSON object a row, for a script:\n"
+        "    quorvex-cli check --json -q list.txt > verdicts.jsonl\n"
+        "  again after Ctrl+C: what was decided is reused, the rest checked:\n"
+        "    quorvex-cli check list.txt");
     preparation_.declare(app);
     app.add_option("-j,--threads", threads_,
                    "links checked at the same time (default: the window's saved thread count, "

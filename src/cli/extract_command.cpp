@@ -23,7 +23,13 @@ class ExtractCommand final : public Command {
         "with a colon or blanks and four letters or digits, after the link and before the next\n"
         "one. Title: the text before the link on its line (without 链接：, 下载链接：, "
         "网盘链接：,\n"
-        "百度网盘：), else the nearest usable line of the two above, else 未命名.");
+        "百度网盘：), else the nearest usable line of the two above, else 未命名.\n"
+        "\n"
+        "Examples:\n"
+        "  the shares of a forum text, a line each:\n"
+        "    quorvex-cli extract posts.txt -o list.txt\n"
+        "  checked at once:\n"
+        "    quorvex-cli extract posts.txt | quorvex-cli check");
     app.add_flag("--gbk", gbk_, "print the raw GBK bytes instead of UTF-8");
     output_.declare(app, false);
     declare_input(app, input_);

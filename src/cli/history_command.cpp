@@ -24,7 +24,13 @@ class HistoryCommand final : public Command {
         "A verdict dated in the future (a clock that was wrong) is marked so, and is not reused.\n"
         "The store is only read: nothing is made where there is none.\n"
         "SHARE is a share link in any form extraction reads, or a share ID (1...).\n"
-        "Exits with 5 when the store holds no verdict for it.");
+        "Exits with 5 when the store holds no verdict for it.\n"
+        "\n"
+        "Examples:\n"
+        "  a share, in any form:\n"
+        "    quorvex-cli history https://pan.baidu.com/s/1abc\n"
+        "  its verdicts for a script:\n"
+        "    quorvex-cli history --format json 1abc");
     app.add_option("SHARE", share_, "the share link or ID")->required()->type_name("");
     app.add_option("-f,--format", format_,
                    "text (a table with a header, the default) or json (one object per line: "

@@ -14,7 +14,13 @@ class RowsCommand final : public Command {
   void declare(CLI::App& app) override {
     app.footer(
         "Prints the rows a load of the text produces: row (from 1), name, link, code, status,\n"
-        "done.");
+        "done. Exits with 5 when the text holds no row.\n"
+        "\n"
+        "Examples:\n"
+        "  the rows the window would show:\n"
+        "    quorvex-cli rows list.txt\n"
+        "  the shares of a forum text as JSON:\n"
+        "    quorvex-cli rows --extract --json posts.txt");
     preparation_.declare(app);
     output_.declare(app, true);
     app.add_flag("--gbk", gbk_, "print the table's raw GBK bytes instead of UTF-8 (text only)");

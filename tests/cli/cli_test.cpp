@@ -1,6 +1,7 @@
 // The command line, run in-process with its output captured.
 #include "cli/cli_main.h"
 #include "cli/command.h"
+#include "cli/help_format.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -109,6 +110,35 @@ TEST(Cli, RowsAsJsonAndAsATable) {
                 std::string(20, ' ') +
                 "\xE5\xAF\x86\xE7\xA0\x81  \xE7\x8A\xB6\xE6\x80\x81  \xE6\x89\xA7\xE8\xA1\x8C\n"
                 "n     https://pan.baidu.com/s/1a\n");
+}
+
+TEST(Cli, HelpTeachesWithinEightyColumnsAndMistypesAreAnswered) {
+  for (const char* command : {"", "typeset", "extract", "rows", "check", "history"}) {
+    std::vector<std::string> args;
+    if (*command) args.emplace_back(command);
+    args.emplace_back("--help");
+    const Result help = run(args);
+    EXPECT_EQ(help.code, 0) << command;
+    for (std::size_t at = 0, end; (end = help.out.find('\n', at)) != std::string::npos;
+         at = end + 1)
+      EXPECT_LE(cli::display_columns(help.out.substr(at, end - at)), 80u)
+          << command << ": " << help.out.substr(at, end - at);
+    for (const char* leftover : {":N", ":DIR", ":SECONDS", ":FILE", ":{", "Excludes:"})
+      EXPECT_EQ(help.out.find(leftover), std::string::npos) << command << " " << leftover;
+    if (std::string_view(command) != "typeset") {
+      EXPECT_NE(help.out.find("Examples:"), std::string::npos) << command;
+    }
+  }
+  const Result command = run({"chek", "-"});
+  EXPECT_EQ(command.code, 2);
+  EXPECT_NE(command.err.find("'chek' is no command; did you mean 'check'?"), std::string::npos)
+      << command.err;
+  const Result flag = run({"check", "--thread", "3", "-"}, "a\n");
+  EXPECT_EQ(flag.code, 2);
+  EXPECT_NE(flag.err.find("did you mean '--threads'?"), std::string::npos) << flag.err;
+  EXPECT_EQ(run({"frobnicate"}).err.find("did you mean"), std::string::npos);
+  EXPECT_EQ(cli::nearest("histroy", {"history", "rows"}), "history");
+  EXPECT_EQ(cli::nearest("x", {"rows"}), "");
 }
 
 TEST(Cli, UsageAndFileErrors) {
