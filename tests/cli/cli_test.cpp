@@ -141,6 +141,36 @@ TEST(Cli, HelpTeachesWithinEightyColumnsAndMistypesAreAnswered) {
   EXPECT_EQ(cli::nearest("x", {"rows"}), "");
 }
 
+#ifndef _WIN32
+TEST(Cli, TheShellCompletionsKnowEveryFlagTheHelpShows) {
+  const std::string folder = std::string(QUORVEX_TEST_DATA) + "/../../packaging/completions/";
+  for (const char* file : {"quorvex-cli.bash", "_quorvex-cli", "quorvex-cli.fish"}) {
+    std::ifstream in(folder + file, std::ios::binary);
+    ASSERT_TRUE(in) << file;
+    const std::string completion(std::istreambuf_iterator<char>(in), {});
+    for (const char* command : {"typeset", "extract", "rows", "check", "history"}) {
+      EXPECT_NE(completion.find(command), std::string::npos) << file << " " << command;
+      const std::string help = run({command, "--help"}).out;
+      // The flags are the words of the option lines (those that start "  -") that start "--".
+      for (std::size_t at = 0, end; (end = help.find('\n', at)) != std::string::npos;
+           at = end + 1) {
+        if (help.compare(at, 3, "  -") != 0) continue;
+        const std::string names = help.substr(at, help.find_first_of(" ", at + 3) - at);
+        for (std::size_t f = 0; (f = names.find("--", f)) != std::string::npos; f += 2) {
+          const std::string flag = names.substr(f + 2, names.find(',', f) - f - 2);
+          if (flag == "help") continue;
+          // fish names a flag without its dashes.
+          EXPECT_TRUE(completion.find("--" + flag) != std::string::npos ||
+                      completion.find("-l " + flag) != std::string::npos)
+              << file << ": " << command << " --" << flag;
+        }
+      }
+    }
+  }
+}
+
+#endif
+
 TEST(Cli, UsageAndFileErrors) {
   EXPECT_EQ(run({}).code, 2);
   EXPECT_EQ(run({"frobnicate"}).code, 2);
