@@ -35,9 +35,6 @@ constexpr int kDefaultThreads = 10;
 std::atomic<int> g_signals{0};
 std::atomic<int> g_first_signal{0};
 
-// How long probes under way may go on after a signal.
-constexpr auto kSignalGrace = std::chrono::seconds(3);
-
 extern "C" void on_interrupt(int signal) {
   int none = 0;
   g_first_signal.compare_exchange_strong(none, signal);
@@ -74,7 +71,9 @@ class CheckCommand final : public Command {
         "stored verdict is recent enough is not fetched again (\"cached\": true in JSON):\n"
         "valid ones for 24 hours, invalid ones for 7 days, unknown ones never; --fresh\n"
         "fetches every share. So a run that was stopped goes on where it stopped.\n"
-        "Ctrl+C (or SIGTERM, SIGHUP) stops starting probes and gives those under way 3 s\n"
+        "Ctrl+C (or SIGTERM, SIGHUP) stops starting probes and gives those under way " +
+        std::to_string(kSignalGrace.count()) +
+        " s\n"
         "to finish (a second signal cancels them at once); the verdicts so far are kept,\n"
         "stored and printed with the summary so far.\n"
         "\n"

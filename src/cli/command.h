@@ -44,6 +44,9 @@ enum ExitCode : int {
   kExitBrokenPipe = 141,
 };
 
+// How long probes under way may go on after Ctrl+C, SIGTERM or SIGHUP, before they are cancelled.
+inline constexpr std::chrono::seconds kSignalGrace{3};
+
 class Command {
  public:
   virtual ~Command() = default;

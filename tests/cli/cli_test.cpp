@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "base/platform.h"
+#include "check/probe.h"
 #include "shell/progress_estimate.h"
 #include "store/verdict_store.h"
 #include "support/gbk.h"
@@ -167,6 +168,63 @@ TEST(Cli, TheShellCompletionsKnowEveryFlagTheHelpShows) {
       }
     }
   }
+}
+
+#endif
+
+#ifndef _WIN32
+TEST(Cli, TheDocsQuoteTheFiguresTheCodeUses) {
+  const auto read = [](const std::string& path) {
+    std::ifstream in(std::string(QUORVEX_TEST_DATA) + "/../../" + path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string readme = read("README.md"), man = read("packaging/man/quorvex-cli.1.scd"),
+                    verdicts = read("docs/verdicts.md"), help = run({"check", "--help"}).out,
+                    top_help = run({"--help"}).out;
+  ASSERT_FALSE(readme.empty());
+  ASSERT_FALSE(man.empty());
+  ASSERT_FALSE(verdicts.empty());
+  // The largest share page.
+  const std::string cap = std::to_string(ProbeSettings{}.max_page_bytes >> 20) + " MiB";
+  EXPECT_NE(readme.find(cap), std::string::npos) << cap;
+  EXPECT_NE(verdicts.find(cap), std::string::npos) << cap;
+  for (const std::string& doc : {readme, verdicts}) {
+    for (const int other : {1, 4, 8, 16}) {
+      if (std::to_string(other) + " MiB" == cap) continue;
+      EXPECT_EQ(doc.find("page over " + std::to_string(other) + " MiB"), std::string::npos);
+    }
+  }
+  // How long probes get after Ctrl+C.
+  const std::string grace = "under way " + std::to_string(cli::kSignalGrace.count()) + " s";
+  for (const std::string* doc : {&readme, &man, &help})
+    EXPECT_NE(doc->find(grace), std::string::npos) << grace;
+  // How long stored verdicts stand in for a fetch.
+  const VerdictLifetimes ages;
+  const std::string valid = std::to_string(ages.valid.count() / 3600);
+  const std::string invalid = std::to_string(ages.invalid.count() / 86400);
+  EXPECT_NE(readme.find("valid " + valid + " h, invalid " + invalid + " days"), std::string::npos);
+  EXPECT_NE(help.find("valid ones for " + valid + " hours, invalid ones for " + invalid + " days"),
+            std::string::npos);
+  // The exit codes, in the help, the README and the man page alike.
+  const std::pair<int, const char*> codes[] = {
+      {cli::kExitNothing, "nothing"}, {130, "Ctrl+C"}, {128 + 15, "SIGTERM"}, {128 + 1, "SIGHUP"}};
+  for (const auto& [code, word] : codes) {
+    const std::string number = std::to_string(code);
+    for (const std::string* doc : {&readme, &man, &top_help}) {
+      const std::size_t at = doc->find(number + " ");
+      const std::size_t starred = doc->find("*" + number + "*");
+      EXPECT_TRUE(at != std::string::npos || starred != std::string::npos) << number << " " << word;
+    }
+  }
+  // The signals' codes, as each says them, lines joined.
+  const auto joined = [](std::string text) {
+    for (char& c : text)
+      if (c == '\n' || c == '\t') c = ' ';
+    return text;
+  };
+  EXPECT_NE(joined(top_help).find("130 Ctrl+C, 143 SIGTERM, 129 SIGHUP"), std::string::npos);
+  EXPECT_NE(joined(readme).find("130 Ctrl+C, 143 SIGTERM, 129 SIGHUP"), std::string::npos);
+  EXPECT_NE(joined(man).find("*130* Ctrl+C, *143* SIGTERM, *129* SIGHUP"), std::string::npos);
 }
 
 #endif
