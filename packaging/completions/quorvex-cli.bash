@@ -11,7 +11,11 @@ _quorvex_cli() {
         esac
     done
     if [[ -z "$command" ]]; then
-        COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+        if [[ "$prev" == --lang ]]; then
+            COMPREPLY=($(compgen -W "zh en" -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W "$commands --help --version --lang" -- "$cur"))
+        fi
         return
     fi
     case "$prev" in
@@ -23,17 +27,18 @@ _quorvex_cli() {
             fi
             return ;;
         --color) COMPREPLY=($(compgen -W "auto always never" -- "$cur")); return ;;
+        --lang) COMPREPLY=($(compgen -W "zh en" -- "$cur")); return ;;
         -o|--output|--store|--ca-file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --export) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         -j|--threads|--retries|--timeout|--cooldown|--rate|--give-up-after|--reuse-valid|--reuse-invalid|--reuse-unknown)
             return ;;
     esac
-    local flags="--help -o --output --force"
+    local flags="--help --lang -o --output --force"
     case "$command" in
         typeset|extract) flags="$flags --gbk" ;;
         rows) flags="$flags --typeset --extract -f --format --json --color --gbk" ;;
         check) flags="$flags --typeset --extract -j --threads -f --format --json --color --ordered -q --quiet --export --retries --timeout --cooldown --rate --give-up-after --ca-file --insecure --store --fresh --reuse-valid --reuse-invalid --reuse-unknown" ;;
-        history) flags="--help -f --format --store" ;;
+        history) flags="--help --lang -f --format --store" ;;
     esac
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W "$flags" -- "$cur"))

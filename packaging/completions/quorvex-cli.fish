@@ -8,6 +8,7 @@ complete -c quorvex-cli -n "not __fish_seen_subcommand_from $commands" -a check 
 complete -c quorvex-cli -n "not __fish_seen_subcommand_from $commands" -a history -d "show a share's stored verdicts"
 complete -c quorvex-cli -n "not __fish_seen_subcommand_from $commands" -l version -d 'print the version'
 complete -c quorvex-cli -l help -s h -d 'print the help'
+complete -c quorvex-cli -l lang -x -a 'zh en' -d 'the language of the messages'
 complete -c quorvex-cli -n "__fish_seen_subcommand_from typeset extract rows check" -F
 complete -c quorvex-cli -n "__fish_seen_subcommand_from typeset extract rows check" -s o -l output -r -F -d 'write to FILE'
 complete -c quorvex-cli -n "__fish_seen_subcommand_from typeset extract rows check" -l force -d 'replace a file that exists'

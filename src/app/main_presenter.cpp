@@ -457,7 +457,7 @@ void MainPresenter::look_for_shares_to_extract() {
       [this, text](TextJobResult result) {
         if (result.shares == 0 || session_->source_text() != text) return;
         hint_shares_ = result.shares;
-        view_.show_hint(extract_hint(hint_shares_, Language::chinese));
+        view_.show_hint(extract_hint(hint_shares_));
       });
 }
 
@@ -477,7 +477,7 @@ void MainPresenter::start_check_run() {
     return;
   }
   // Checked as it is if the user wants; the way to a list of links stays in view.
-  if (hint_shares_ > 0) view_.show_hint(extract_hint(hint_shares_, Language::chinese));
+  if (hint_shares_ > 0) view_.show_hint(extract_hint(hint_shares_));
   if (!usable_thread_count(utf8_to_gbk(thread_count_text_))) {
     // A run without a usable number would wait for one without a word.
     view_.point_at_thread_count();

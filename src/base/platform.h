@@ -68,6 +68,9 @@ enum class UserFolder {
 std::string user_folder(UserFolder which);
 // The variable's value as UTF-8; nullopt when unset.
 std::optional<std::string> environment_variable(const char* name);
+// The language the system's interface is shown in, as a locale name's start ("zh", "en"), on
+// systems that have one setting for it (Windows); "" where the environment's locale says it.
+std::string system_interface_language();
 
 std::tm local_time(std::time_t t);
 bool is_terminal(std::FILE* stream);

@@ -170,6 +170,8 @@ std::optional<std::string> environment_variable(const char* name) {
   return std::string(value);
 }
 
+std::string system_interface_language() { return {}; }
+
 std::tm local_time(std::time_t t) {
   std::tm tm{};
   localtime_r(&t, &tm);

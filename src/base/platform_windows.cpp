@@ -186,6 +186,17 @@ std::optional<std::string> environment_variable(const char* name) {
   }
 }
 
+std::string system_interface_language() {
+  switch (PRIMARYLANGID(GetUserDefaultUILanguage())) {
+    case LANG_CHINESE:
+      return "zh";
+    case LANG_ENGLISH:
+      return "en";
+    default:
+      return {};
+  }
+}
+
 std::tm local_time(std::time_t t) {
   std::tm tm{};
   localtime_s(&tm, &t);

@@ -14,6 +14,7 @@
 #include "base/text_ops.h"
 #include "cli/cli_output.h"
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "session/session.h"
 #include "shell/export.h"
 #include "shell/probe_environment.h"
@@ -52,119 +53,119 @@ std::chrono::milliseconds to_ms(double seconds) {
 class CheckCommand final : public Command {
  public:
   const char* name() const override { return "check"; }
-  const char* summary() const override { return "load the rows and check every link"; }
+  const char* summary() const override { return N_("load the rows and check every link"); }
 
   void declare(CLI::App& app) override {
     app.footer(
-        "Loads the rows and checks every link with the window's scheduler and probes, showing\n"
-        "the progress on standard error. Then prints the rows with their verdicts\n"
-        "(\xE2\x88\x9A valid, x invalid, ? unknown) and the summary lines.\n"
-        "\n"
-        "A row is unknown when the service could not tell: no answer, a time-out, a rejected\n"
-        "certificate, a server error, or a security check that outlasted the retries.\n"
-        "Passing failures are tried again. The run starts gently and finds the rate the\n"
-        "service allows; when it throttles, the run pauses, goes on below that rate and\n"
-        "remembers it in the store for the next run.\n"
-        "\n"
-        "Verdicts are kept in a store (QUORVEX_STORE or --store; by default\n"
-        "~/.local/share/Orvane/Quorvex/verdicts.sqlite, the window's too). A share whose\n"
-        "stored verdict is recent enough is not fetched again (\"cached\": true in JSON):\n"
-        "valid ones for 24 hours, invalid ones for 7 days, unknown ones never; --fresh\n"
-        "fetches every share. So a run that was stopped goes on where it stopped.\n"
-        "Ctrl+C (or SIGTERM, SIGHUP) stops starting probes and gives those under way " +
-        std::to_string(kSignalGrace.count()) +
-        " s\n"
-        "to finish (a second signal cancels them at once); the verdicts so far are kept,\n"
-        "stored and printed with the summary so far.\n"
-        "\n"
-        "With --format json each row is printed as soon as its verdict is in (and kept in the\n"
-        "store), with its row number (\"row\", from 1); --ordered prints them in list order at\n"
-        "the end instead. The last line is {\"summary\": {\"total\", \"valid\", \"invalid\",\n"
-        "\"unknown\", \"not_share_link\", \"duplicates\", \"seconds\", \"unchecked\",\n"
-        "\"stopped\"}} (and \"export\" after --export); the summary lines for people go to\n"
-        "standard error. csv and markdown print every row at the end.\n"
-        "\n" +
-        std::string(kPacingNote) +
-        "\n"
-        "\n"
-        "Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows\n"
-        "unknown, 1 a file or output error or a run this system kept refusing threads,\n"
-        "connections or memory, 2 wrong usage, 5 no row in the input, 130 stopped by Ctrl+C,\n"
-        "143 by SIGTERM, 129 by SIGHUP, 141 when the reader of the output went away.\n"
-        "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.\n"
-        "\n"
-        "Examples:\n"
-        "  the shares of a forum text, checked:\n"
-        "    quorvex-cli check --extract posts.txt\n"
-        "  and the valid ones written to the desktop:\n"
-        "    quorvex-cli check --extract posts.txt --export ~/Desktop\n"
-        "  one JSON object a row, for a script:\n"
-        "    quorvex-cli check --json -q list.txt > verdicts.jsonl\n"
-        "  again after Ctrl+C: what was decided is reused, the rest checked:\n"
-        "    quorvex-cli check list.txt");
+        format_text(
+            tr("Loads the rows and checks every link with the window's scheduler and probes, "
+               "showing the progress on standard error. Then prints the rows with their verdicts "
+               "(\xE2\x88\x9A valid, x invalid, ? unknown) and the summary lines.\n"
+               "\n"
+               "A row is unknown when the service could not tell: no answer, a time-out, a "
+               "rejected certificate, a server error, or a security check that outlasted the "
+               "retries. Passing failures are tried again. The run starts gently and finds the "
+               "rate the service allows; when it throttles, the run pauses, goes on below that "
+               "rate and remembers it in the store for the next run.\n"
+               "\n"
+               "Verdicts are kept in a store (QUORVEX_STORE or --store; by default "
+               "~/.local/share/Orvane/Quorvex/verdicts.sqlite, the window's too). A share whose "
+               "stored verdict is recent enough is not fetched again (\"cached\": true in JSON): "
+               "valid ones for 24 hours, invalid ones for 7 days, unknown ones never; --fresh "
+               "fetches every share. So a run that was stopped goes on where it stopped. Ctrl+C "
+               "(or SIGTERM, SIGHUP) stops starting probes and gives those under way %lld s to "
+               "finish (a second signal cancels them at once); the verdicts so far are kept, "
+               "stored and printed with the summary so far.\n"
+               "\n"
+               "With --format json each row is printed as soon as its verdict is in (and kept in "
+               "the store), with its row number (\"row\", from 1); --ordered prints them in list "
+               "order at the end instead. The last line is {\"summary\": {\"total\", \"valid\", "
+               "\"invalid\", \"unknown\", \"not_share_link\", \"duplicates\", \"seconds\", "
+               "\"unchecked\", \"stopped\"}} (and \"export\" after --export); the summary lines "
+               "for people go to standard error. csv and markdown print every row at the end.\n"),
+            static_cast<long long>(kSignalGrace.count())) +
+        "\n" + pacing_note() + "\n\n" +
+        tr("Exit status: 0 every row valid, 3 some rows invalid and none unknown, 4 some rows "
+           "unknown, 1 a file or output error or a run this system kept refusing threads, "
+           "connections or memory, 2 wrong usage, 5 no row in the input, 130 stopped by Ctrl+C, "
+           "143 by SIGTERM, 129 by SIGHUP, 141 when the reader of the output went away. "
+           "QUORVEX_CA_FILE names a CA file to trust as --ca-file does.\n"
+           "\n"
+           "Examples:\n"
+           "  the shares of a forum text, checked:\n"
+           "    quorvex-cli check --extract posts.txt\n"
+           "  and the valid ones written to the desktop:\n"
+           "    quorvex-cli check --extract posts.txt --export ~/Desktop\n"
+           "  one JSON object a row, for a script:\n"
+           "    quorvex-cli check --json -q list.txt > verdicts.jsonl\n"
+           "  again after Ctrl+C: what was decided is reused, the rest checked:\n"
+           "    quorvex-cli check list.txt"));
     preparation_.declare(app);
     app.add_option("-j,--threads", threads_,
-                   "links checked at the same time (default: the window's saved thread count, "
-                   "else 10)")
+                   tr("links checked at the same time (default: the window's saved thread count, "
+                      "else 10)"))
         ->check(positive_whole_number())
         ->type_name("N");
     output_.declare(app, true);
-    app.add_flag("--ordered", ordered_, "with json: print the rows in list order, at the end");
-    app.add_flag("-q,--quiet", quiet_, "no progress and no summary lines on standard error");
-    app.add_option("--export", export_dir_, "also write the export file of valid links into DIR")
+    app.add_flag("--ordered", ordered_, tr("with json: print the rows in list order, at the end"));
+    app.add_flag("-q,--quiet", quiet_, tr("no progress and no summary lines on standard error"));
+    app.add_option("--export", export_dir_,
+                   tr("also write the export file of valid links into DIR"))
         ->check(CLI::Validator(
             [](std::string& dir) -> std::string {
               // An empty name would mean the root folder to the system.
-              if (dir.empty()) return "the folder name is empty";
+              if (dir.empty()) return tr("the folder name is empty");
               const PathInfo info = path_info(dir);
-              if (!info.exists) return "no such folder: " + dir;
-              if (!info.folder) return "not a folder: " + dir;
+              if (!info.exists) return format_text(tr("no such folder: %s"), dir.c_str());
+              if (!info.folder) return format_text(tr("not a folder: %s"), dir.c_str());
               return {};
             },
             "DIR"))
         ->type_name("DIR");
-    app.add_option("--retries", retries_, "further tries after a passing failure (default 2)")
+    app.add_option("--retries", retries_, tr("further tries after a passing failure (default 2)"))
         ->check(whole_number())
         ->type_name("N");
     app.add_option("--timeout", timeout_,
-                   "the longest one request may take, redirects included (default: 15 s for "
-                   "each phase)")
+                   tr("the longest one request may take, redirects included (default: 15 s for "
+                      "each phase)"))
         ->check(positive_seconds())
         ->type_name("SECONDS");
     app.add_option("--cooldown", cooldown_,
-                   "the first pause when the service throttles this client (default 60); a "
-                   "pause that ends into throttling is followed by one twice as long, up to 15 "
-                   "minutes")
+                   tr("the first pause when the service throttles this client (default 60); a "
+                      "pause that ends into throttling is followed by one twice as long, up to 15 "
+                      "minutes"))
         ->check(seconds())
         ->type_name("SECONDS");
     app.add_option("--rate", rate_,
-                   "requests a second at most (default: what the service is found to allow, "
-                   "50 at the most)")
+                   tr("requests a second at most (default: what the service is found to allow, "
+                      "50 at the most)"))
         ->check(request_rate())
         ->type_name("N");
     app.add_option("--give-up-after", give_up_after_,
-                   "how long the service may throttle every request before the rows left end "
-                   "unknown (default 30m)")
+                   tr("how long the service may throttle every request before the rows left end "
+                      "unknown (default 30m)"))
         ->check(duration())
         ->type_name("DURATION");
-    app.add_option("--ca-file", ca_file_, "a PEM file of authorities to trust besides the system's")
+    app.add_option("--ca-file", ca_file_,
+                   tr("a PEM file of authorities to trust besides the system's"))
         ->type_name("FILE");
     declare_store(app, store_path_);
-    app.add_flag("--fresh", fresh_, "fetch every share, whatever the store knows");
+    app.add_flag("--fresh", fresh_, tr("fetch every share, whatever the store knows"));
     app.add_option("--reuse-valid", reuse_valid_,
-                   "hours a stored valid verdict stands in for a fetch (default 24; 0: never)")
+                   tr("hours a stored valid verdict stands in for a fetch (default 24; 0: never)"))
         ->check(seconds())
         ->type_name("HOURS");
     app.add_option("--reuse-invalid", reuse_invalid_,
-                   "hours a stored invalid verdict stands in for a fetch (default 168; 0: never)")
+                   tr("hours a stored invalid verdict stands in for a fetch (default 168; 0: "
+                      "never)"))
         ->check(seconds())
         ->type_name("HOURS");
     app.add_option("--reuse-unknown", reuse_unknown_,
-                   "hours a stored unknown verdict stands in for a fetch (default 0: never)")
+                   tr("hours a stored unknown verdict stands in for a fetch (default 0: never)"))
         ->check(seconds())
         ->type_name("HOURS");
     app.add_flag("--insecure", insecure_,
-                 "do not check the service's certificate (behind an intercepting proxy)");
+                 tr("do not check the service's certificate (behind an intercepting proxy)"));
     declare_input(app, input_);
   }
 
@@ -179,7 +180,7 @@ class CheckCommand final : public Command {
     if (ca_file_) runs.probe.ca_file = *ca_file_;
     runs.probe.insecure = insecure_;
     if (const auto problem = unusable_ca_file(runs.probe)) {
-      std::fprintf(io.err, "quorvex-cli check: cannot use the CA file %s: %s\n",
+      std::fprintf(io.err, tr("quorvex-cli check: cannot use the CA file %s: %s\n"),
                    runs.probe.ca_file.c_str(), problem->c_str());
       return kExitIoError;
     }
@@ -222,8 +223,8 @@ class CheckCommand final : public Command {
     session.wait_for_loads();
     if (session.load_failed()) {
       std::fprintf(io.err,
-                   "quorvex-cli check: not enough memory for the rows of this list (is the memory "
-                   "of the program limited, as by ulimit -v?)\n");
+                   tr("quorvex-cli check: not enough memory for the rows of this list (is the "
+                      "memory of the program limited, as by ulimit -v?)\n"));
       return kExitIoError;
     }
     if (!has_rows(io.err, "check", session)) return kExitNothing;
@@ -275,16 +276,16 @@ class CheckCommand final : public Command {
     } else {
       if (!session.start_check_run()) {
         std::fprintf(io.err,
-                     "quorvex-cli check: cannot start the check: the system gives no thread for "
-                     "it\n");
+                     tr("quorvex-cli check: cannot start the check: the system gives no thread "
+                        "for it\n"));
         return kExitIoError;
       }
       const int threads = session.thread_limit();
       const int cap = session.run()->snapshot().system_cap;
       if (!quiet_ && cap > 0 && cap < threads && cap < table.row_count())
         std::fprintf(io.err,
-                     "quorvex-cli check: this system's limits (open files, memory, threads) "
-                     "allow %d links at once, not %d\n",
+                     tr("quorvex-cli check: this system's limits (open files, memory, threads) "
+                        "allow %d links at once, not %d\n"),
                      cap, threads);
       signal = wait_for_run(session, quiet_ ? nullptr : io.err,
                             streaming ? print_landed : std::function<void()>(),
@@ -295,7 +296,8 @@ class CheckCommand final : public Command {
       // Every verdict printed below is in the store first.
       store->flush();
       const std::string problem = store->write_problem();
-      if (!problem.empty()) std::fprintf(io.err, "quorvex-cli check: %s\n", problem.c_str());
+      if (!problem.empty())
+        std::fprintf(io.err, "quorvex-cli check: %s\n", translated_message(problem).c_str());
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -327,11 +329,7 @@ class CheckCommand final : public Command {
     std::optional<ExportResult> exported;
     if (export_dir_ && !reader_gone)
       exported = export_valid_links(table, *export_dir_, ExportSources::system());
-    std::string summary = gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats,
-                                                   run.not_share_link)) +
-                          "\n";
-    for (std::size_t p; (p = summary.find("\r\n")) != std::string::npos;) summary.erase(p, 1);
-    if (unchecked > 0) summary += "未检测网址:" + std::to_string(unchecked) + "\n";
+    const std::string summary = summary_lines(run, unchecked);
     if (format == Format::text) {
       ok = ok && std::fputs(summary.c_str(), out) >= 0;
     } else if (!quiet_) {
@@ -366,24 +364,25 @@ class CheckCommand final : public Command {
 
     if (exported) {
       if (!exported->ok) {
-        std::fprintf(io.err, "quorvex-cli check: cannot write the export file %s: %s\n",
+        std::fprintf(io.err, tr("quorvex-cli check: cannot write the export file %s: %s\n"),
                      exported->path.c_str(), exported->error.c_str());
         return kExitIoError;
       }
-      if (!quiet_) std::fprintf(io.err, "exported the valid links to %s\n", exported->path.c_str());
+      if (!quiet_)
+        std::fprintf(io.err, tr("exported the valid links to %s\n"), exported->path.c_str());
     }
     if (interrupted) return 128 + signal;
     if (run.stalled) {
       std::fprintf(io.err,
-                   "quorvex-cli check: stopped: this system kept refusing what the checks "
-                   "needed (%s)\n",
-                   stall_refusal(run, Language::english).c_str());
+                   tr("quorvex-cli check: stopped: this system kept refusing what the checks "
+                      "needed (%s)\n"),
+                   stall_refusal(run, language()).c_str());
       return kExitIoError;
     }
     if (run.gave_up)
       std::fprintf(io.err,
-                   "quorvex-cli check: the share service throttled every request for %s; the "
-                   "rows it had not answered are unknown\n",
+                   tr("quorvex-cli check: the share service throttled every request for %s; the "
+                      "rows it had not answered are unknown\n"),
                    give_up_after_ ? give_up_after_->c_str() : "30m");
     if (run.unknown > 0) return kExitSomeUnknown;
     if (run.invalid > 0 || run.not_share_link > 0) return kExitSomeInvalid;
@@ -399,7 +398,8 @@ class CheckCommand final : public Command {
     if (const auto count = usable_thread_count(*saved.thread_count)) return *count;
     // A run that never starts a probe would wait for ever in a terminal.
     std::fprintf(io.err,
-                 "quorvex-cli check: the saved thread count is not a positive number; using 10\n");
+                 tr("quorvex-cli check: the saved thread count is not a positive number; using "
+                    "10\n"));
     return kDefaultThreads;
   }
 
@@ -426,7 +426,7 @@ class CheckCommand final : public Command {
       rate.add(now, run.finished);
       if (err && run.cooldowns > cooldowns_told && run.state == RunState::cooling_down) {
         cooldowns_told = run.cooldowns;
-        std::fprintf(err, "%sthrottled by the service: resuming in %lld s\n",
+        std::fprintf(err, tr("%sthrottled by the service: resuming in %lld s\n"),
                      live ? "\r\033[K" : "", cooldown_seconds(run));
       }
       if (live) {
@@ -435,7 +435,7 @@ class CheckCommand final : public Command {
             ("\r\033[K" + progress_line(run, rate, terminal_columns(err) - 1, color)).c_str(), err);
       } else if (err &&
                  (percent / 10 != last_reported / 10 || (done && percent != last_reported))) {
-        std::fprintf(err, "checked %d of %d rows (%d%%)\n", run.finished, run.total, percent);
+        std::fprintf(err, tr("checked %d of %d rows (%d%%)\n"), run.finished, run.total, percent);
         last_reported = percent;
       }
       if (err) std::fflush(err);
@@ -448,8 +448,8 @@ class CheckCommand final : public Command {
           grace_ends = now + kSignalGrace;
           if (err)
             std::fprintf(err,
-                         "%sstopping: no new probes; those under way have %lld s to finish "
-                         "(Ctrl+C again to cancel them)\n",
+                         tr("%sstopping: no new probes; those under way have %lld s to finish "
+                            "(Ctrl+C again to cancel them)\n"),
                          live ? "\n" : "", static_cast<long long>(kSignalGrace.count()));
         } else {
           session.run()->cancel();

@@ -9,6 +9,8 @@
 
 #include "base/charset.h"
 #include "base/platform.h"
+#include "cli/translate.h"
+#include "shell/export.h"
 #include "shell/progress_estimate.h"
 
 namespace quorvex::cli {
@@ -319,11 +321,15 @@ bool write_rows(std::FILE* out, const LinkTable& table, Format format, bool verd
 }
 
 bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk, bool verdicts, bool color) {
-  // Header texts: 名称 网盘地址 密码 状态 执行 (GBK), and 原因 for the reason.
-  static constexpr std::array<std::string_view, kColumnCount + 1> kHeaders = {
+  // Header texts: in Chinese the list's own 名称 网盘地址 密码 状态 执行 (GBK), and 原因 for the
+  // reason; in English the JSON keys.
+  static constexpr std::array<std::string_view, kColumnCount + 1> kChineseHeaders = {
       "\xC3\xFB\xB3\xC6", "\xCD\xF8\xC5\xCC\xB5\xD8\xD6\xB7",
       "\xC3\xDC\xC2\xEB", "\xD7\xB4\xCC\xAC",
       "\xD6\xB4\xD0\xD0", "\xD4\xAD\xD2\xF2"};
+  static constexpr std::array<std::string_view, kColumnCount + 1> kEnglishHeaders = {
+      "name", "link", "code", "status", "done", "reason"};
+  const auto& kHeaders = language() == Language::chinese ? kChineseHeaders : kEnglishHeaders;
   const int columns = kColumnCount + (verdicts ? 1 : 0);
   // A cell as printed (UTF-8, or GBK with --gbk) and the columns it takes: a GBK byte is one, a
   // UTF-8 character as the terminal draws it.
@@ -334,7 +340,7 @@ bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk, bool ver
     return gbk ? gbk_columns(text) : display_columns(text);
   };
   const auto reason_of = [gbk](const RowVerdict& v) {
-    const std::string label(reason_label(v.reason));
+    const std::string label(reason_text(v.reason));
     return gbk ? utf8_to_gbk(label) : label;
   };
   // Very long cells would push every other row off the screen; columns stop growing at 80.
@@ -389,23 +395,65 @@ std::string progress_line(const RunSnapshot& run, const RateEstimate& estimate, 
   parts.push_back({buf, 2});
   if (const auto left = estimate.seconds_left(run.total - run.finished, run.cooldown_left);
       left && run.total > run.finished)
-    parts.push_back({clock_text(*left) + " left", 4});
+    parts.push_back({format_text(tr("%s left"), clock_text(*left).c_str()), 4});
   if (const long long wait = cooldown_seconds(run); wait > 0)
-    parts.push_back({"throttled by the service: resuming in " + std::to_string(wait) + " s", 9});
-  const auto count = [&](const char* word, int n, Verdict verdict) {
-    const std::string text = std::string(word) + " " + std::to_string(n);
+    parts.push_back({format_text(tr("throttled by the service: resuming in %lld s"), wait), 9});
+  const auto count = [&](const char* format, int n, Verdict verdict) {
+    const std::string text = format_text(format, n);
     return color && n > 0 ? in_verdict_colour(text, verdict) : text;
   };
-  parts.push_back({count("valid", run.valid, Verdict::valid), 7});
-  parts.push_back({count("invalid", run.invalid, Verdict::invalid), 7});
-  parts.push_back({count("unknown", run.unknown, Verdict::unknown), 6});
+  parts.push_back({count(tr("valid %d"), run.valid, Verdict::valid), 7});
+  parts.push_back({count(tr("invalid %d"), run.invalid, Verdict::invalid), 7});
+  parts.push_back({count(tr("unknown %d"), run.unknown, Verdict::unknown), 6});
   // Counted as the summary counts them: rows without a share link are not invalid shares.
   if (run.not_share_link > 0)
-    parts.push_back({"no share link " + std::to_string(run.not_share_link), 5});
+    parts.push_back({format_text(tr("no share link %d"), run.not_share_link), 5});
   std::string line = fitted_line(parts, room, visible_columns, "  ");
   // A terminal narrower than the one part left still gets one line: its end is cut.
   if (room > 0 && visible_columns(line) > room) line = parts[2].text.substr(0, room);
   return line;
+}
+
+std::string summary_lines(const RunSnapshot& run, int unchecked) {
+  std::string lines;
+  if (language() == Language::chinese) {
+    // The window's summary box, word for word.
+    lines = gbk_to_utf8(summary_text(run.valid, run.invalid, run.unknown, run.repeats,
+                                     run.not_share_link)) +
+            "\n";
+    for (std::size_t p; (p = lines.find("\r\n")) != std::string::npos;) lines.erase(p, 1);
+    if (unchecked > 0) lines += "未检测网址:" + std::to_string(unchecked) + "\n";
+    return lines;
+  }
+  // The same lines the box has, shown when it shows them.
+  const int checked = run.valid + run.invalid + run.unknown;
+  lines = "checked: " + std::to_string(checked) + (checked == 1 ? " link\n" : " links\n");
+  lines += "valid: " + std::to_string(run.valid) + "\n";
+  lines += "invalid: " + std::to_string(run.invalid) + "\n";
+  if (run.unknown > 0) lines += "unknown: " + std::to_string(run.unknown) + "\n";
+  if (run.not_share_link > 0)
+    lines += "no share link: " + std::to_string(run.not_share_link) + "\n";
+  if (run.repeats > 0) lines += "duplicates: " + std::to_string(run.repeats) + "\n";
+  if (unchecked > 0) lines += "unchecked: " + std::to_string(unchecked) + "\n";
+  return lines;
+}
+
+std::string verdict_word(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::valid:
+      return tr("valid");
+    case Verdict::invalid:
+      return tr("invalid");
+    case Verdict::unknown:
+      return tr("unknown");
+    case Verdict::none:
+      break;
+  }
+  return {};
+}
+
+std::string_view reason_text(Reason reason) {
+  return language() == Language::chinese ? reason_label(reason) : reason_code(reason);
 }
 
 // Columns a progress text takes, its colour escapes left out.
@@ -427,7 +475,7 @@ int finish_output(std::FILE* out, std::FILE* err, bool ok) {
   // is the one a program ended by SIGPIPE gives.
   if (!ok && errno == EPIPE) return 141;
   if (!ok) {
-    std::fprintf(err, "quorvex-cli: cannot write the output: %s\n", std::strerror(errno));
+    std::fprintf(err, tr("quorvex-cli: cannot write the output: %s\n"), std::strerror(errno));
     return 1;
   }
   return 0;

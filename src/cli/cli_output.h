@@ -61,6 +61,13 @@ bool write_rows_table(std::FILE* out, const LinkTable& table, bool gbk, bool ver
 // never a number cut in two. [#########...........]  45%  450/1000  12.3/s  0:45 left  valid 300 …
 std::string progress_line(const RunSnapshot& run, const RateEstimate& estimate, int room,
                           bool color);
+// The summary lines of a run, a line each (UTF-8, line feeds): in Chinese the window's summary
+// box, in English the same counts; and the rows never checked when there are any.
+std::string summary_lines(const RunSnapshot& run, int unchecked);
+// A verdict as a word in the command line's language ("valid", "有效"); "" for none.
+std::string verdict_word(Verdict verdict);
+// A reason as the command line's language tells it: the Chinese label, or the English code.
+std::string_view reason_text(Reason reason);
 // Columns a text takes on a terminal, its colour escapes left out.
 int visible_columns(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/platform.h"
+#include "cli/translate.h"
 #include "shell/shared_texts.h"
 #include "store/verdict_store.h"
 #include "text/extract.h"
@@ -27,47 +28,65 @@ std::vector<std::unique_ptr<Command>> all_commands() {
 
 void declare_input(CLI::App& app, std::string& path) {
   app.add_option("FILE", path,
-                 "the text to read, as a dropped file is read (UTF-8, UTF-16 with a byte-order "
-                 "mark, or GBK); '-' or none: standard input")
+                 tr("the text to read, as a dropped file is read (UTF-8, UTF-16 with a byte-order "
+                    "mark, or GBK); '-' or none: standard input"))
       ->type_name("");
+}
+
+std::string pacing_note() {
+  return tr(
+      "A run starts at most one probe every 20 ms, so about 50 rows a second at most, "
+      "whatever -j/--threads says; the service's throttling slows it further.");
+}
+
+void declare_language(CLI::App& app, std::string& name) {
+  app.add_option("--lang", name,
+                 tr("the language of the messages and the help: zh (Chinese) or en (English); "
+                    "by default the locale's"))
+      ->check(CLI::IsMember({"zh", "en"}))
+      ->type_name("LANG");
 }
 
 void hint_when_reading_a_terminal(const std::string& path, const Io& io) {
   if (path == "-" && is_terminal(io.in) && io.err)
     std::fputs(
-        "quorvex-cli: reading the text from the terminal; end it with Ctrl+D, or name a FILE\n",
+        tr("quorvex-cli: reading the text from the terminal; end it with Ctrl+D, or name a FILE\n"),
         io.err);
 }
 
 bool read_source(const std::string& path, const Io& io, std::string& text) {
   hint_when_reading_a_terminal(path, io);
   const InputFile file = path == "-" ? read_input_stream(io.in) : read_input_file(path);
-  const std::string shown = path == "-" ? "standard input" : path;
+  const std::string shown = path == "-" ? tr("standard input") : path;
   if (file.status == InputFile::Status::ok) {
     text = file.text;
     // Nothing is changed without a word.
     if (file.notes.nul_bytes > 0)
-      std::fprintf(io.err, "quorvex-cli: %s: %zu NUL byte%s taken out of the text\n", shown.c_str(),
-                   file.notes.nul_bytes, file.notes.nul_bytes == 1 ? "" : "s");
+      std::fprintf(
+          io.err,
+          trn("quorvex-cli: %s: %zu NUL byte taken out of the text\n",
+              "quorvex-cli: %s: %zu NUL bytes taken out of the text\n", file.notes.nul_bytes),
+          shown.c_str(), file.notes.nul_bytes);
     if (file.notes.bad_bytes > 0)
       std::fprintf(io.err,
-                   "quorvex-cli: %s: read as UTF-8; %zu byte%s that form%s no character read as "
-                   "'?'\n",
-                   shown.c_str(), file.notes.bad_bytes, file.notes.bad_bytes == 1 ? "" : "s",
-                   file.notes.bad_bytes == 1 ? "s" : "");
+                   trn("quorvex-cli: %s: read as UTF-8; %zu byte that forms no character read as "
+                       "'?'\n",
+                       "quorvex-cli: %s: read as UTF-8; %zu bytes that form no character read as "
+                       "'?'\n",
+                       file.notes.bad_bytes),
+                   shown.c_str(), file.notes.bad_bytes);
     return true;
   }
-  std::fprintf(io.err, "quorvex-cli: %s\n",
-               input_file_refusal(file, shown, Language::english).c_str());
+  std::fprintf(io.err, "quorvex-cli: %s\n", input_file_refusal(file, shown, language()).c_str());
   return false;
 }
 
 void TextPreparation::declare(CLI::App& app) {
-  CLI::Option* typeset_flag =
-      app.add_flag("--typeset", typeset, "typeset the text first, as the window's 重新排版 does");
+  CLI::Option* typeset_flag = app.add_flag(
+      "--typeset", typeset, tr("typeset the text first, as the window's 重新排版 does"));
   app.add_flag("--extract", extract,
-               "extract the share links first: one line per distinct share, with its title and "
-               "code (see 'quorvex-cli extract --help')")
+               tr("extract the share links first: one line per distinct share, with its title "
+                  "and code (see 'quorvex-cli extract --help')"))
       ->excludes(typeset_flag);
 }
 
@@ -81,35 +100,43 @@ void TextPreparation::hint(std::FILE* err, const char* command, const Session& s
   // A text already typeset or extracted is the one to check as it is.
   if (typeset || extract) return;
   if (const std::size_t shares = shares_worth_extracting(*session.table(), *session.source_text()))
-    std::fprintf(err, "quorvex-cli %s: %s\n", command,
-                 extract_hint(shares, Language::english).c_str());
+    std::fprintf(err,
+                 trn("quorvex-cli %s: this text is not one link a line; extraction finds %zu "
+                     "share link in it: add --extract to take it out of it first\n",
+                     "quorvex-cli %s: this text is not one link a line; extraction finds %zu "
+                     "share links in it: add --extract to take them out of it first\n",
+                     shares),
+                 command, shares);
 }
 
 bool has_rows(std::FILE* err, const char* command, const Session& session) {
   if (session.table()->row_count() > 0) return true;
-  std::fprintf(err, "quorvex-cli %s: the input holds no row: nothing to %s\n", command,
-               std::string_view(command) == "check" ? "check" : "show");
+  std::fprintf(err,
+               std::string_view(command) == "check"
+                   ? tr("quorvex-cli %s: the input holds no row: nothing to check\n")
+                   : tr("quorvex-cli %s: the input holds no row: nothing to show\n"),
+               command);
   return false;
 }
 
 void OutputOptions::declare(CLI::App& app, bool formats) {
   if (formats) {
     format_option = app.add_option("-f,--format", format_name,
-                                   "text (an aligned table, the default), json (one object per "
-                                   "line), csv (with a header row) or markdown")
+                                   tr("text (an aligned table, the default), json (one object "
+                                      "per line), csv (with a header row) or markdown"))
                         ->check(CLI::IsMember({"text", "json", "csv", "markdown"}))
                         ->type_name("FORMAT");
-    app.add_flag("--json", json, "the same as --format json")->excludes(format_option);
+    app.add_flag("--json", json, tr("the same as --format json"))->excludes(format_option);
     app.add_option("--color", color,
-                   "colour the verdicts and the progress bar: auto (on a terminal, unless "
-                   "NO_COLOR is set), always or never")
+                   tr("colour the verdicts and the progress bar: auto (on a terminal, unless "
+                      "NO_COLOR is set), always or never"))
         ->check(CLI::IsMember({"auto", "always", "never"}))
         ->type_name("WHEN");
   }
   CLI::Option* out =
-      app.add_option("-o,--output", output, "write to FILE instead of standard output")
+      app.add_option("-o,--output", output, tr("write to FILE instead of standard output"))
           ->type_name("FILE");
-  app.add_flag("--force", force, "let --output replace a file that exists")->needs(out);
+  app.add_flag("--force", force, tr("let --output replace a file that exists"))->needs(out);
 }
 
 Format OutputOptions::format() const {
@@ -144,15 +171,17 @@ bool OutputTarget::open(const OutputOptions& options, const Io& io, const char* 
       options.output, options.force || stream ? CreateMode::truncate : CreateMode::exclusive);
   if (fd < 0) {
     const int code = errno;
-    std::fprintf(io.err, "quorvex-cli %s: cannot write %s: %s%s\n", who, options.output.c_str(),
-                 std::strerror(code), code == EEXIST ? " (--force replaces it)" : "");
+    std::fprintf(io.err,
+                 code == EEXIST ? tr("quorvex-cli %s: cannot write %s: %s (--force replaces it)\n")
+                                : tr("quorvex-cli %s: cannot write %s: %s\n"),
+                 who, options.output.c_str(), std::strerror(code));
     return false;
   }
   file_ = stream_of_file(fd);
   if (!file_) {
     const int code = errno;
     close_file(fd);
-    std::fprintf(io.err, "quorvex-cli %s: cannot write %s: %s\n", who, options.output.c_str(),
+    std::fprintf(io.err, tr("quorvex-cli %s: cannot write %s: %s\n"), who, options.output.c_str(),
                  std::strerror(code));
     return false;
   }
@@ -165,7 +194,7 @@ int OutputTarget::finish(bool ok) {
   int rc = finish_output(io_.out, io_.err, ok);
   if (file_) {
     if (std::fclose(file_) != 0 && rc == 0) {
-      std::fprintf(io_.err, "quorvex-cli: cannot write the output: %s\n", std::strerror(errno));
+      std::fprintf(io_.err, tr("quorvex-cli: cannot write the output: %s\n"), std::strerror(errno));
       rc = kExitIoError;
     }
     file_ = nullptr;
@@ -182,7 +211,7 @@ int write_text(OutputTarget& target, std::string_view bytes) {
 
 void declare_store(CLI::App& app, std::string& path) {
   app.add_option("--store", path,
-                 "the verdict store (default: QUORVEX_STORE, else the user's data folder)")
+                 tr("the verdict store (default: QUORVEX_STORE, else the user's data folder)"))
       ->type_name("FILE");
 }
 
@@ -196,22 +225,23 @@ std::shared_ptr<VerdictStore> open_store(const std::string& path, const Io& io, 
   VerdictStore::Opened opened =
       use == StoreUse::read_only ? VerdictStore::open_to_read(chosen) : VerdictStore::open(chosen);
   if (!opened.message.empty())
-    std::fprintf(io.err, "quorvex-cli %s: %s\n", who, opened.message.c_str());
+    std::fprintf(io.err, "quorvex-cli %s: %s\n", who, translated_message(opened.message).c_str());
   return std::shared_ptr<VerdictStore>(std::move(opened.store));
 }
 
 namespace {
 
 // A validator that takes the whole value as a number of type T, at least `least`.
+// `refusal` says what it needs, with %s for the value given.
 template <class T>
-CLI::Validator number_from(T least, std::string what, std::string name) {
+CLI::Validator number_from(T least, const char* refusal, std::string name) {
   return CLI::Validator(
-      [least, what](std::string& value) -> std::string {
+      [least, refusal](std::string& value) -> std::string {
         T number{};
         const char* end = value.data() + value.size();
         const auto [rest, error] = std::from_chars(value.data(), end, number);
         if (error != std::errc() || rest != end || value.empty() || !(number >= least))
-          return "needs " + what + ", not '" + value + "'";
+          return format_text(tr(refusal), value.c_str());
         return {};
       },
       std::move(name));
@@ -220,16 +250,20 @@ CLI::Validator number_from(T least, std::string what, std::string name) {
 }  // namespace
 
 CLI::Validator positive_whole_number() {
-  return number_from<int>(1, "a whole number above 0", "N");
+  return number_from<int>(1, N_("needs a whole number above 0, not '%s'"), "N");
 }
 
-CLI::Validator whole_number() { return number_from<int>(0, "a whole number from 0", "N"); }
+CLI::Validator whole_number() {
+  return number_from<int>(0, N_("needs a whole number from 0, not '%s'"), "N");
+}
 
 CLI::Validator positive_seconds() {
-  return number_from<double>(0.001, "a number of seconds above 0", "SECONDS");
+  return number_from<double>(0.001, N_("needs a number of seconds above 0, not '%s'"), "SECONDS");
 }
 
-CLI::Validator seconds() { return number_from<double>(0, "a number of seconds from 0", "SECONDS"); }
+CLI::Validator seconds() {
+  return number_from<double>(0, N_("needs a number of seconds from 0, not '%s'"), "SECONDS");
+}
 
 CLI::Validator request_rate() {
   return CLI::Validator(
@@ -238,7 +272,9 @@ CLI::Validator request_rate() {
         const char* end = value.data() + value.size();
         const auto [rest, error] = std::from_chars(value.data(), end, rate);
         if (error != std::errc() || rest != end || value.empty() || !(rate > 0 && rate <= 50))
-          return "needs a number of requests a second above 0 and at most 50, not '" + value + "'";
+          return format_text(tr("needs a number of requests a second above 0 and at most 50, "
+                                "not '%s'"),
+                             value.c_str());
         return {};
       },
       "N");
@@ -274,7 +310,8 @@ CLI::Validator duration() {
   return CLI::Validator(
       [](std::string& value) -> std::string {
         if (parse_duration(value)) return {};
-        return "needs a time above 0 such as 90s, 30m or 2h, not '" + value + "'";
+        return format_text(tr("needs a time above 0 such as 90s, 30m or 2h, not '%s'"),
+                           value.c_str());
       },
       "DURATION");
 }

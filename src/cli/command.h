@@ -127,9 +127,11 @@ class OutputTarget {
 int write_text(OutputTarget& target, std::string_view bytes);
 
 // The pacing every run keeps, for the help texts.
-inline constexpr const char* kPacingNote =
-    "A run starts at most one probe every 20 ms, so about 50 rows a second at most, whatever\n"
-    "-j/--threads says; the service's throttling slows it further.";
+std::string pacing_note();
+
+// --lang: the language of the command's texts. Read before the words are parsed (the help is
+// made in it); declared so that the parser takes it anywhere and checks it.
+void declare_language(CLI::App& app, std::string& name);
 
 // Says on a terminal's standard error that standard input is being read, so that a command
 // given no file does not seem to hang.

@@ -10,17 +10,61 @@ namespace {
 
 constexpr std::size_t kNameColumn = 26;
 
-std::vector<std::string> words_of(std::string_view text) {
-  std::vector<std::string> words;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t start = text.find_first_not_of(" \n", at);
-    if (start == std::string_view::npos) break;
-    const std::size_t end = std::min(text.find_first_of(" \n", start), text.size());
-    words.emplace_back(text.substr(start, end - start));
-    at = end;
+// A piece of text a line may end after; `joined` when it follows the piece before it without a
+// blank (the characters of a Chinese sentence).
+struct Piece {
+  std::string text;
+  bool joined = false;
+};
+
+// Length of the UTF-8 character that starts with `lead`.
+std::size_t char_length(unsigned char lead) {
+  return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// Punctuation a line never starts with: it stays with the character before it.
+bool closes(std::string_view character) {
+  static constexpr std::string_view kClosing[] = {"，", "。", "、", "；", "：", "）", "」",
+                                                  "！", "？", ")",  ",",  ".",  ";",  ":"};
+  for (const std::string_view c : kClosing)
+    if (character == c) return true;
+  return false;
+}
+
+// Punctuation a line never ends with: it stays with the character after it.
+bool opens(std::string_view text) {
+  static constexpr std::string_view kOpening[] = {"（", "「", "“", "(", "'", "\""};
+  for (const std::string_view c : kOpening)
+    if (text.ends_with(c)) return true;
+  return false;
+}
+
+// Words at the blanks, and the wide characters of a word each a piece of its own.
+std::vector<Piece> pieces_of(std::string_view text) {
+  std::vector<Piece> pieces;
+  bool after_blank = true;
+  bool last_wide = false;
+  for (std::size_t at = 0; at < text.size();) {
+    if (text[at] == ' ' || text[at] == '\n') {
+      after_blank = true;
+      ++at;
+      continue;
+    }
+    const std::size_t n =
+        std::min(char_length(static_cast<unsigned char>(text[at])), text.size() - at);
+    const std::string_view character = text.substr(at, n);
+    at += n;
+    const bool wide = display_columns(character) == 2;
+    if (!after_blank && !pieces.empty() &&
+        (closes(character) || opens(pieces.back().text) || (!wide && !last_wide))) {
+      pieces.back().text.append(character);
+    } else {
+      pieces.push_back({std::string(character), !after_blank && !pieces.empty()});
+    }
+    after_blank = false;
+    last_wide = wide;
   }
-  return words;
+  return pieces;
 }
 
 }  // namespace
@@ -30,19 +74,20 @@ std::string wrapped(std::string_view text, std::size_t width, std::size_t first,
   std::string line(first, ' ');
   std::size_t used = first;
   bool empty = true;
-  for (const std::string& word : words_of(text)) {
-    const std::size_t columns = display_columns(word);
-    if (!empty && used + 1 + columns > width) {
+  for (const Piece& piece : pieces_of(text)) {
+    const std::size_t columns = display_columns(piece.text);
+    const std::size_t blank = piece.joined ? 0 : 1;
+    if (!empty && used + blank + columns > width) {
       out += line + "\n";
       line.assign(rest, ' ');
       used = rest;
       empty = true;
     }
-    if (!empty) {
+    if (!empty && blank) {
       line += ' ';
       ++used;
     }
-    line += word;
+    line += piece.text;
     used += columns;
     empty = false;
   }

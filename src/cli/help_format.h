@@ -11,7 +11,8 @@
 namespace quorvex::cli {
 
 // `text` in lines of at most `width` display columns, the first indented by `first`, the others
-// by `rest` spaces; a word longer than a line stands alone on its own.
+// by `rest` spaces; lines end at blanks or between wide (Chinese) characters, never before closing
+// punctuation, and a word longer than a line stands alone on its own.
 std::string wrapped(std::string_view text, std::size_t width, std::size_t first, std::size_t rest);
 
 class HelpFormatter : public CLI::Formatter {

@@ -1,7 +1,11 @@
+#include <algorithm>
+#include <array>
+
 #include "base/charset.h"
 #include "base/platform.h"
 #include "cli/cli_output.h"
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "model/share_url.h"
 #include "shell/verdict_memory.h"
 #include "store/verdict_store.h"
@@ -14,27 +18,27 @@ namespace {
 class HistoryCommand final : public Command {
  public:
   const char* name() const override { return "history"; }
-  const char* summary() const override { return "show a share's stored verdicts over time"; }
+  const char* summary() const override { return N_("show a share's stored verdicts over time"); }
 
   void declare(CLI::App& app) override {
     app.footer(
-        "Prints every verdict the store holds for the share, oldest first: local time, status\n"
-        "glyph, verdict, reason, the HTTP status of the answer (0: none came) and what decided\n"
-        "(page: the share's page; api: the share-list API, asked when the page said nothing).\n"
-        "A verdict dated in the future (a clock that was wrong) is marked so, and is not reused.\n"
-        "The store is only read: nothing is made where there is none.\n"
-        "SHARE is a share link in any form extraction reads, or a share ID (1...).\n"
-        "Exits with 5 when the store holds no verdict for it.\n"
-        "\n"
-        "Examples:\n"
-        "  a share, in any form:\n"
-        "    quorvex-cli history https://pan.baidu.com/s/1abc\n"
-        "  its verdicts for a script:\n"
-        "    quorvex-cli history --format json 1abc");
-    app.add_option("SHARE", share_, "the share link or ID")->required()->type_name("");
+        tr("Prints every verdict the store holds for the share, oldest first: local time, status "
+           "glyph, verdict, reason, the HTTP status of the answer (0: none came) and what decided "
+           "(page: the share's page; api: the share-list API, asked when the page said nothing). "
+           "A verdict dated in the future (a clock that was wrong) is marked so, and is not "
+           "reused. The store is only read: nothing is made where there is none. SHARE is a "
+           "share link in any form extraction reads, or a share ID (1...). Exits with 5 when the "
+           "store holds no verdict for it.\n"
+           "\n"
+           "Examples:\n"
+           "  a share, in any form:\n"
+           "    quorvex-cli history https://pan.baidu.com/s/1abc\n"
+           "  its verdicts for a script:\n"
+           "    quorvex-cli history --format json 1abc"));
+    app.add_option("SHARE", share_, tr("the share link or ID"))->required()->type_name("");
     app.add_option("-f,--format", format_,
-                   "text (a table with a header, the default) or json (one object per line: "
-                   "share, time, at, verdict, reason, http_status, source, future)")
+                   tr("text (a table with a header, the default) or json (one object per line: "
+                      "share, time, at, verdict, reason, http_status, source, future)"))
         ->check(CLI::IsMember({"text", "json"}))
         ->type_name("FORMAT");
     declare_store(app, store_path_);
@@ -43,12 +47,12 @@ class HistoryCommand final : public Command {
   int run(const Io& io) override {
     const std::string id = id_of(share_);
     if (id.empty()) {
-      std::fprintf(io.err, "quorvex-cli history: %s is no share link\n", share_.c_str());
+      std::fprintf(io.err, tr("quorvex-cli history: %s is no share link\n"), share_.c_str());
       return kExitUsage;
     }
     // Looking must not make what it looks for: without a store there is simply no verdict.
     if (!path_info(chosen_store_path(store_path_)).exists) {
-      std::fprintf(io.err, "quorvex-cli history: no stored verdict for %s\n", id.c_str());
+      std::fprintf(io.err, tr("quorvex-cli history: no stored verdict for %s\n"), id.c_str());
       return kExitNothing;
     }
     const std::shared_ptr<VerdictStore> store =
@@ -56,14 +60,13 @@ class HistoryCommand final : public Command {
     if (!store) return kExitIoError;
     const auto history = store->history(id);
     if (history.empty()) {
-      std::fprintf(io.err, "quorvex-cli history: no stored verdict for %s\n", id.c_str());
+      std::fprintf(io.err, tr("quorvex-cli history: no stored verdict for %s\n"), id.c_str());
       return kExitNothing;
     }
     const std::int64_t now = store_time_now();
     const bool json = format_ == "json";
     if (!json)
-      std::fprintf(io.out, "%-19s  %s  %-7s  %-14s  %s  %s\n", "time", " ", "verdict", "reason",
-                   "http", "source");
+      print_line(io.out, {tr("time"), " ", tr("verdict"), tr("reason"), "http", tr("source")});
     for (const StoredVerdict& v : history) {
       const std::string_view verdict = verdict_code(v.verdict), reason = reason_code(v.reason);
       const std::string_view source = source_code(v.source);
@@ -83,17 +86,30 @@ class HistoryCommand final : public Command {
         std::fputs(line.c_str(), io.out);
         continue;
       }
-      const std::string glyph = gbk_to_utf8(status_glyph(v.verdict));
-      std::fprintf(io.out, "%-19s  %s  %-7.*s  %-14.*s  %d  %.*s%s\n",
-                   local_time_text(v.at).c_str(), glyph.c_str(), static_cast<int>(verdict.size()),
-                   verdict.data(), static_cast<int>(reason.size()), reason.data(), v.http_status,
-                   static_cast<int>(source.size()), source.data(),
-                   future ? "  (dated in the future)" : "");
+      print_line(io.out, {local_time_text(v.at), gbk_to_utf8(status_glyph(v.verdict)),
+                          verdict_word(v.verdict), std::string(reason_text(v.reason)),
+                          std::to_string(v.http_status),
+                          std::string(source) + (future ? tr("  (dated in the future)") : "")});
     }
     return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitIoError;
   }
 
  private:
+  // A line of the table: time, glyph, verdict, reason, http, source, each column as wide as the
+  // widest text it holds in either language (the header's "http" aside), in display columns.
+  static void print_line(std::FILE* out, const std::array<std::string, 6>& cells) {
+    static constexpr std::array<std::size_t, 5> kWidths = {19, 1, 7, 14, 3};
+    std::string line;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      line += cells[c];
+      if (c + 1 < cells.size())
+        line.append(kWidths[c] - std::min(kWidths[c], display_columns(cells[c])) + 2, ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    line += '\n';
+    std::fputs(line.c_str(), out);
+  }
+
   // The share ID of a link in any form, or of a bare ID.
   static std::string id_of(const std::string& text) {
     const auto shares = find_shares(text);

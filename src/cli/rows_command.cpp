@@ -1,5 +1,6 @@
 #include "cli/cli_output.h"
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "session/session.h"
 
 namespace quorvex::cli {
@@ -9,21 +10,21 @@ namespace {
 class RowsCommand final : public Command {
  public:
   const char* name() const override { return "rows"; }
-  const char* summary() const override { return "show the rows a load of the text produces"; }
+  const char* summary() const override { return N_("show the rows a load of the text produces"); }
 
   void declare(CLI::App& app) override {
     app.footer(
-        "Prints the rows a load of the text produces: row (from 1), name, link, code, status,\n"
-        "done. Exits with 5 when the text holds no row.\n"
-        "\n"
-        "Examples:\n"
-        "  the rows the window would show:\n"
-        "    quorvex-cli rows list.txt\n"
-        "  the shares of a forum text as JSON:\n"
-        "    quorvex-cli rows --extract --json posts.txt");
+        tr("Prints the rows a load of the text produces: row (from 1), name, link, code, status, "
+           "done. Exits with 5 when the text holds no row.\n"
+           "\n"
+           "Examples:\n"
+           "  the rows the window would show:\n"
+           "    quorvex-cli rows list.txt\n"
+           "  the shares of a forum text as JSON:\n"
+           "    quorvex-cli rows --extract --json posts.txt"));
     preparation_.declare(app);
     output_.declare(app, true);
-    app.add_flag("--gbk", gbk_, "print the table's raw GBK bytes instead of UTF-8 (text only)");
+    app.add_flag("--gbk", gbk_, tr("print the table's raw GBK bytes instead of UTF-8 (text only)"));
     declare_input(app, input_);
   }
 
@@ -36,11 +37,11 @@ class RowsCommand final : public Command {
     session.reset_run_state();
     session.wait_for_loads();
     if (session.load_failed()) {
-      std::fputs("quorvex-cli rows: not enough memory for the rows of this list\n", io.err);
+      std::fputs(tr("quorvex-cli rows: not enough memory for the rows of this list\n"), io.err);
       return kExitIoError;
     }
     if (gbk_ && output_.format() != Format::text) {
-      std::fputs("quorvex-cli rows: --gbk is for the text table only\n", io.err);
+      std::fputs(tr("quorvex-cli rows: --gbk is for the text table only\n"), io.err);
       return kExitUsage;
     }
     if (!has_rows(io.err, "rows", session)) return kExitNothing;

@@ -1,6 +1,7 @@
 #include "base/charset.h"
 #include "cli/cli_output.h"
 #include "cli/command.h"
+#include "cli/translate.h"
 #include "text/typeset.h"
 
 namespace quorvex::cli {
@@ -10,13 +11,13 @@ namespace {
 class TypesetCommand final : public Command {
  public:
   const char* name() const override { return "typeset"; }
-  const char* summary() const override { return "lay forum text out into one line per link"; }
+  const char* summary() const override { return N_("lay forum text out into one line per link"); }
 
   void declare(CLI::App& app) override {
     app.footer(
-        "Prints the typeset text, byte for byte what the window's source text holds after\n"
-        "typesetting: one line per link line, CR LF line ends.");
-    app.add_flag("--gbk", gbk_, "print the raw GBK bytes instead of UTF-8");
+        tr("Prints the typeset text, byte for byte what the window's source text holds after "
+           "typesetting: one line per link line, CR LF line ends."));
+    app.add_flag("--gbk", gbk_, tr("print the raw GBK bytes instead of UTF-8"));
     output_.declare(app, false);
     declare_input(app, input_);
   }

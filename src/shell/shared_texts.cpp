@@ -41,12 +41,9 @@ std::size_t shares_worth_extracting(const LinkTable& table, std::string_view sou
   return found;
 }
 
-std::string extract_hint(std::size_t shares, Language language) {
-  const std::string n = std::to_string(shares);
-  if (language == Language::chinese)
-    return "这段文本不是一行一个链接，找到 " + n + " 个分享链接：点「提取链接」整理后再检测";
-  return "this text is not one link a line; extraction finds " + n +
-         " share links in it: add --extract to take them out of it first";
+std::string extract_hint(std::size_t shares) {
+  return "这段文本不是一行一个链接，找到 " + std::to_string(shares) +
+         " 个分享链接：点「提取链接」整理后再检测";
 }
 
 std::optional<int> usable_thread_count(std::string_view text) {

@@ -1,5 +1,5 @@
 // Texts both programs say about the same events, in the language each speaks: the window
-// Chinese, the command line English (its own prefix added before them).
+// Chinese, the command line the user's (its own prefix added before them).
 #pragma once
 
 #include <optional>
@@ -23,8 +23,8 @@ std::string stall_refusal(const RunSnapshot& run, Language language);
 // The shares extraction finds in `source_text` (GBK) when the list loaded from it is no list of
 // links: some of its rows hold no share address. 0 when every row holds one (or the text none).
 std::size_t shares_worth_extracting(const LinkTable& table, std::string_view source_text);
-// Says so, and what to do about it.
-std::string extract_hint(std::size_t shares, Language language);
+// Says so, and what to do about it in the window (the command line says its own: --extract).
+std::string extract_hint(std::size_t shares);
 
 // A thread count typed or saved as text, when it is a usable one (above 0): the rest of the text
 // after the leading number is ignored.
