@@ -56,8 +56,7 @@ std::optional<ShareService> service_of_host(std::string_view host) {
   const std::string_view name = bare(host);
   if (host == "pan.quark.cn") return ShareService::quark;
   if (name == "alipan.com" || name == "aliyundrive.com") return ShareService::aliyun;
-  if (name == "115.com" || name == "115cdn.com" || name == "anxia.com")
-    return ShareService::pan115;
+  if (name == "115.com" || name == "115cdn.com" || name == "anxia.com") return ShareService::pan115;
   for (const std::string_view mirror : {"123pan.com", "123pan.cn", "123684.com", "123685.com",
                                         "123865.com", "123912.com", "123592.com", "123652.com"})
     if (name == mirror) return ShareService::pan123;
@@ -69,8 +68,8 @@ std::optional<ShareService> service_of_host(std::string_view host) {
 // The run of ID characters at `at`.
 std::string_view id_at(std::string_view text, std::size_t at, bool dashes = false) {
   std::size_t end = at;
-  while (end < text.size() && (is_id_char(text[end]) || (dashes && (text[end] == '-' ||
-                                                                    text[end] == '_'))))
+  while (end < text.size() &&
+         (is_id_char(text[end]) || (dashes && (text[end] == '-' || text[end] == '_'))))
     ++end;
   return text.substr(at, end - at);
 }

@@ -34,8 +34,7 @@ TEST(ShareServices, EveryFormOfEveryService) {
             "aliyun:Qx5Yw7ZkP2m: aliyun:Qx5Yw7ZkP2m:");
   // 115 under its three names, the code in the query or after a #.
   EXPECT_EQ(found("https://115.com/s/sw3abcd1?password=x9y8#"), "115:sw3abcd1:x9y8");
-  EXPECT_EQ(found("115cdn.com/s/swz1#k2m3 https://anxia.com/s/swq7"),
-            "115:swz1:k2m3 115:swq7:");
+  EXPECT_EQ(found("115cdn.com/s/swz1#k2m3 https://anxia.com/s/swq7"), "115:swz1:k2m3 115:swq7:");
   // 123pan and its mirrors; its keys hold dashes, a .html tail is no part of them.
   EXPECT_EQ(found("https://www.123pan.com/s/abcd-EfGh1.html?pwd=wxyz"), "123pan:abcd-EfGh1:wxyz");
   EXPECT_EQ(found("123684.com/s/k1-z 123912.com/s/Zz_9"), "123pan:k1-z: 123pan:Zz_9:");
@@ -72,8 +71,7 @@ TEST(ShareServices, NothingThatOnlyLooksLikeALink) {
   // Other hosts, hosts that merely end like one, pages that are no share, codes that are none.
   EXPECT_EQ(found("https://pan.baidu.com/s/1abc https://example.com/s/abc"), "");
   EXPECT_EQ(found("https://notpan.quark.cn/s/abc fakepan.quark.cn.evil.com/s/x"), "");
-  EXPECT_EQ(found("https://pan.quark.cn/ https://pan.quark.cn/list https://www.alipan.com/"),
-            "");
+  EXPECT_EQ(found("https://pan.quark.cn/ https://pan.quark.cn/list https://www.alipan.com/"), "");
   EXPECT_EQ(found("https://www.lanzoux.com/u/someone https://lanzouxx.com/iab"), "");
   EXPECT_EQ(found("https://cloud.189.cn/web/main/ https://cloud.189.cn/t/"), "");
   EXPECT_EQ(found("pan.quark.cn/s/ab1?pwd=a pan.quark.cn/s/ab2?pwd=toolongcode1"),
