@@ -52,6 +52,8 @@ bool is_lanzou_host(std::string_view host) {
          std::isalpha(static_cast<unsigned char>(domain[6]));
 }
 
+}  // namespace
+
 std::optional<ShareService> service_of_host(std::string_view host) {
   const std::string_view name = bare(host);
   if (host == "pan.quark.cn") return ShareService::quark;
@@ -64,6 +66,8 @@ std::optional<ShareService> service_of_host(std::string_view host) {
   if (is_lanzou_host(host)) return ShareService::lanzou;
   return std::nullopt;
 }
+
+namespace {
 
 // The run of ID characters at `at`.
 std::string_view id_at(std::string_view text, std::size_t at, bool dashes = false) {

@@ -37,6 +37,9 @@ struct ServiceLink {
 // link may stand with or without its scheme, in any letter case of its host.
 std::vector<ServiceLink> find_service_links(std::string_view text);
 
+// The service whose shares `host` (lower case) serves; nullopt for Baidu's and any other.
+std::optional<ShareService> service_of_host(std::string_view host);
+
 // The key a share is known by across spellings and mirrors: "quark:ID", "lanzou:ID", …
 std::string service_share_key(const ServiceLink& link);
 

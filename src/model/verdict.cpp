@@ -14,7 +14,7 @@ struct ReasonText {
   std::string_view label;
 };
 
-constexpr std::array<ReasonText, 25> kReasons = {{
+constexpr std::array<ReasonText, 26> kReasons = {{
     {Reason::need_code, "need_code", "需提取码"},
     {Reason::public_share, "public", "公开"},
     {Reason::deleted, "deleted", "已删除"},
@@ -26,6 +26,7 @@ constexpr std::array<ReasonText, 25> kReasons = {{
     {Reason::overused, "overused", "访问过多失效"},
     {Reason::empty_share, "empty_share", "空分享"},
     {Reason::forbidden, "forbidden", "禁止分享"},
+    {Reason::wrong_code, "wrong_code", "提取码错误"},
     {Reason::not_share_link, "not_share_link", "不是分享链接"},
     {Reason::temporary, "temporary", "暂时不可访问"},
     {Reason::no_marker, "no_marker", "无法识别"},

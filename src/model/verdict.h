@@ -28,6 +28,7 @@ enum class Reason : std::uint8_t {
   overused,        // closed after too many visits
   empty_share,     // the share exists but holds no file
   forbidden,       // the service forbids sharing its files
+  wrong_code,      // the code the link came with is not the share's
   not_share_link,  // the row holds no share address of the service; never fetched
   // unknown
   temporary,  // the service says the share cannot be reached for now
