@@ -57,7 +57,7 @@ void RowView::share_url_into(std::string& out) const {
 namespace {
 
 // A verdict in a byte: verdict, reason, cached.
-static_assert(static_cast<unsigned>(Reason::too_large) < 32, "a reason takes five bits");
+static_assert(static_cast<unsigned>(Reason::no_resources) < 32, "a reason takes five bits");
 
 std::uint8_t pack(RowVerdict v) {
   return static_cast<std::uint8_t>(static_cast<unsigned>(v.verdict) |
