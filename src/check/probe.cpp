@@ -16,32 +16,33 @@ namespace quorvex {
 
 namespace {
 
-// One GET on the share host with these header lines, over verified TLS, following redirects only
-// on the share host.
-FetchResult fetch_on_share_host(const std::string& url, std::string header_text,
-                                const ProbeSettings& settings, const std::atomic<bool>& cancel) {
-  FetchResult result;
+// The request object every probe fetches with: verified TLS, the run's limits, and redirects
+// followed only to addresses `may_follow` accepts (any other ends the fetch there).
+std::shared_ptr<RequestObject> probe_object(const ProbeSettings& settings,
+                                            const std::atomic<bool>& cancel,
+                                            std::function<bool(std::string_view)> may_follow) {
   TransportPolicy policy;
   policy.cancel = &cancel;
   policy.verify_certificates = !settings.insecure;
   policy.extra_ca_file = settings.ca_file;
-  // Only the share host is ever asked; a redirect anywhere else ends the fetch there.
-  policy.may_follow = [](std::string_view to) { return is_share_host_url(to); };
+  policy.may_follow = std::move(may_follow);
   policy.connect_to = settings.connect_to;
   policy.overall_timeout = settings.timeout;
   policy.max_body_bytes = settings.max_page_bytes;
   policy.body_budget = &shared_body_budget();
-  std::shared_ptr<RequestObject> object = create_request_object(policy);
+  return create_request_object(policy);
+}
+
+// Sends `request` through `object` into a result that holds the object (and so its share of the
+// body budget) as long as the result lives.
+FetchResult fetch_with(std::shared_ptr<RequestObject> object, WebRequest& request,
+                       const ProbeSettings& settings) {
+  FetchResult result;
   if (!object) {
     result.transfer.error = "no request object could be made";
     result.transfer.refused_locally = true;
     return result;
   }
-
-  WebRequest request;
-  request.url = url;
-  request.method = kMethodGet;
-  request.extra_headers = &header_text;
   request.request_object = object.get();
   request.status_code = &result.status;
   request.returned_headers = &result.headers;
@@ -54,6 +55,20 @@ FetchResult fetch_on_share_host(const std::string& url, std::string header_text,
   result.transfer = object->transfer_report();
   result.hold = std::move(object);
   return result;
+}
+
+// One GET on the share host with these header lines, over verified TLS, following redirects only
+// on the share host.
+FetchResult fetch_on_share_host(const std::string& url, std::string header_text,
+                                const ProbeSettings& settings, const std::atomic<bool>& cancel) {
+  // Only the share host is ever asked; a redirect anywhere else ends the fetch there.
+  std::shared_ptr<RequestObject> object =
+      probe_object(settings, cancel, [](std::string_view to) { return is_share_host_url(to); });
+  WebRequest request;
+  request.url = url;
+  request.method = kMethodGet;
+  request.extra_headers = &header_text;
+  return fetch_with(std::move(object), request, settings);
 }
 
 }  // namespace
@@ -76,6 +91,30 @@ FetchResult fetch_share_list(const std::string& list_url, const std::string& sha
   headers.add("Referer", share_url);
   headers.add("Accept-Language", "zh-cn");
   return fetch_on_share_host(list_url, headers.to_header_text(), settings, cancel);
+}
+
+FetchResult fetch_service_request(const ServiceModule& module, const ServiceRequest& request,
+                                  const ProbeSettings& settings, const std::atomic<bool>& cancel) {
+  // Nothing outside the service's hosts is ever asked, whatever a module might build.
+  if (!is_service_url(module, request.url)) {
+    FetchResult refused;
+    refused.transfer.error = "not an address of the service";
+    return refused;
+  }
+  std::shared_ptr<RequestObject> object = probe_object(
+      settings, cancel, [&module](std::string_view to) { return is_service_url(module, to); });
+  HeaderCollection headers;
+  for (const auto& [name, value] : request.headers) headers.add(name, value);
+  std::string header_text = headers.to_header_text();
+  WebRequest web;
+  web.url = request.url;
+  web.method = request.method == "POST" ? kMethodPost : kMethodGet;
+  web.extra_headers = &header_text;
+  // The module's headers as it wrote them: the services' own pages send these and no others.
+  web.complete_headers = false;
+  web.normalize_header_names = false;
+  if (!request.body.empty()) web.post_bytes = request.body;
+  return fetch_with(std::move(object), web, settings);
 }
 
 namespace {

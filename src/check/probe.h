@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/service_module.h"
 #include "net/request_object.h"
 
 namespace quorvex {
@@ -64,6 +65,12 @@ FetchResult fetch_share_page(const std::string& url, const ProbeSettings& settin
 // share's page `share_url` as its Referer, under the same limits.
 FetchResult fetch_share_list(const std::string& list_url, const std::string& share_url,
                              const ProbeSettings& settings, const std::atomic<bool>& cancel);
+
+// One request a share service's module asks for (service_module.h), over verified TLS under the
+// same limits, its headers sent as the module gives them and nothing added; a redirect is followed
+// only to a host the module allows.
+FetchResult fetch_service_request(const ServiceModule& module, const ServiceRequest& request,
+                                  const ProbeSettings& settings, const std::atomic<bool>& cancel);
 
 // The wait a Retry-After header asks for (seconds, or an HTTP date); nullopt when there is none.
 std::optional<std::chrono::seconds> retry_after(const FetchResult& result);

@@ -188,6 +188,11 @@ TEST(ServiceModules, Pan123AndTianyiAndLanzou) {
   EXPECT_EQ(judged(page, 200, "<div>来晚啦...文件取消分享了</div>"), "invalid/cancelled");
   EXPECT_EQ(judged(page, 200, "文件不存在，或已删除"), "invalid/not_found");
   EXPECT_EQ(judged(page, 200, "<span>文件大小：</span>12.3 M"), "valid/public");
+  // The texts of other states in a page's script are no part of what it says.
+  EXPECT_EQ(
+      judged(page, 200,
+             "<script>var a='输入密码', b='文件取消分享';</script><span>文件大小：</span>1 M"),
+      "valid/public");
   EXPECT_EQ(judged(page, 200, "<html>something else</html>"), "unknown/no_marker");
   EXPECT_EQ(judged(page, 503, ""), "unknown/http_503");
 }

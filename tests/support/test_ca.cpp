@@ -17,8 +17,12 @@ namespace quorvex::test {
 
 namespace {
 
+// Baidu's host, and the hosts the other services' modules ask, so that one stand-in server can
+// play them all.
 constexpr const char* kServerNames =
-    "DNS:pan.baidu.com,DNS:pan.localhost,DNS:localhost,IP:127.0.0.1";
+    "DNS:pan.baidu.com,DNS:pan.localhost,DNS:localhost,IP:127.0.0.1,DNS:drive-h.quark.cn,"
+    "DNS:api.aliyundrive.com,DNS:webapi.115.com,DNS:www.123pan.com,DNS:cloud.189.cn,"
+    "DNS:*.lanzoux.com,DNS:*.lanzn.com,DNS:*.lanzouw.com";
 
 void add_extension(X509* cert, X509* issuer, int nid, const char* value) {
   X509V3_CTX ctx;
