@@ -30,6 +30,7 @@ _quorvex_cli() {
         --lang) COMPREPLY=($(compgen -W "zh en" -- "$cur")); return ;;
         -o|--output|--store|--ca-file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --export) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --services) COMPREPLY=($(compgen -W "baidu quark aliyun 115 123pan tianyi lanzou" -- "$cur")); return ;;
         -j|--threads|--retries|--timeout|--cooldown|--rate|--give-up-after|--reuse-valid|--reuse-invalid|--reuse-unknown)
             return ;;
     esac
@@ -37,7 +38,7 @@ _quorvex_cli() {
     case "$command" in
         typeset|extract) flags="$flags --gbk" ;;
         rows) flags="$flags --typeset --extract -f --format --json --color --gbk" ;;
-        check) flags="$flags --typeset --extract -j --threads -f --format --json --color --ordered -q --quiet --export --retries --timeout --cooldown --rate --give-up-after --ca-file --insecure --store --fresh --reuse-valid --reuse-invalid --reuse-unknown" ;;
+        check) flags="$flags --typeset --extract -j --threads -f --format --json --color --ordered -q --quiet --export --retries --timeout --cooldown --rate --give-up-after --services --ca-file --insecure --store --fresh --reuse-valid --reuse-invalid --reuse-unknown" ;;
         history) flags="--help --lang -f --format --store" ;;
     esac
     if [[ "$cur" == -* ]]; then

@@ -27,6 +27,7 @@ complete -c quorvex-cli -n "__fish_seen_subcommand_from check" -l timeout -x -d 
 complete -c quorvex-cli -n "__fish_seen_subcommand_from check" -l cooldown -x -d 'the first pause when throttled'
 complete -c quorvex-cli -n "__fish_seen_subcommand_from check" -l rate -x -d 'requests a second at most'
 complete -c quorvex-cli -n "__fish_seen_subcommand_from check" -l give-up-after -x -d 'how long the service may throttle'
+complete -c quorvex-cli -n "__fish_seen_subcommand_from check" -l services -x -a 'baidu quark aliyun 115 123pan tianyi lanzou' -d 'check these services only'
 complete -c quorvex-cli -n "__fish_seen_subcommand_from check" -l ca-file -r -F -d 'authorities to trust'
 complete -c quorvex-cli -n "__fish_seen_subcommand_from check" -l insecure -d 'check no certificate'
 complete -c quorvex-cli -n "__fish_seen_subcommand_from check history" -l store -r -F -d 'the verdict store'

@@ -46,6 +46,14 @@ struct CheckRunConfig {
   ProbeSettings probe;
   // Fetches a share page; absent: fetch_share_page with `probe`.
   PageFetcher fetch;
+  // Sends a request of another service's module (service_module.h); absent:
+  // fetch_service_request with `probe`.
+  std::function<FetchResult(const ServiceModule& module, const ServiceRequest& request,
+                            const std::atomic<bool>& cancel)>
+      fetch_service;
+  // The services whose rows the run checks; the others' rows are left without a verdict unless
+  // checked again one by one.
+  ServiceFlags services = kEveryService;
   // Asks the share-list API (its address, and the share's page for the Referer) when a page said
   // nothing known; absent: `fetch` with the API's address when that is given, so that a stand-in
   // of the service answers both, else fetch_share_list with `probe`.
@@ -54,6 +62,8 @@ struct CheckRunConfig {
       fetch_list;
   // Makes the threads of the scheduler and the probes; absent: real threads.
   WorkerGroup::Spawn spawn;
+  // Each service is paced on its own, from these settings; Baidu's pacer also starts from what
+  // recall_pace tells.
   PacerSettings pacer;
   // Told of every change (a start, a verdict, a cool-down, the end), on the thread that made it.
   std::function<void(const RunSnapshot&)> on_progress;
@@ -64,7 +74,8 @@ struct CheckRunConfig {
   // when a run starts; a check of chosen rows again always fetches.
   std::function<std::vector<std::optional<RowVerdict>>(const std::vector<std::string>& shares)>
       recall;
-  // Told of every verdict a fetch reached, with the share's ID, the last HTTP status (0 when no
+  // Told of every verdict a fetch reached, with the share's ID (share_id: another service's
+  // shares as "quark:ID" and the like), the last HTTP status (0 when no
   // answer came) and whether the page or the share-list API decided, on the probe's thread,
   // before the rows show it. Must not block.
   std::function<void(const std::string& share, RowVerdict verdict, int http_status,

@@ -55,7 +55,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   std::uint64_t generation = 0;
   ShareChains chains;
   RowQueue rows;
-  // Times a row met the service's throttling; only rows that met it are here.
+  // Times a row met its service's throttling; only rows that met it are here.
   std::unordered_map<int, std::uint8_t> throttle_hits;
   bool recall_pending = false;  // the stored verdicts are still to be asked for
   bool scheduler_active = false;
@@ -70,8 +70,21 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   std::unordered_map<int, int> refusals;
   bool stalled = false;
   bool gave_up = false;
+  ServiceFlags gave_up_on{};  // services whose throttling persisted
   RunSnapshot counts;  // the verdict counts, requests, cool-downs
-  Pacer pacer;
+  // One pacer per service, so that a service that throttles slows only its own rows.
+  std::vector<Pacer> pacers;
+  Pacer& pacer(ShareService service = ShareService::baidu) {
+    return pacers[service_index(service)];
+  }
+  const Pacer& pacer(ShareService service = ShareService::baidu) const {
+    return pacers[service_index(service)];
+  }
+  ShareService service_of(int row) const { return chains.service_of(row); }
+  // The services the list holds shares of that the run checks.
+  bool in_play(std::size_t service) const {
+    return chains.present[service] && config.services[service];
+  }
 
   RunSnapshot snapshot_locked() const;
   void report();
@@ -82,8 +95,8 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
 
   // Waits until `until` or a cancel; false when cancelled.
   bool sleep_until(Clock::time_point until);
-  // Waits until the pacer lets one more request go; false when cancelled.
-  bool wait_for_turn();
+  // Waits until the service's pacer lets one more request go; false when cancelled.
+  bool wait_for_turn(ShareService service = ShareService::baidu);
 
   void run_scheduler(const std::shared_ptr<WorkerGroup>& probes);
   // What a probe or the scheduler runs: memory the run's own bookkeeping cannot have (fetching
@@ -115,8 +128,13 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
 
   // The probe of one row: fetch, judge, retry, requeue or decide.
   void probe_row(int row);
-  // A request through `request`, counted, with the time it went out in `sent`.
-  FetchResult counted(Clock::time_point& sent, const std::function<FetchResult()>& request);
+  // The probe of a row holding another service's share: its module's requests, one after the
+  // other, each paced by the service's pacer.
+  void probe_service_row(int row, ServiceLink link);
+  // A request through `request`, counted against the service's pace, with the time it went out
+  // in `sent`.
+  FetchResult counted(Clock::time_point& sent, const std::function<FetchResult()>& request,
+                      ShareService service = ShareService::baidu);
   FetchResult fetch(const std::string& url, Clock::time_point& sent);
   FetchResult fetch_list(const std::string& list_url, const std::string& share_url,
                          Clock::time_point& sent);
@@ -135,9 +153,9 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   std::optional<Judgement> second_opinion(int row, const std::string& url,
                                           const std::string& fetched, Judgement page, int& status,
                                           Clock::time_point& sent);
-  // The service has throttled for the whole of give_up_after: every row without a verdict ends
-  // unknown, unfetched.
-  void give_up_throttled_rows();
+  // The service has throttled for the whole of give_up_after: every row of it without a verdict
+  // ends unknown, unfetched.
+  void give_up_throttled_rows(ShareService service);
 };
 
 }  // namespace quorvex

@@ -25,10 +25,14 @@ FetchResult no_memory() {
   return refused;
 }
 
+// A module asks for one more request at a time; a service that keeps asking is not followed on.
+constexpr int kMaxServiceSteps = 4;
+
 }  // namespace
 
 FetchResult CheckRun::State::counted(Clock::time_point& sent,
-                                     const std::function<FetchResult()>& request) {
+                                     const std::function<FetchResult()>& request,
+                                     ShareService service) {
   sent = clock->now();
   {
     std::lock_guard lock(mutex);
@@ -43,7 +47,7 @@ FetchResult CheckRun::State::counted(Clock::time_point& sent,
   // Redirects followed were requests too, and count against the pace as such.
   if (result.transfer.requests > 1) {
     std::lock_guard lock(mutex);
-    pacer.add_requests(result.transfer.requests - 1, clock->now());
+    pacer(service).add_requests(result.transfer.requests - 1, clock->now());
   }
   return result;
 }
@@ -89,6 +93,7 @@ bool CheckRun::State::note_answer(int row, const Judgement& judgement, Clock::ti
   bool give_up = false;
   {
     std::lock_guard lock(mutex);
+    Pacer& pacer = this->pacer(service_of(row));
     if (!judgement.throttle_sign) {
       pacer.on_answer(clock->now());
       return false;
@@ -155,8 +160,10 @@ void CheckRun::State::probe_row(int row) {
   const std::string url =
       share_url_of_row(table->cell(row, kColumnLink), table->cell(row, kColumnName));
   if (table->generation() != generation || cancelled) return finish_probe(row);
+  if (std::optional<ServiceLink> link = service_link_of_url(url))
+    return probe_service_row(row, std::move(*link));
   // Only share addresses of the service are ever requested; anything else is no live share.
-  if (!is_share_url(url)) {
+  if (!is_baidu_share_url(url)) {
     decide(row, {Verdict::invalid, Reason::not_share_link}, false, false);
     return finish_probe(row);
   }
@@ -214,6 +221,80 @@ void CheckRun::State::probe_row(int row) {
     // Handed to the store before it is shown: whoever sees a verdict may rely on its record.
     if (config.remember)
       config.remember(share_id(url), judgement.verdict, status, judgement.source);
+    decide(row, judgement.verdict, true);
+    return finish_probe(row);
+  }
+}
+
+
+void CheckRun::State::probe_service_row(int row, ServiceLink link) {
+  const ServiceModule* module = service_module(link.service);
+  if (!module) {
+    decide(row, {Verdict::invalid, Reason::not_share_link}, false, false);
+    return finish_probe(row);
+  }
+  // A code the link does not carry may stand in the row's code cell.
+  if (link.code.empty()) {
+    link.code = usable_share_code(table->cell(row, kColumnCode));
+  }
+  const ShareService service = link.service;
+  const ProbeSettings& settings = config.probe;
+  ServiceRequest request = module->first_request(link);
+  int status = 0;
+  for (int retries = 0, steps = 0;;) {
+    Clock::time_point sent;
+    FetchResult result = counted(
+        sent,
+        [&] {
+          return config.fetch_service ? config.fetch_service(*module, request, cancelled)
+                                      : fetch_service_request(*module, request, settings,
+                                                              cancelled);
+        },
+        service);
+    if (cancelled) return finish_probe(row);
+    if (result.transfer.refused_locally) return refused(row, result.transfer.error);
+    note_not_refused(row);
+    Judgement judgement;
+    std::vector<ServiceRequest> next;
+    try {
+      judgement = judge_service_answer(*module, link, request, result, next);
+    } catch (const std::bad_alloc&) {
+      return refused(row, kOutOfMemory);
+    }
+    status = result.status;
+    result.body = std::string();
+    result.hold.reset();
+    if (!next.empty() && ++steps < kMaxServiceSteps) {
+      // The service's next request for the same share, paced as every request of it is.
+      note_answer(row, judgement, sent);
+      request = std::move(next.front());
+      if (!wait_for_turn(service)) return finish_probe(row);
+      continue;
+    }
+    if (!next.empty()) judgement = {{Verdict::unknown, Reason::no_marker}, Outcome::decided};
+    const bool give_up = note_answer(row, judgement, sent);
+    if (judgement.outcome == Outcome::retry && retries < settings.retries) {
+      ++retries;
+      auto delay = backoff(settings, retries);
+      if (const auto asked = retry_after(result))
+        delay = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(*asked),
+                         settings.retry_after_cap);
+      if (!sleep_until(clock->now() + delay) || !wait_for_turn(service)) return finish_probe(row);
+      request = module->first_request(link);
+      steps = 0;
+      continue;
+    }
+    if (judgement.outcome == Outcome::throttled && !give_up) {
+      int hits;
+      {
+        std::lock_guard lock(mutex);
+        const auto h = throttle_hits.find(row);
+        hits = h == throttle_hits.end() ? 0 : h->second;
+      }
+      return requeue(row, clock->now() + backoff(settings, std::max(hits, 1)));
+    }
+    if (config.remember)
+      config.remember(service_share_key(link), judgement.verdict, status, judgement.source);
     decide(row, judgement.verdict, true);
     return finish_probe(row);
   }

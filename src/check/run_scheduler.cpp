@@ -24,10 +24,10 @@ PacerSettings pace_of(const CheckRunConfig& config) {
 }  // namespace
 
 CheckRun::State::State(std::shared_ptr<LinkTable> t, CheckRunConfig c)
-    : table(std::move(t)),
-      config(std::move(c)),
-      clock(config.clock ? config.clock : RunClock::system()),
-      pacer(pace_of(config)) {}
+    : table(std::move(t)), config(std::move(c)), clock(config.clock ? config.clock : RunClock::system()) {
+  pacers.emplace_back(pace_of(config));
+  while (pacers.size() < kServiceCount) pacers.emplace_back(config.pacer);
+}
 
 RunSnapshot CheckRun::State::snapshot_locked() const {
   RunSnapshot s = counts;
@@ -40,13 +40,25 @@ RunSnapshot CheckRun::State::snapshot_locked() const {
   s.draining = draining;
   if (refused_since || stalled) s.refusal = refusal;
   const auto now = clock->now();
-  s.cooldown_left = std::chrono::duration_cast<std::chrono::milliseconds>(pacer.cooldown_left(now));
+  // The run cools down while every service it checks does; another's pause is that service's.
+  bool cooling = false;
+  Clock::duration cooldown_left = Clock::duration::max();
+  for (std::size_t service = 0; service < kServiceCount; ++service) {
+    if (!in_play(service) && !(service == 0 && !ready)) continue;
+    const Pacer& p = pacers[service];
+    cooling = p.cooling(now);
+    if (!cooling) break;
+    cooldown_left = std::min(cooldown_left, p.cooldown_left(now));
+  }
+  s.cooldown_left =
+      cooling ? std::chrono::duration_cast<std::chrono::milliseconds>(cooldown_left)
+              : std::chrono::milliseconds(0);
   if (cancelled.load()) {
     s.state = RunState::cancelled;
   } else if (scheduler_active && !ready) {
     s.state = RunState::waiting_for_list;
   } else if (scheduler_active) {
-    s.state = pacer.cooling(now) ? RunState::cooling_down : RunState::running;
+    s.state = cooling ? RunState::cooling_down : RunState::running;
   } else {
     s.state = scheduler_ran ? RunState::finished : RunState::idle;
   }
@@ -85,13 +97,13 @@ bool CheckRun::State::sleep_until(Clock::time_point until) {
   return !cancelled;
 }
 
-bool CheckRun::State::wait_for_turn() {
+bool CheckRun::State::wait_for_turn(ShareService service) {
   std::unique_lock lock(mutex);
   for (;;) {
     if (cancelled) return false;
     const auto now = clock->now();
-    if (pacer.try_take(now)) return true;
-    clock->wait_until(lock, wake, pacer.next_start(now), [] { return false; });
+    if (pacer(service).try_take(now)) return true;
+    clock->wait_until(lock, wake, pacer(service).next_start(now), [] { return false; });
   }
 }
 
@@ -112,9 +124,14 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
       if (running == 0) break;
     } else if (ready) {
       if (!rows.has_work() && running == 0) break;
-      if (!gave_up && pacer.throttling_persists(clock->now())) {
+      std::optional<ShareService> persisting;
+      for (std::size_t service = 0; service < kServiceCount && !persisting; ++service)
+        if (in_play(service) && !gave_up_on[service] &&
+            pacers[service].throttling_persists(clock->now()))
+          persisting = static_cast<ShareService>(service);
+      if (persisting) {
         lock.unlock();
-        give_up_throttled_rows();
+        give_up_throttled_rows(*persisting);
         lock.lock();
         continue;
       }
@@ -123,8 +140,14 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
       const int limit = thread_limit();
       lock.lock();
       const auto now = clock->now();
-      if (rows.has_due_work(now) && running < limit && pacer.try_take(now)) {
-        const RowQueue::Taken taken = rows.take(now);
+      ServiceFlags turn{};
+      for (std::size_t service = 0; service < kServiceCount; ++service)
+        turn[service] = pacers[service].next_start(now) <= now;
+      std::optional<RowQueue::Taken> next;
+      if (running < limit) next = rows.take(now, turn);
+      if (next) {
+        const RowQueue::Taken taken = *next;
+        pacer(service_of(taken.row)).try_take(now);
         ++running;
         lock.unlock();
         const bool started = probes->start(
@@ -152,14 +175,25 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
     // One pass at least every min_interval, and none before the pacer's next slot: a pace of,
     // say, 18 starts a second is kept as such, not rounded to whole passes.
     const auto now = clock->now();
-    auto until = now + pacer.settings().min_interval;
-    if (ready && rows.has_work()) until = std::max(until, pacer.next_start(now));
+    auto until = now + pacer().settings().min_interval;
+    if (ready && rows.has_work()) {
+      // The soonest slot of the services the list holds.
+      auto soonest = Clock::time_point::max();
+      for (std::size_t service = 0; service < kServiceCount; ++service)
+        if (in_play(service)) soonest = std::min(soonest, pacers[service].next_start(now));
+      if (soonest != Clock::time_point::max()) until = std::max(until, soonest);
+    }
     clock->wait_until(lock, wake, until, [&] { return cancelled.load(); });
   }
   scheduler_active = false;
-  const LearnedPace learned = pacer.learned(clock->now());
+  // What Baidu's pacer learned is kept; a list without Baidu's shares taught it nothing.
+  bool only_others = false;
+  for (std::size_t service = 1; service < kServiceCount; ++service)
+    only_others = only_others || chains.present[service];
+  only_others = only_others && !chains.present[service_index(ShareService::baidu)];
+  const LearnedPace learned = pacer().learned(clock->now());
   lock.unlock();
-  if (config.remember_pace) config.remember_pace(learned);
+  if (config.remember_pace && !only_others) config.remember_pace(learned);
   wake.notify_all();
   report();
 }
@@ -198,17 +232,13 @@ void CheckRun::State::decide(int row, RowVerdict verdict, bool counted, bool pac
     for (const int r : decided) config.on_verdict(r, verdict);
 }
 
-void CheckRun::State::give_up_throttled_rows() {
+void CheckRun::State::give_up_throttled_rows(ShareService service) {
   std::vector<int> left;
   {
     std::lock_guard lock(mutex);
     gave_up = true;
-    for (int row = 0; row < rows.total(); ++row) {
-      if (rows.flags(row) & (kDecided | kInFlight | kRepeat | kNoShare)) continue;
-      left.push_back(row);
-      rows.mark_started(row, true);
-    }
-    rows.drop_waiting();
+    gave_up_on[service_index(service)] = true;
+    left = rows.drop_waiting(service);
   }
   for (const int row : left) {
     if (cancelled) break;

@@ -25,6 +25,17 @@ ShareChains chain_shares(const LinkTable& table) {
       return;
     }
     shares.push_back({std::hash<std::string_view>{}(identity), row});
+    // Baidu's identities are paths or whole addresses; another service's is "CODE:ID".
+    const std::size_t colon = identity.find(':');
+    const std::optional<ShareService> service =
+        identity[0] == '/' || colon == std::string::npos
+            ? std::nullopt
+            : service_of_code(std::string_view(identity).substr(0, colon));
+    c.present[service_index(service.value_or(ShareService::baidu))] = true;
+    if (!service) return;
+    if (c.services.size() <= static_cast<std::size_t>(row))
+      c.services.resize(static_cast<std::size_t>(row) + 1, 0);
+    c.services[static_cast<std::size_t>(row)] = static_cast<std::uint8_t>(*service);
   });
   RowView view;
   auto identity_of = [&](int row, std::string& out) {

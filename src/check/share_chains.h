@@ -2,10 +2,13 @@
 // fetched once, through its first row, and every row of it gets that verdict.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
 #include "model/link_table.h"
+#include "model/share_services.h"
 
 namespace quorvex {
 
@@ -16,6 +19,16 @@ struct ShareChains {
   std::unordered_map<int, int> first_rows;
   std::unordered_map<int, int> next_rows;
   std::vector<int> without_share;  // the rows that hold no share address
+  // Each row's service (a ShareService); empty while every row is Baidu's or holds no share.
+  std::vector<std::uint8_t> services;
+  // Which services the rows hold shares of.
+  std::array<bool, kServiceCount> present{};
+
+  ShareService service_of(int row) const {
+    return static_cast<std::size_t>(row) < services.size()
+               ? static_cast<ShareService>(services[static_cast<std::size_t>(row)])
+               : ShareService::baidu;
+  }
 
   // The first row of the row's share (the row itself when it is the first or holds no share).
   int first_of(int row) const {

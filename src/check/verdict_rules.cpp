@@ -140,6 +140,42 @@ bool page_said_nothing(const Judgement& judgement) {
   return judgement.outcome == Outcome::decided && judgement.verdict.reason == Reason::no_marker;
 }
 
+Judgement judge_service_answer(const ServiceModule& module, const ServiceLink& link,
+                               const ServiceRequest& request, const FetchResult& result,
+                               std::vector<ServiceRequest>& next) {
+  next.clear();
+  Judgement j;
+  j.source = VerdictSource::api;
+  if (!result.transfer.refused_redirect.empty()) {
+    j.verdict = {Verdict::unknown, Reason::redirect};
+    j.outcome = Outcome::retry;
+    return j;
+  }
+  ServiceStep step = module.judge(link, request, {result.status, result.body});
+  if (!step.next.empty()) {
+    next = std::move(step.next);
+    j.verdict = {Verdict::none, Reason::none};
+    return j;
+  }
+  if (step.throttled || result.status == 429) {
+    j.verdict = {Verdict::unknown, result.status == 429 ? Reason::http_429 : Reason::verify};
+    j.outcome = Outcome::throttled;
+    j.throttle_sign = true;
+    return j;
+  }
+  if (step.verdict != Verdict::unknown) {
+    j.verdict = {step.verdict, step.reason};
+    return j;
+  }
+  if (const std::optional<Judgement> failed = judge_failure(result)) {
+    j = *failed;
+    j.source = VerdictSource::api;
+    return j;
+  }
+  j.verdict = {Verdict::unknown, step.reason};
+  return j;
+}
+
 Judgement judge_share_list(const FetchResult& result) {
   Judgement j = unknown(Reason::no_marker, Outcome::decided);
   const auto& t = result.transfer;

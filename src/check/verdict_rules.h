@@ -65,6 +65,15 @@ Judgement judge_fetch(const FetchResult& result);
 // share-list API is worth asking.
 bool page_said_nothing(const Judgement& judgement);
 
+// What the answer to a request of another service's module comes to: the module's verdict when
+// it decides (a verdict other than unknown) or sees throttling (an HTTP 429 too); else a failure
+// that may pass (no answer, a time-out, HTTP 5xx or 403, a redirect off its hosts) is tried
+// again as a page's is; else unknown with the module's reason. When the module asks for another
+// request it goes to `next` and the verdict is none.
+Judgement judge_service_answer(const ServiceModule& module, const ServiceLink& link,
+                               const ServiceRequest& request, const FetchResult& result,
+                               std::vector<ServiceRequest>& next);
+
 // One errno of the share-list API and what it means.
 struct ListErrno {
   long long number;

@@ -30,6 +30,26 @@ namespace {
 
 constexpr int kDefaultThreads = 10;
 
+// The services a --services list names (comma-separated service codes, blanks around them
+// allowed); nullopt when a name is none or the list names nothing.
+std::optional<ServiceFlags> services_of_list(std::string_view list) {
+  ServiceFlags chosen{};
+  bool any = false;
+  for (std::size_t from = 0; from <= list.size();) {
+    const std::size_t comma = std::min(list.find(',', from), list.size());
+    std::string_view name = list.substr(from, comma - from);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    const std::optional<ShareService> service = service_of_code(name);
+    if (!service) return std::nullopt;
+    chosen[service_index(*service)] = true;
+    any = true;
+    from = comma + 1;
+  }
+  if (!any) return std::nullopt;
+  return chosen;
+}
+
 // Ctrl+C, SIGTERM or SIGHUP during a run: no new probes start, those under way get a short grace
 // period and are then cancelled (at once on a second signal). Either way the verdicts so far are
 // kept, printed and stored, and the exit status says which signal ended the run.
@@ -146,6 +166,18 @@ class CheckCommand final : public Command {
                       "unknown (default 30m)"))
         ->check(duration())
         ->type_name("DURATION");
+    app.add_option("--services", services_,
+                   tr("check the shares of these services only, a comma-separated list of baidu, "
+                      "quark, aliyun, 115, 123pan, tianyi and lanzou (default: all); the other "
+                      "rows stay unchecked"))
+        ->check(CLI::Validator(
+            [](std::string& list) -> std::string {
+              if (!services_of_list(list))
+                return format_text(tr("not a list of services: %s"), list.c_str());
+              return {};
+            },
+            "LIST"))
+        ->type_name("LIST");
     app.add_option("--ca-file", ca_file_,
                    tr("a PEM file of authorities to trust besides the system's"))
         ->type_name("FILE");
@@ -189,6 +221,7 @@ class CheckCommand final : public Command {
     if (cooldown_) runs.pacer.cooldown = to_ms(*cooldown_);
     if (rate_) runs.pacer.max_rate = *rate_;
     if (give_up_after_) runs.pacer.give_up_after = *parse_duration(*give_up_after_);
+    if (services_) runs.services = *services_of_list(*services_);
 
     std::string text;
     if (!read_source(input_, io, text))
@@ -479,6 +512,7 @@ class CheckCommand final : public Command {
   std::optional<double> cooldown_;
   std::optional<double> rate_;
   std::optional<std::string> give_up_after_;
+  std::optional<std::string> services_;
   std::optional<std::string> ca_file_;
   std::optional<std::string> export_dir_;
   std::string input_ = "-";

@@ -10,6 +10,7 @@
 #include "base/charset.h"
 #include "base/platform.h"
 #include "cli/translate.h"
+#include "model/share_url.h"
 #include "shell/export.h"
 #include "shell/progress_estimate.h"
 
@@ -170,11 +171,23 @@ std::string in_verdict_colour(std::string_view text, Verdict verdict) {
   return std::string(sgr).append(text).append("\033[0m");
 }
 
+namespace {
+
+std::optional<ShareService> service_of_share(const std::string& url) {
+  if (!is_share_url(url)) return std::nullopt;
+  return service_of_url(url);
+}
+
+}  // namespace
+
 RowRecord record_of(int index, const RowView& row) {
   RowRecord r;
   r.index = index;
   for (int c = 0; c < kColumnCount; ++c) r.cells[static_cast<std::size_t>(c)] = row.cell(c);
   r.verdict = row.verdict();
+  std::string url;
+  row.share_url_into(url);
+  r.service = service_of_share(url);
   return r;
 }
 
@@ -184,6 +197,7 @@ RowRecord record_of(const LinkTable& table, int index) {
   for (int c = 0; c < kColumnCount; ++c)
     r.cells[static_cast<std::size_t>(c)] = table.cell(index, c);
   r.verdict = table.verdict(index);
+  r.service = service_of_share(share_url_of_row(r.cells[kColumnLink], r.cells[kColumnName]));
   return r;
 }
 
@@ -208,6 +222,8 @@ void for_each_field(const RowRecord& row, bool verdicts, Fn&& fn) {
     fn(kKeys[static_cast<std::size_t>(c)], gbk_to_utf8(row.cells[static_cast<std::size_t>(c)]),
        false, false);
   }
+  // Last, so that the columns of CSV written before keep their places.
+  fn("service", row.service ? service_code(*row.service) : std::string_view(), !row.service, false);
 }
 
 void append_csv(std::string& out, std::string_view raw) {

@@ -3,11 +3,13 @@
 
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "check/run_progress.h"
 #include "model/link_table.h"
+#include "model/share_services.h"
 
 namespace quorvex {
 class RateEstimate;
@@ -24,6 +26,7 @@ struct RowRecord {
   int index = 0;
   std::array<std::string, kColumnCount> cells;  // GBK
   RowVerdict verdict;
+  std::optional<ShareService> service;  // of the share the row holds; none without one
 };
 RowRecord record_of(int index, const RowView& row);
 RowRecord record_of(const LinkTable& table, int index);
@@ -32,7 +35,8 @@ RowRecord record_of(const LinkTable& table, int index);
 void append_json_string(std::string& out, std::string_view utf8);
 
 // One row as a JSON object on one line (UTF-8, ending in a line feed): "row" (1-based), then
-// name, link, code, status, with verdicts "verdict", "reason" and "cached", then done.
+// name, link, code, status, with verdicts "verdict", "reason" and "cached", then done, then
+// "service" (service_code; null for a row without a share).
 std::string json_row(const RowRecord& row, bool verdicts);
 // The header line and one line of a row in CSV or Markdown; the same columns as the JSON keys.
 std::string csv_header(bool verdicts);

@@ -26,7 +26,9 @@ LineCells cells_of_line(std::string_view line) {
   if (count >= 1) cells.name = pieces[0];
   if (count >= 2) {
     cells.has_link = true;
-    cells.link_rest = share_link_rest(pieces[1]);
+    const LinkParts parts = share_link_parts(pieces[1]);
+    cells.link_prefix = parts.prefix;
+    cells.link_rest = parts.rest;
   }
   if (count >= 3) cells.code = text_after_last(pieces[2], gbk::kFullColon);
   return cells;
@@ -34,7 +36,7 @@ LineCells cells_of_line(std::string_view line) {
 
 void link_cell_into(const LineCells& cells, std::string& out) {
   out.clear();
-  if (cells.has_link) out.append(share_link_prefix).append(cells.link_rest);
+  if (cells.has_link) out.append(cells.link_prefix).append(cells.link_rest);
 }
 
 }  // namespace quorvex

@@ -1,7 +1,6 @@
-// How one line of the source text becomes a row's cells: first piece as name; share_link_prefix
-// and share_link_rest of the second piece as address; the rest after the last full-width colon of
-// the third as code. Pieces are separated by blanks; a line of blanks gives
-// empty cells.
+// How one line of the source text becomes a row's cells: first piece as name; the share address
+// share_link_parts makes of the second piece as address; the rest after the last full-width colon
+// of the third as code. Pieces are separated by blanks; a line of blanks gives empty cells.
 #pragma once
 
 #include <string>
@@ -13,7 +12,8 @@ namespace quorvex {
 // text is made until someone asks for it.
 struct LineCells {
   std::string_view name;
-  bool has_link = false;  // a second piece: the address is share_link_prefix + link_rest
+  bool has_link = false;  // a second piece: the address is link_prefix + link_rest
+  std::string_view link_prefix;
   std::string_view link_rest;
   std::string_view code;
 };

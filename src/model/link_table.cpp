@@ -32,7 +32,7 @@ std::string_view RowView::cell(int column) const {
   if (column < 0 || column >= kColumnCount) return {};
   if (column == kColumnLink && lazy_link_ && !link_made_) {
     link_.clear();
-    if (has_link_) link_.append(share_link_prefix).append(link_rest_);
+    if (has_link_) link_.append(link_prefix_).append(link_rest_);
     link_made_ = true;
   }
   if (column == kColumnLink && lazy_link_) return link_;
@@ -46,11 +46,11 @@ void RowView::share_url_into(std::string& out) const {
   }
   // The address cell is the prefix and the rest its piece was rebuilt from, which rebuilds to
   // itself: it is its own share address.
-  out.assign(share_link_prefix);
   if (has_link_) {
-    out.append(link_rest_);
+    out.assign(link_prefix_).append(link_rest_);
   } else {
-    out.append(share_link_rest(cells_[kColumnName]));
+    const LinkParts parts = share_link_parts(cells_[kColumnName]);
+    out.assign(parts.prefix).append(parts.rest);
   }
 }
 
@@ -156,6 +156,7 @@ void LinkTable::view_row_locked(int row, RowView& view) const {
   view.verdict_ = unpack(state);
   view.lazy_link_ = true;
   view.has_link_ = cells.has_link;
+  view.link_prefix_ = cells.link_prefix;
   view.link_rest_ = cells.link_rest;
   view.link_made_ = false;
   view.cells_[kColumnName] = cells.name;
@@ -184,15 +185,18 @@ void LinkTable::sort_rows(std::vector<int>& rows, int column, bool descending) c
   std::shared_lock lock(mutex_);
   const std::size_t n = rows.size();
   // Each row's cell once, as a view where it lies. An address is its prefix and the rest of its
-  // line: compared as "has one" and that rest.
+  // line: compared as "has one" and that rest, or whole where the prefixes differ (a share of
+  // another service beside Baidu's).
   const bool in_parts = column == kColumnLink;
   std::vector<std::string_view> keys(n);
+  std::vector<std::string_view> prefixes(in_parts ? n : 0);
   std::vector<char> has(in_parts ? n : 0);
   RowView view;
   for (std::size_t i = 0; i < n; ++i) {
     view_row_locked(rows[i], view);
     if (in_parts) {
       keys[i] = view.link_rest_;
+      prefixes[i] = view.link_prefix_;
       has[i] = view.has_link_ ? 1 : 0;
     } else {
       keys[i] = view.cell(column);
@@ -203,6 +207,9 @@ void LinkTable::sort_rows(std::vector<int>& rows, int column, bool descending) c
   auto compare = [&](int a, int b) {
     const auto ia = static_cast<std::size_t>(a), ib = static_cast<std::size_t>(b);
     if (in_parts && has[ia] != has[ib]) return has[ia] < has[ib] ? -1 : 1;
+    if (in_parts && prefixes[ia] != prefixes[ib])
+      return std::string(prefixes[ia]).append(keys[ia]).compare(
+          std::string(prefixes[ib]).append(keys[ib]));
     return keys[ia].compare(keys[ib]);
   };
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {

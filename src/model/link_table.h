@@ -68,6 +68,7 @@ class RowView {
   // A row of a text has its address cell made only when asked for.
   bool lazy_link_ = false;
   bool has_link_ = false;
+  std::string_view link_prefix_;
   std::string_view link_rest_;
   mutable bool link_made_ = false;
   mutable std::string link_;

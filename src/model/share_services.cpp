@@ -213,6 +213,36 @@ std::vector<ServiceLink> find_service_links(std::string_view text) {
   return links;
 }
 
+std::optional<ServiceLink> service_link_of_url(std::string_view url) {
+  constexpr std::string_view kHttps = "https://";
+  if (url.size() <= kHttps.size() || lowered(url.substr(0, kHttps.size())) != kHttps)
+    return std::nullopt;
+  const std::string_view rest = url.substr(kHttps.size());
+  std::vector<ServiceLink> links = find_service_links(rest);
+  if (links.empty() || links.front().begin != 0 || links.front().end != rest.size())
+    return std::nullopt;
+  return std::move(links.front());
+}
+
+ShareService service_of_url(std::string_view url) {
+  const std::optional<ServiceLink> link = service_link_of_url(url);
+  return link ? link->service : ShareService::baidu;
+}
+
+std::optional<TextSpan> service_link_span(std::string_view piece) {
+  // Every form has a "/" after its host, and most pieces of a list are Baidu's: both are found
+  // without reading the piece as links.
+  if (piece.find('/') == std::string_view::npos) return std::nullopt;
+  if (piece.find("pan.baidu.com") != std::string_view::npos ||
+      piece.find("yun.baidu.com") != std::string_view::npos)
+    return std::nullopt;
+  const std::vector<ServiceLink> links = find_service_links(piece);
+  if (links.empty()) return std::nullopt;
+  return TextSpan{links.front().begin, links.front().end};
+}
+
+std::string usable_share_code(std::string_view code) { return usable_code(code); }
+
 std::string service_share_key(const ServiceLink& link) {
   return std::string(service_code(link.service)) + ":" + link.id;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/text_ops.h"
+#include "model/share_services.h"
 
 namespace quorvex {
 
@@ -29,11 +30,17 @@ std::string_view share_link_rest(std::string_view piece) {
   return text_after_last(piece, "pan");
 }
 
+LinkParts share_link_parts(std::string_view piece) {
+  if (const std::optional<TextSpan> span = service_link_span(piece))
+    return {"https://", piece.substr(span->begin, span->end - span->begin)};
+  return {share_link_prefix, share_link_rest(piece)};
+}
+
 std::string rebuild_share_url(std::string_view text) {
-  const std::string_view rest = share_link_rest(text);
+  const LinkParts parts = share_link_parts(text);
   std::string url;
-  url.reserve(share_link_prefix.size() + rest.size());
-  url.append(share_link_prefix).append(rest);
+  url.reserve(parts.prefix.size() + parts.rest.size());
+  url.append(parts.prefix).append(parts.rest);
   return url;
 }
 
@@ -43,7 +50,8 @@ std::string share_url_of_row(std::string_view link_cell, std::string_view name_c
 
 void share_url_of_row_into(std::string_view link_cell, std::string_view name_cell,
                            std::string& out) {
-  out.assign(share_link_prefix).append(share_link_rest(link_cell.empty() ? name_cell : link_cell));
+  const LinkParts parts = share_link_parts(link_cell.empty() ? name_cell : link_cell);
+  out.assign(parts.prefix).append(parts.rest);
 }
 
 namespace {
@@ -153,11 +161,20 @@ bool all_digits(std::string_view text) {
 
 }  // namespace
 
-bool is_share_url(std::string_view url) { return share_path(url).has_value(); }
+bool is_baidu_share_url(std::string_view url) { return share_path(url).has_value(); }
+
+bool is_share_url(std::string_view url) {
+  return share_path(url).has_value() || service_link_of_url(url).has_value();
+}
 
 bool share_identity_into(std::string_view url, std::string& out) {
   const std::optional<std::string_view> share = share_path(url);
-  if (!share) return false;
+  if (!share) {
+    const std::optional<ServiceLink> link = service_link_of_url(url);
+    if (!link) return false;
+    out = service_share_key(*link);
+    return true;
+  }
   const std::string_view path = *share;
   if (path.rfind("/s/", 0) == 0) {
     std::string_view id = path.substr(3);
@@ -204,7 +221,7 @@ std::optional<std::string_view> query_parameter(std::string_view url, std::strin
 
 std::string share_fetch_url(std::string_view url) {
   const std::string_view path = url_path(url);
-  if (is_share_url(url) && (path == "/wap/init" || path == "/wap/init/")) {
+  if (is_baidu_share_url(url) && (path == "/wap/init" || path == "/wap/init/")) {
     std::string identity;
     share_identity_into(url, identity);
     return "https://pan.baidu.com" + identity;

@@ -9,6 +9,7 @@
 #include "base/big_buffers.h"
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
+#include "model/share_services.h"
 #include "model/share_url.h"
 
 namespace quorvex {
@@ -26,10 +27,22 @@ constexpr std::string_view kLinkAddressStart = "https://pan.baidu.com/share/link
 constexpr std::size_t npos = std::string_view::npos;
 
 // Words that name the link before it and are no part of a title; they may follow each other
-// ("百度网盘链接") and end with a colon.
-constexpr std::array<std::string_view, 5> kLinkLabelWords = {
-    gbk::kXiaZaiLianJie, gbk::kWangPanLianJie, gbk::kBaiDuWangPan, gbk::kLianJie,
-    "\xCD\xF8\xC5\xCC"};  // 网盘
+// ("百度网盘链接", "夸克网盘链接") and end with a colon. Longer words before the words they begin with.
+constexpr std::array<std::string_view, 13> kLinkLabelWords = {
+    gbk::kXiaZaiLianJie,
+    gbk::kWangPanLianJie,
+    gbk::kBaiDuWangPan,
+    gbk::kLianJie,
+    "\xCD\xF8\xC5\xCC",                  // 网盘
+    "\xBF\xE4\xBF\xCB",                  // 夸克
+    "\xB0\xA2\xC0\xEF\xD4\xC6\xC5\xCC",  // 阿里云盘
+    "\xCC\xEC\xD2\xED\xD4\xC6\xC5\xCC",  // 天翼云盘
+    "\xCC\xEC\xD2\xED\xD4\xC6",          // 天翼云
+    "\xC0\xB6\xD7\xE0\xD4\xC6\xC5\xCC",  // 蓝奏云盘
+    "\xC0\xB6\xD7\xE0\xD4\xC6",          // 蓝奏云
+    "\xD4\xC6\xC5\xCC",                  // 云盘
+    "\xB7\xD6\xCF\xED\xC1\xB4\xBD\xD3",  // 分享链接
+};
 
 unsigned char at(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
@@ -68,9 +81,11 @@ std::string_view code_at(std::string_view s, std::size_t i) {
 // Whether the text from i to its end is a link label: label words, then a colon, blanks allowed
 // between and after.
 bool link_label_ends_text(std::string_view s, std::size_t i) {
-  // The first bytes of 链, 下, 网 and 百: most characters start no label word at all.
+  // Most characters start no label word at all.
   const unsigned char c = at(s, i);
-  if (c != 0xC1 && c != 0xCF && c != 0xCD && c != 0xB0) return false;
+  if (std::none_of(kLinkLabelWords.begin(), kLinkLabelWords.end(),
+                   [c](std::string_view word) { return at(word, 0) == c; }))
+    return false;
   std::size_t words = 0;
   for (bool more = true; more;) {
     more = false;
@@ -264,7 +279,8 @@ class Extractor {
     std::size_t hash = 0;
     std::size_t title_at = 0;
     std::size_t title_size = 0;
-    std::string_view code;  // empty when none was found
+    std::string_view code;     // empty when none was found
+    std::string_view address;  // another service's share address; empty for Baidu's
   };
 
   void run(std::string_view text) {
@@ -305,9 +321,26 @@ class Extractor {
     bool after_host_char = false;  // the character before i would lengthen a host name
     const std::size_t n = line.size();
     std::size_t i = 0;
+    // The other services' links are found apart: their hosts need not hold a "p" or a "y". Each
+    // has a "/" after its host.
+    services_.clear();
+    if (line.find('/') != npos) services_ = find_service_links(line);
+    std::size_t next_service = 0;
     while (i < n) {
+      if (next_service < services_.size() && i >= services_[next_service].begin) {
+        const ServiceLink& s = services_[next_service++];
+        // One inside a Baidu link's query or a code label that went past it is no link.
+        if (s.begin < i) continue;
+        const std::size_t begin = std::max(with_scheme(line, s.begin), title_from);
+        add_service_link(s, line.substr(title_from, begin - title_from));
+        has_link = true;
+        i = title_from = s.end;
+        after_host_char = is_host_char(at(line, i - 1));
+        continue;
+      }
+      const std::size_t stop = next_service < services_.size() ? services_[next_service].begin : n;
       // Runs of plain ASCII without a "p" or a "y" hold neither a link's start nor a label.
-      if (i + 8 <= n && ascii_run8(line.data() + i, 'p', 'y') == 8) {
+      if (i + 8 <= stop && ascii_run8(line.data() + i, 'p', 'y') == 8) {
         i += 8;
         after_host_char = is_host_char(at(line, i - 1));
         continue;
@@ -350,6 +383,38 @@ class Extractor {
       if (!t.empty()) return append_one_cell(titles_, t);
     }
     titles_.append(gbk::kUnnamed);
+  }
+
+  // Where a link whose host starts at `host` begins, its scheme included.
+  static std::size_t with_scheme(std::string_view line, std::size_t host) {
+    if (host >= 8 && equals_nocase(line.substr(host - 8, 8), "https://")) return host - 8;
+    if (host >= 7 && equals_nocase(line.substr(host - 7, 7), "http://")) return host - 7;
+    return host;
+  }
+
+  void add_service_link(const ServiceLink& link, std::string_view before) {
+    // The key names the service and the share, so no share of another service or of Baidu
+    // (whose keys hold no ":") is taken for it; it, the address and the code are kept aside,
+    // as they stand nowhere in the text as such.
+    const std::string_view key = link_keys_.emplace_back(service_share_key(link));
+    bool added = false;
+    open_ = find_or_add(key, added);
+    Found& f = found_[open_];
+    if (added) {
+      f.address = link_keys_.emplace_back(link.url);
+      f.title_at = titles_.size();
+      const std::string_view own = title_part(before);
+      if (own.empty()) {
+        append_title_above();
+      } else {
+        append_one_cell(titles_, own);
+      }
+      f.title_size = titles_.size() - f.title_at;
+    } else {
+      link_keys_.pop_back();
+    }
+    open_has_code_ = !link.code.empty();
+    if (open_has_code_ && f.code.empty()) f.code = link_keys_.emplace_back(link.code);
   }
 
   void add_link(const LinkMatch& m, std::string_view before) {
@@ -402,7 +467,7 @@ class Extractor {
       const std::size_t slot = slots_[i];
       if (slot == 0) {
         slots_[i] = found_.size() + 1;
-        found_.push_back({key, hash, 0, 0, {}});
+        found_.push_back({key, hash, 0, 0, {}, {}});
         added = true;
         return found_.size() - 1;
       }
@@ -433,6 +498,7 @@ class Extractor {
   // The keys of /share/link shares, which stand nowhere in the text as such; a deque keeps each
   // where it is as more come.
   std::deque<std::string> link_keys_;
+  std::vector<ServiceLink> services_;  // the other services' links of the current line
 };
 
 // The address of a share by its key: the ID without its leading "1", or the query of a
@@ -449,9 +515,13 @@ void append_address(std::string& out, std::string_view key) {
 
 // The line of one share.
 void append_share_line(std::string& out, std::string_view title, std::string_view key,
-                       std::string_view code) {
+                       std::string_view code, std::string_view address) {
   out.append(title).append("  ").append(gbk::kExportLink);
-  append_address(out, key);
+  if (address.empty()) {
+    append_address(out, key);
+  } else {
+    out.append(address);
+  }
   if (!code.empty()) out.append("  ").append(gbk::kExportCode).append(code);
   out.append("\r\n");
 }
@@ -465,10 +535,15 @@ std::vector<ExtractedShare> find_shares(std::string_view text) {
   shares.reserve(extractor.found().size());
   for (const Extractor::Found& f : extractor.found()) {
     std::string link;
-    append_address(link, f.key);
+    if (f.address.empty()) {
+      append_address(link, f.key);
+    } else {
+      link = f.address;
+    }
     std::string id = share_id(link);
-    shares.push_back(
-        {std::string(extractor.title(f)), std::move(id), std::string(f.code), std::move(link)});
+    const ShareService service = service_of_url(link);
+    shares.push_back({std::string(extractor.title(f)), std::move(id), std::string(f.code),
+                      std::move(link), service});
   }
   return shares;
 }
@@ -478,10 +553,12 @@ std::string extract_share_text(std::string_view text, std::size_t* count) {
   extractor.run(text);
   const auto& found = extractor.found();
   std::size_t size = 0;
-  for (const Extractor::Found& f : found) size += f.title_size + f.key.size() + 66;
+  for (const Extractor::Found& f : found)
+    size += f.title_size + f.key.size() + f.address.size() + 66;
   std::string out;
   reserve_big(out, size);
-  for (const Extractor::Found& f : found) append_share_line(out, extractor.title(f), f.key, f.code);
+  for (const Extractor::Found& f : found)
+    append_share_line(out, extractor.title(f), f.key, f.code, f.address);
   if (count) *count = found.size();
   return out;
 }

@@ -1,4 +1,5 @@
-// Link extraction: every Baidu share in a forum text, once each, as lines the list loads. Unlike
+// Link extraction: every share in a forum text, Baidu's and the other services' (Quark, Aliyun,
+// 115, 123pan, Tianyi, Lanzou), once each, as lines the list loads. Unlike
 // typesetting, whose rules stay fixed to the byte so that texts typeset before still come out
 // the same, extraction reads the forms people actually paste. What counts as a share link is
 // described in docs/extraction.md.
@@ -8,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "model/share_services.h"
 
 namespace quorvex {
 
@@ -19,8 +22,10 @@ struct ExtractedShare {
   std::string id;
   std::string code;  // four letters or digits, or empty when none was found
   // Its address on the share host: https://pan.baidu.com/s/1… or
-  // https://pan.baidu.com/share/link?shareid=N&uk=M.
+  // https://pan.baidu.com/share/link?shareid=N&uk=M; another service's share at its own address
+  // (ServiceLink::url), whose `id` is then its key "quark:ID" and the like.
   std::string link;
+  ShareService service = ShareService::baidu;
 };
 
 // Every distinct share of a GBK text, in order of first appearance. A share met again keeps its

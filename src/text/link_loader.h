@@ -10,8 +10,8 @@
 
 namespace quorvex {
 
-// The row of one line: first piece as name; share_link_prefix and the rest after the last "pan"
-// of the second piece as address; the rest after the last full-width colon of the third as code.
+// The row of one line, as cells_of_line cuts it: first piece as name; the address the second
+// piece gives (share_link_parts); the rest after the last full-width colon of the third as code.
 LinkRow link_row_from_line(std::string_view line);
 
 // Rows of every non-empty line, in line order. A line of blanks only gives a row with empty cells,

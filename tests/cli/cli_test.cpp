@@ -125,11 +125,11 @@ TEST(Cli, RowsAsJsonAndAsATable) {
   EXPECT_EQ(json.out,
             "{\"row\":1,\"name\":\"\xE6\xA0\x87\xE9\xA2\x98\",\"link\":\"https://pan.baidu.com/s/"
             "1a\",\"code\":\"x9\","
-            "\"status\":\"\",\"done\":\"\"}\n");
+            "\"status\":\"\",\"done\":\"\",\"service\":\"baidu\"}\n");
   const Result raw = run({"rows", "--json"}, "a \"q\"\\\tb\r\n");
   EXPECT_EQ(raw.out,
             "{\"row\":1,\"name\":\"a\",\"link\":\"https://pan\",\"code\":\"\",\"status\":\"\","
-            "\"done\":\"\"}\n");
+            "\"done\":\"\",\"service\":null}\n");
   const Result table = run({"rows"}, "n https://pan.baidu.com/s/1a\r\n");
   EXPECT_EQ(table.out,
             "name  link                        code  status  done\n"
@@ -492,7 +492,7 @@ TEST(Cli, CheckPrintsVerdictsSummaryAndExports) {
       r.out.find(
           "{\"row\":1,\"name\":\"good\",\"link\":\"https://pan.baidu.com/s/1need\",\"code\":\"\","
           "\"status\":\"\xE2\x88\x9A\",\"verdict\":\"valid\",\"reason\":\"need_code\","
-          "\"cached\":false,\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\"}"),
+          "\"cached\":false,\"done\":\"\xE5\xAE\x8C\xE6\x88\x90\",\"service\":\"baidu\"}"),
       std::string::npos)
       << r.out;
   EXPECT_NE(
@@ -897,15 +897,15 @@ TEST(Cli, RowsAsCsvAndMarkdownWithTheirQuoting) {
   const Result csv = run({"rows", "-f", "csv", "-"}, text);
   EXPECT_EQ(csv.code, 0) << csv.err;
   EXPECT_EQ(csv.out,
-            "row,name,link,code,status,done\r\n"
-            "1,\"a,b\",https://pan.baidu.com/s/1x,,,\r\n"
-            "2,\"\"\"q\"\"|z\",,,,\r\n");
+            "row,name,link,code,status,done,service\r\n"
+            "1,\"a,b\",https://pan.baidu.com/s/1x,,,,baidu\r\n"
+            "2,\"\"\"q\"\"|z\",,,,,\r\n");
   const Result md = run({"rows", "--format", "markdown", "-"}, text);
   EXPECT_EQ(md.out,
-            "| row | name | link | code | status | done |\n"
-            "|---:|---|---|---|---|---|\n"
-            "| 1 | a,b | https://pan.baidu.com/s/1x |  |  |  |\n"
-            "| 2 | \"q\"\\|z |  |  |  |  |\n");
+            "| row | name | link | code | status | done | service |\n"
+            "|---:|---|---|---|---|---|---|\n"
+            "| 1 | a,b | https://pan.baidu.com/s/1x |  |  |  | baidu |\n"
+            "| 2 | \"q\"\\|z |  |  |  |  |  |\n");
 }
 
 // A title written to attack whoever reads the output: escape sequences for the terminal (OSC 52
@@ -1048,13 +1048,13 @@ TEST(Cli, OutputFilesAreNeverReplacedUnlessForced) {
   };
   EXPECT_EQ(content(),
             "{\"row\":1,\"name\":\"a\",\"link\":\"\",\"code\":\"\",\"status\":\"\","
-            "\"done\":\"\"}\n");
+            "\"done\":\"\",\"service\":null}\n");
   const Result again = run({"rows", "--json", "--output", file, "-"}, "b\r\n");
   EXPECT_EQ(again.code, 1);
   EXPECT_NE(again.err.find("--force"), std::string::npos) << again.err;
   EXPECT_NE(content().find("\"a\""), std::string::npos);
   EXPECT_EQ(run({"rows", "-f", "csv", "-o", file, "--force", "-"}, "b\r\n").code, 0);
-  EXPECT_EQ(content(), "row,name,link,code,status,done\r\n1,b,,,,\r\n");
+  EXPECT_EQ(content(), "row,name,link,code,status,done,service\r\n1,b,,,,,\r\n");
   EXPECT_EQ(run({"rows", "-o", (scratch.path() / "no" / "such").string(), "-"}, "b").code, 1);
 }
 
@@ -1099,9 +1099,9 @@ TEST(Cli, CheckAsCsvCarriesTheVerdicts) {
       run({"check", "--format", "csv", "-"}, lines_for({{"good", "public"}, {"gone", "deleted"}}));
   EXPECT_EQ(r.code, 3) << r.err;
   EXPECT_EQ(r.out.substr(0, r.out.find("\r\n")),
-            "row,name,link,code,status,verdict,reason,cached,done");
+            "row,name,link,code,status,verdict,reason,cached,done,service");
   EXPECT_NE(r.out.find("\r\n1,good,https://pan.baidu.com/s/1public,,\xE2\x88\x9A,valid,public,"
-                       "false,\xE5\xAE\x8C\xE6\x88\x90\r\n"),
+                       "false,\xE5\xAE\x8C\xE6\x88\x90,baidu\r\n"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("\r\n2,gone,https://pan.baidu.com/s/1deleted,,x,invalid,deleted,false,"),
