@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check/run_progress.h"
+#include "model/share_services.h"
 #include "shell/progress_estimate.h"
 #include "text/file_input.h"
 
@@ -30,6 +31,12 @@ inline constexpr const char* kFilterValid = "√ 有效";
 inline constexpr const char* kFilterInvalid = "x 失效";
 inline constexpr const char* kFilterUnknown = "? 未确定";
 inline constexpr const char* kFilterUnchecked = "未检测";
+// The share services by their names in Chinese, in ShareService order: the filter's entries, and
+// what the reason column and the tooltip say of a share that is not Baidu's.
+inline constexpr const char* kServiceNames[kServiceCount] = {
+    "百度网盘", "夸克网盘", "阿里云盘", "115网盘", "123云盘", "天翼云盘", "蓝奏云"};
+// Between the service and the reason in the reason column.
+inline constexpr const char* kServiceSeparator = " · ";
 inline constexpr const char* kColumnHeaders[6] = {"名称", "网盘地址", "密码",
                                                   "状态", "执行",     "原因"};
 inline constexpr const char* kFromStore = "（来自已存结果）";

@@ -24,7 +24,7 @@ void CheckRun::list_ready(std::uint64_t generation) {
     std::lock_guard lock(state_->mutex);
     state_->generation = generation;
     state_->chains = std::move(chains);
-    state_->rows.reset(state_->chains);
+    state_->rows.reset(state_->chains, state_->config.services);
     state_->throttle_hits.clear();
     state_->adopt_verdicts_locked();
     state_->ready = true;

@@ -24,7 +24,9 @@ PacerSettings pace_of(const CheckRunConfig& config) {
 }  // namespace
 
 CheckRun::State::State(std::shared_ptr<LinkTable> t, CheckRunConfig c)
-    : table(std::move(t)), config(std::move(c)), clock(config.clock ? config.clock : RunClock::system()) {
+    : table(std::move(t)),
+      config(std::move(c)),
+      clock(config.clock ? config.clock : RunClock::system()) {
   pacers.emplace_back(pace_of(config));
   while (pacers.size() < kServiceCount) pacers.emplace_back(config.pacer);
 }
@@ -50,9 +52,8 @@ RunSnapshot CheckRun::State::snapshot_locked() const {
     if (!cooling) break;
     cooldown_left = std::min(cooldown_left, p.cooldown_left(now));
   }
-  s.cooldown_left =
-      cooling ? std::chrono::duration_cast<std::chrono::milliseconds>(cooldown_left)
-              : std::chrono::milliseconds(0);
+  s.cooldown_left = cooling ? std::chrono::duration_cast<std::chrono::milliseconds>(cooldown_left)
+                            : std::chrono::milliseconds(0);
   if (cancelled.load()) {
     s.state = RunState::cancelled;
   } else if (scheduler_active && !ready) {
@@ -275,7 +276,8 @@ void CheckRun::State::recall_stored() {
   {
     std::lock_guard lock(mutex);
     for (int row = 0; row < rows.total(); ++row)
-      if (!(rows.flags(row) & (kStarted | kQueued | kRepeat | kDecided))) untaken.push_back(row);
+      if (!(rows.flags(row) & (kStarted | kQueued | kRepeat | kDecided | kSkipped)))
+        untaken.push_back(row);
   }
   std::vector<int> asked_rows;
   std::vector<std::string> shares;

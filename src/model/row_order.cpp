@@ -2,12 +2,28 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+
+#include "model/share_url.h"
 
 namespace quorvex {
+
+VerdictFilter service_filter(ShareService service) {
+  return static_cast<VerdictFilter>(static_cast<unsigned>(VerdictFilter::service_first) +
+                                    service_index(service));
+}
+
+std::optional<ShareService> filtered_service(VerdictFilter filter) {
+  const auto first = static_cast<unsigned>(VerdictFilter::service_first);
+  const auto value = static_cast<unsigned>(filter);
+  if (value < first || value >= first + kServiceCount) return std::nullopt;
+  return static_cast<ShareService>(value - first);
+}
 
 bool passes(VerdictFilter filter, Verdict verdict) {
   switch (filter) {
     case VerdictFilter::all:
+    case VerdictFilter::service_first:  // and the other services: by service, not by verdict
       return true;
     case VerdictFilter::valid:
       return verdict == Verdict::valid;
@@ -47,10 +63,20 @@ RowOrder build_row_order(const LinkTable& table, int column, bool descending,
   std::vector<std::uint8_t> ranks;
   // Read before the rows: a list replaced in between makes the result stale, never wrong.
   result.generation = table.generation();
-  table.for_each_verdict([&](int, const RowVerdict& verdict) {
-    const Verdict v = verdict.verdict;
-    ranks.push_back(passes(filter, v) ? status_rank(v) : std::uint8_t{0xFF});
-  });
+  if (const std::optional<ShareService> service = filtered_service(filter)) {
+    // Each row's address is read once, which only a filter by service needs.
+    std::string url;
+    table.for_each_row([&](int, const RowView& row) {
+      row.share_url_into(url);
+      const bool kept = is_share_url(url) && service_of_url(url) == *service;
+      ranks.push_back(kept ? status_rank(row.verdict().verdict) : std::uint8_t{0xFF});
+    });
+  } else {
+    table.for_each_verdict([&](int, const RowVerdict& verdict) {
+      const Verdict v = verdict.verdict;
+      ranks.push_back(passes(filter, v) ? status_rank(v) : std::uint8_t{0xFF});
+    });
+  }
   result.rows = static_cast<int>(ranks.size());
   std::vector<int>& order = result.order;
   if (column == kColumnStatus) {

@@ -5,9 +5,11 @@
 #include <QFont>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <optional>
 
 #include "app/layout.h"
 #include "app/messages.h"
+#include "model/share_url.h"
 #include "window/gbk_qstring.h"
 
 namespace quorvex {
@@ -57,11 +59,25 @@ QColor verdict_colour(Verdict verdict, bool dark_background) {
   return {};
 }
 
-QString reason_text(const RowVerdict& verdict) {
+// The reason, after the share's service when that is not Baidu (whose shares are the list's
+// usual ones).
+QString reason_text(const RowVerdict& verdict, std::optional<ShareService> service) {
   const std::string_view label = reason_label(verdict.reason);
   QString text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()));
   if (verdict.cached && !text.isEmpty()) text += QString::fromUtf8(msg::kStoredMark);
+  if (service && *service != ShareService::baidu) {
+    const QString name = QString::fromUtf8(msg::kServiceNames[service_index(*service)]);
+    text = text.isEmpty() ? name : name + QString::fromUtf8(msg::kServiceSeparator) + text;
+  }
   return text;
+}
+
+// The service of the share a row holds; nullopt when it holds none.
+std::optional<ShareService> row_service(const LinkTable& table, int row) {
+  const std::string url =
+      share_url_of_row(table.cell(row, kColumnLink), table.cell(row, kColumnName));
+  if (!is_share_url(url)) return std::nullopt;
+  return service_of_url(url);
 }
 
 }  // namespace
@@ -74,15 +90,24 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const {
   const bool status = index.column() == kColumnStatus || reason;
   switch (role) {
     case Qt::DisplayRole:
-      if (reason) return reason_text(table_->verdict(row));
+      if (reason) return reason_text(table_->verdict(row), row_service(*table_, row));
       return from_gbk(table_->cell(row, index.column()));
     case Qt::ToolTipRole:
       if (status) {
         const RowVerdict verdict = table_->verdict(row);
-        if (verdict.reason == Reason::none) return {};
+        const std::optional<ShareService> service = row_service(*table_, row);
+        // Named for the other services' shares, as in the reason column.
+        const QString service_name =
+            service && *service != ShareService::baidu
+                ? QString::fromUtf8(msg::kServiceNames[service_index(*service)])
+                : QString();
+        if (verdict.reason == Reason::none)
+          return service_name.isEmpty() ? QVariant() : service_name;
         QString tip =
             QString::fromUtf8(reason_label(verdict.reason).data(),
                               static_cast<qsizetype>(reason_label(verdict.reason).size()));
+        if (!service_name.isEmpty())
+          tip = service_name + QString::fromUtf8(msg::kServiceSeparator) + tip;
         if (verdict.cached) tip += QString::fromUtf8(msg::kFromStore);
         if (last_checked_) {
           const std::string when = last_checked_(row);

@@ -233,6 +233,9 @@ void MainWindow::build_status_row() {
       {msg::kFilterUnchecked, VerdictFilter::unchecked}};
   for (const auto& [caption, filter] : filters)
     filter_box_->addItem(u(caption), static_cast<int>(filter));
+  for (const ShareService service : all_services())
+    filter_box_->addItem(u(msg::kServiceNames[service_index(service)]),
+                         static_cast<int>(service_filter(service)));
   filter_box_->setToolTip(u(msg::kFilterTip));
   filter_label->setBuddy(filter_box_);
   status_layout->addWidget(status_label_, 1);

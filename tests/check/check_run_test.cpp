@@ -803,6 +803,104 @@ TEST(CheckRun, AServiceThatNeverStopsThrottlingIsGivenUpOnAfterTheBound) {
   EXPECT_LT(fetches.load(), 40);  // most rows were never fetched
 }
 
+// Quark's API as a fake: the token, then a first page of files.
+FetchResult quark_answer(const ServiceRequest& request) {
+  FetchResult r;
+  r.status = 200;
+  r.body = request.method == "POST" ? R"({"status":200,"code":0,"data":{"stoken":"t1"}})"
+                                    : R"({"status":200,"code":0,"data":{"list":[{"fid":"f"}]}})";
+  return r;
+}
+
+TEST(CheckRun, AThrottlingServicePausesOnlyItsOwnRows) {
+  // Quark answers its first requests with HTTP 429: its pacer pauses a minute of the run's clock
+  // (two hundred times as fast) while Baidu's rows, mixed in with Quark's, go on at their pace.
+  std::vector<std::string> links;
+  std::vector<bool> is_quark;
+  for (int i = 0; i < 12; ++i) {
+    links.push_back(ShareService::link("public-" + std::to_string(i)));
+    is_quark.push_back(false);
+    if (i % 3 == 0) {
+      links.push_back("https://pan.quark.cn/s/q" + std::to_string(i));
+      is_quark.push_back(true);
+    }
+  }
+  const List list = list_of(links);
+  CheckRunConfig config;
+  const auto clock = std::make_shared<test::FastClock>(200);
+  config.clock = clock;
+  config.fetch = [](const std::string&, const std::atomic<bool>&) {
+    return page_asking_for_the_code();
+  };
+  std::atomic<int> quark_requests{0};
+  std::mutex mutex;
+  std::vector<std::string> quark_hosts;
+  config.fetch_service = [&](const ServiceModule& module, const ServiceRequest& request,
+                             const std::atomic<bool>&) {
+    {
+      std::lock_guard lock(mutex);
+      quark_hosts.push_back(request.url.substr(8, request.url.find('/', 8) - 8));
+    }
+    EXPECT_EQ(module.service(), quorvex::ShareService::quark);
+    if (quark_requests.fetch_add(1) < 3) {
+      FetchResult throttled;
+      throttled.status = 429;
+      return throttled;
+    }
+    return quark_answer(request);
+  };
+  const auto begin = clock->now();
+  std::vector<std::chrono::steady_clock::duration> baidu_at, quark_at;
+  config.on_verdict = [&](int row, RowVerdict) {
+    std::lock_guard lock(mutex);
+    (is_quark[static_cast<std::size_t>(row)] ? quark_at : baidu_at).push_back(clock->now() - begin);
+  };
+  const RunSnapshot s = check(list, config);
+  EXPECT_EQ(s.cooldowns, 1);
+  EXPECT_EQ(s.valid, static_cast<int>(links.size()));
+  ASSERT_EQ(baidu_at.size(), 12u);
+  ASSERT_EQ(quark_at.size(), 4u);
+  // Every Baidu row was decided while Quark cooled down, and no Quark row before it had.
+  for (const auto at : baidu_at) EXPECT_LT(at, 30s);
+  for (const auto at : quark_at) EXPECT_GE(at, 60s);
+  for (const std::string& host : quark_hosts) EXPECT_EQ(host, "drive-h.quark.cn");
+  EXPECT_EQ(quark_requests.load(), 3 + 4 * 2);
+}
+
+TEST(CheckRun, AServiceLeftOutOfTheRunKeepsItsRowsUnchecked) {
+  const List list = list_of(
+      {ShareService::link("public"), "https://pan.quark.cn/s/q1", "https://wwi.lanzoux.com/iAbc"});
+  CheckRunConfig config;
+  config.fetch = [](const std::string&, const std::atomic<bool>&) {
+    return page_asking_for_the_code();
+  };
+  std::atomic<int> others{0};
+  config.fetch_service = [&](const ServiceModule&, const ServiceRequest& request,
+                             const std::atomic<bool>&) {
+    others.fetch_add(1);
+    return quark_answer(request);
+  };
+  config.services = {};
+  config.services[service_index(quorvex::ShareService::baidu)] = true;
+  config.services[service_index(quorvex::ShareService::quark)] = true;
+  std::vector<std::string> recalled;
+  config.recall = [&](const std::vector<std::string>& shares) {
+    recalled = shares;
+    return std::vector<std::optional<RowVerdict>>(shares.size());
+  };
+  const auto run = started(list, config);
+  ASSERT_TRUE(finishes(*run));
+  EXPECT_EQ(run->snapshot().valid, 2);
+  EXPECT_EQ(list.table->verdict(2).verdict, Verdict::none);
+  EXPECT_EQ(others.load(), 2);  // Quark's token and files; nothing of Lanzou's
+  // The store is asked of the services in play, by service and ID.
+  EXPECT_EQ(recalled, (std::vector<std::string>{"1public", "quark:q1"}));
+  // A row of the service left out is checked when asked for on its own.
+  EXPECT_EQ(run->recheck({2}), 1);
+  ASSERT_TRUE(finishes(*run));
+  EXPECT_EQ(others.load(), 3);
+}
+
 // A clock whose verdict hold lasts until the test lets it end.
 class HeldClock final : public RunClock {
  public:

@@ -28,6 +28,7 @@
 #include "store/verdict_store.h"
 #include "support/gbk.h"
 #include "support/scratch_dir.h"
+#include "support/services_stand_in.h"
 #include "support/share_service.h"
 
 namespace quorvex {
@@ -655,6 +656,75 @@ TEST(Cli, EveryLinkFormOfAForumPostEndsWithItsVerdict) {
   EXPECT_EQ(stand_in.service.list_requests_for("redesigned-m7-r"), 1);
   EXPECT_EQ(stand_in.service.list_requests_for("need-y"), 0);
 }
+
+#ifndef _WIN32
+TEST(Cli, AForumPostOfEveryServiceIsCheckedAtEachServicesOwnHosts) {
+  // One post, every service: extraction finds each share once with its title and code, the run
+  // asks each service's own hosts, the rows say their service, and the store keeps each share
+  // under its service, found again by any of its links.
+  const std::string post =
+      "【合集】4K\n"
+      "夸克网盘链接：https://pan.quark.cn/s/needcode?pwd=bad1\n"
+      "阿里云盘 资料 www.alipan.com/s/public 提取码：q8w9\n"
+      "115：https://115.com/s/expired?password=k9k9\n"
+      "123 https://www.123pan.com/s/missing\n"
+      "天翼 https://cloud.189.cn/t/waiting（访问码：ab12）\n"
+      "蓝奏 https://wwi.lanzoux.com/needcode 密码:6n7m\n"
+      "百度 https://pan.baidu.com/s/1need 提取码：zz99\n"
+      "again pan.quark.cn/s/needcode#/list/share\n";
+  test::ShareService baidu;
+  const test::ServicesStandIn others;
+  std::string connect = baidu.connect_to();
+  for (const std::string& entry : others.connect_to()) connect += "," + entry;
+  const ScopedEnv to{"QUORVEX_CONNECT_TO", connect};
+  const ScopedEnv ca{"QUORVEX_CA_FILE", test::test_ca_file()};
+  const test::ScratchDir scratch;
+  const std::string store = (scratch.path() / "v.sqlite").string();
+  const Result checked =
+      run({"check", "--extract", "--json", "--ordered", "--store", store, "-"}, post);
+  EXPECT_EQ(checked.code, 4) << checked.err;  // some unknown
+  for (
+      const char* row : {
+          R"("link":"https://pan.quark.cn/s/needcode","code":"bad1","status":"x","verdict":"invalid","reason":"wrong_code")",
+          R"("link":"https://www.alipan.com/s/public","code":"q8w9","status":"√","verdict":"valid","reason":"public")",
+          R"("link":"https://115.com/s/expired","code":"k9k9","status":"x","verdict":"invalid","reason":"expired")",
+          R"("link":"https://www.123pan.com/s/missing","code":"","status":"x","verdict":"invalid")",
+          R"("link":"https://cloud.189.cn/t/waiting","code":"ab12","status":"?","verdict":"unknown","reason":"temporary")",
+          R"("link":"https://wwi.lanzoux.com/needcode","code":"6n7m","status":"√","verdict":"valid","reason":"need_code")",
+          R"("link":"https://pan.baidu.com/s/1need","code":"zz99","status":"√","verdict":"valid")",
+      })
+    EXPECT_NE(checked.out.find(row), std::string::npos) << row << "\n" << checked.out;
+  for (const char* service : {"quark", "aliyun", "115", "123pan", "tianyi", "lanzou", "baidu"})
+    EXPECT_NE(checked.out.find(std::string(R"("service":")") + service + "\"}"), std::string::npos)
+        << service;
+  // Seven shares, the second Quark link being the first one's.
+  EXPECT_NE(checked.out.find(R"("total":7)"), std::string::npos) << checked.out;
+  EXPECT_NE(checked.out.find(R"("name":"阿里云盘　资料")"), std::string::npos) << checked.out;
+  // Nothing went anywhere but to the services' own hosts, each share once (Quark's two steps).
+  for (const test::RecordedRequest& request : others.requests()) {
+    std::string host;
+    for (const auto& [name, value] : request.headers)
+      if (name == "Host" || name == "host") host = value;
+    EXPECT_TRUE(host == "drive-h.quark.cn" || host == "api.aliyundrive.com" ||
+                host == "webapi.115.com" || host == "www.123pan.com" || host == "cloud.189.cn" ||
+                host == "wwi.lanzoux.com")
+        << host;
+  }
+  EXPECT_EQ(others.requests().size(), 6u);
+  // The store knows each share by its service, whichever link names it.
+  const Result quark = run({"history", "--store", store, "https://pan.quark.cn/s/needcode?pwd=x"});
+  EXPECT_NE(quark.out.find("invalid  wrong_code"), std::string::npos) << quark.out << quark.err;
+  const Result lanzou = run({"history", "--store", store, "abc.lanzn.com/needcode"});
+  EXPECT_NE(lanzou.out.find("valid    need_code"), std::string::npos) << lanzou.out << lanzou.err;
+  // A run of some services only leaves the others' rows unchecked, without a request.
+  const std::size_t before = others.requests().size();
+  const Result baidu_only =
+      run({"check", "--extract", "--json", "--services", "baidu", "--store", store, "-"}, post);
+  EXPECT_EQ(others.requests().size(), before);
+  EXPECT_NE(baidu_only.out.find(R"("unchecked":6)"), std::string::npos) << baidu_only.out;
+  EXPECT_EQ(run({"check", "--services", "baidu,dropbox", "-"}, post).code, 2);
+}
+#endif
 
 TEST(Cli, VerdictsAreKeptAndReusedUntilTheyAreTooOld) {
   StandIn stand_in;

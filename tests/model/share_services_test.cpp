@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "model/link_line.h"
+#include "model/share_url.h"
+
 namespace quorvex {
 namespace {
 
@@ -81,6 +84,38 @@ TEST(ShareServices, NothingThatOnlyLooksLikeALink) {
   // GBK text: a double-byte character's second byte is never the start of a host.
   EXPECT_EQ(found("\xB5pan.quark.cn/s/abc"), "");  // "\xB5p" is one character
   EXPECT_EQ(found("\xC1\xB4\xBD\xD3\xA3\xBApan.quark.cn/s/abc"), "quark:abc:");  // 链接：
+}
+
+TEST(ShareServices, APieceWithAnotherServicesLinkIsThatLinkAsFound) {
+  // A row's address is the link the piece holds, after https://; Baidu's pieces keep their rule.
+  const auto address = [](std::string_view line) {
+    std::string out;
+    link_cell_into(cells_of_line(line), out);
+    return out;
+  };
+  EXPECT_EQ(address("t 链接:http://pan.quark.cn/s/abc?pwd=ab12#/list 密码:ab12"),
+            "https://pan.quark.cn/s/abc?pwd=ab12#/list");
+  EXPECT_EQ(address("t www.alipan.com/s/xyz"), "https://www.alipan.com/s/xyz");
+  EXPECT_EQ(address("t https://pan.baidu.com/s/1abc"), "https://pan.baidu.com/s/1abc");
+  EXPECT_EQ(address("t xpan/s/1abc"), "https://pan/s/1abc");  // the "pan" rule without a host
+  EXPECT_EQ(address("t pan.baidu.com/s/1x?from=pan.quark.cn/s/abc"),
+            "https://pan.baidu.com/s/1x?from=pan.quark.cn/s/abc");
+  // The address names the share of its service, whatever its spelling or mirror.
+  for (const char* url : {"https://pan.quark.cn/s/abc", "https://pan.quark.cn/s/abc?pwd=ab12",
+                          "https://PAN.QUARK.CN/s/abc#/list/share"}) {
+    EXPECT_TRUE(is_share_url(url)) << url;
+    EXPECT_FALSE(is_baidu_share_url(url)) << url;
+    EXPECT_EQ(share_id(url), "quark:abc") << url;
+    EXPECT_EQ(service_of_url(url), ShareService::quark) << url;
+  }
+  EXPECT_EQ(share_id("https://abc.lanzn.com/iX1"), share_id("https://wwi.lanzoux.com/iX1"));
+  EXPECT_EQ(share_id("https://pan.baidu.com/s/1abc"), "1abc");
+  EXPECT_EQ(service_of_url("https://pan.baidu.com/s/1abc"), ShareService::baidu);
+  // Never an address with something around the link: a user name, a port, another scheme.
+  for (const char* url : {"https://user@pan.quark.cn/s/abc", "https://pan.quark.cn:8443/s/abc",
+                          "http://pan.quark.cn/s/abc", "https://pan.quark.cn/s/abc x",
+                          "https://evil.example/pan.quark.cn/s/abc"})
+    EXPECT_FALSE(is_share_url(url)) << url;
 }
 
 }  // namespace

@@ -128,6 +128,46 @@ TEST(Extract, EachShareOnceFirstTitleFirstCode) {
   EXPECT_EQ(shares, (std::vector<Share>{{"一", "1aaa", "a111"}, {"二", "1bbb", "b222"}}));
 }
 
+TEST(Extract, EveryServiceBesideBaiduWithTitlesAndCodes) {
+  // A post as forums carry them: services side by side, labels, codes in the link or after it,
+  // a share met again in another spelling.
+  const auto shares = found_utf8(
+      "【合集】4K 修复\r\n"
+      "夸克网盘链接：https://pan.quark.cn/s/abc123def?pwd=Xy12\r\n"
+      "阿里 资料 www.alipan.com/s/AbCdEf12345 提取码：q8w9\r\n"
+      "115 https://115.com/s/swabc12?password=k9k9\r\n"
+      "一二三 https://www.123pan.com/s/abcd-EfGh.html 提取码:1234\r\n"
+      "天翼 https://cloud.189.cn/web/share?code=Q3aUbi2QfY3i（访问码：ab12）\r\n"
+      "蓝奏 https://wwi.lanzoux.com/iAbc123 密码:6n7m\r\n"
+      "百度 https://pan.baidu.com/s/1abcd?pwd=zz99 夸克 pan.quark.cn/s/second\r\n"
+      "再来 PAN.QUARK.CN/s/abc123def#/list/share 提取码：zzzz\r\n"
+      "镜像 https://www.aliyundrive.com/s/AbCdEf12345\r\n");
+  EXPECT_EQ(shares, (std::vector<Share>{{"【合集】4K　修复", "quark:abc123def", "Xy12"},
+                                        {"阿里　资料", "aliyun:AbCdEf12345", "q8w9"},
+                                        {"115", "115:swabc12", "k9k9"},
+                                        {"一二三", "123pan:abcd-EfGh", "1234"},
+                                        {"天翼", "tianyi:Q3aUbi2QfY3i", "ab12"},
+                                        {"蓝奏", "lanzou:iAbc123", "6n7m"},
+                                        {"百度", "1abcd", "zz99"},
+                                        {"夸克", "quark:second", ""}}));
+  // The lines the list loads give each share its own address, its service known again.
+  const std::string text =
+      extract_share_text(G("蓝奏 https://wwi.lanzoux.com/iAbc123 密码:6n7m\r\n"
+                           "阿里云盘：www.alipan.com/s/x1\r\n"));
+  EXPECT_EQ(U(text),
+            "蓝奏  链接：https://wwi.lanzoux.com/iAbc123  密码：6n7m\r\n"
+            "未命名  链接：https://www.alipan.com/s/x1\r\n");
+  const auto rows = build_link_rows(text);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].cell(1), "https://wwi.lanzoux.com/iAbc123");
+  EXPECT_EQ(rows[0].cell(2), "6n7m");
+  EXPECT_EQ(rows[1].cell(1), "https://www.alipan.com/s/x1");
+  const auto services = find_shares(text);
+  ASSERT_EQ(services.size(), 2u);
+  EXPECT_EQ(services[0].service, quorvex::ShareService::lanzou);
+  EXPECT_EQ(services[1].service, quorvex::ShareService::aliyun);
+}
+
 TEST(Extract, LinesTheListLoads) {
   const std::string text =
       extract_share_text(G("a b  c pan.baidu.com/s/1x_y?pwd=ab12\r\n"

@@ -899,6 +899,45 @@ class MainWindowTest : public QObject {
     QVERIFY(QRect(0, 0, 1366, 768).contains(lost->frameGeometry()));
   }
 
+  void other_services_shares_are_named_and_can_be_shown_alone() {
+    auto w = make_window();
+    w->session()->set_source_text(
+        "b https://pan.baidu.com/s/1abc\r\n"
+        "q 链接:https://pan.quark.cn/s/q1?pwd=ab12\r\n"
+        "l https://wwi.lanzoux.com/iAbc\r\n"
+        "n nothing\r\n"
+        "q2 https://pan.quark.cn/s/q2\r\n");
+    w->app().reset_run_state();
+    wait_for_rows(*w, 5);
+    LinkListModel* model = w->model();
+    // The address is the link as found; the reason column and the tooltip name the service of
+    // every share that is not Baidu's, before any check.
+    QCOMPARE(model->data(model->index(1, kColumnLink), Qt::DisplayRole).toString(),
+             u("https://pan.quark.cn/s/q1?pwd=ab12"));
+    QCOMPARE(model->data(model->index(1, kReasonColumn), Qt::DisplayRole).toString(),
+             u("夸克网盘"));
+    QCOMPARE(model->data(model->index(2, kReasonColumn), Qt::DisplayRole).toString(), u("蓝奏云"));
+    QCOMPARE(model->data(model->index(0, kReasonColumn), Qt::DisplayRole).toString(), QString());
+    QCOMPARE(model->data(model->index(1, kColumnStatus), Qt::ToolTipRole).toString(),
+             u("夸克网盘"));
+    // The filter offers every service; Quark's shows its two rows only.
+    auto* filter = find<QComboBox>(*w, "筛选");
+    const int quark = filter->findText(u("夸克网盘"));
+    QVERIFY(quark >= 0);
+    QCOMPARE(filter->count(), 5 + 7);
+    w->set_filter(static_cast<VerdictFilter>(filter->itemData(quark).toInt()));
+    QCOMPARE(filter->currentIndex(), quark);
+    model->wait_for_order();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->table_row(0), 1);
+    QCOMPARE(model->table_row(1), 4);
+    w->set_filter(service_filter(ShareService::baidu));
+    QCOMPARE(filter->currentText(), u("百度网盘"));
+    model->wait_for_order();
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(model->table_row(0), 0);
+  }
+
   void sorting_and_filtering_keep_probe_writes_on_their_rows() {
     test::ShareService service;
     auto w = make_window(&service);
