@@ -1,6 +1,7 @@
 #include "services_stand_in.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string_view>
 
 namespace quorvex::test {
@@ -51,6 +52,16 @@ std::string parameter(const std::string& target, const std::string& name) {
   return {};
 }
 
+// The state a share ID names: the ID up to a "Q" and digits that end it, so that many shares can
+// be in one state ("publicQ17").
+std::string state_of(std::string id) {
+  const std::size_t q = id.rfind('Q');
+  if (q != std::string::npos && q + 1 < id.size() &&
+      id.find_first_not_of("0123456789", q + 1) == std::string::npos)
+    id.erase(q);
+  return id;
+}
+
 // A string member of a JSON body such as {"pwd_id":"x",…}: enough for the bodies the modules send.
 std::string member(const std::string& body, const std::string& name) {
   const std::string key = "\"" + name + "\":\"";
@@ -62,7 +73,7 @@ std::string member(const std::string& body, const std::string& name) {
 
 ScriptedResponse quark(const RecordedRequest& r) {
   const bool token = r.method == "POST";
-  const std::string id = token ? member(r.body, "pwd_id") : parameter(r.target, "pwd_id");
+  const std::string id = state_of(token ? member(r.body, "pwd_id") : parameter(r.target, "pwd_id"));
   if (id == "http429") return json("{}", 429);
   if (id == "nojson") return page("busy", 502);
   if (token) {
@@ -84,7 +95,7 @@ ScriptedResponse quark(const RecordedRequest& r) {
 }
 
 ScriptedResponse aliyun(const RecordedRequest& r) {
-  const std::string id = parameter(r.target, "share_id");
+  const std::string id = state_of(parameter(r.target, "share_id"));
   if (id == "http429") return json("", 429);
   const auto error = [](const char* code) {
     return json(std::string(R"({"code":")") + code + R"(","message":"x"})", 400);
@@ -102,7 +113,7 @@ ScriptedResponse aliyun(const RecordedRequest& r) {
 }
 
 ScriptedResponse pan115(const RecordedRequest& r) {
-  const std::string id = parameter(r.target, "share_code");
+  const std::string id = state_of(parameter(r.target, "share_code"));
   const std::string code = parameter(r.target, "receive_code");
   if (id == "busy") return json(R"({"state":false,"error":"系统繁忙","errno":990})");
   if (id == "cancelled") return json(R"({"state":false,"error":"分享已取消","errno":4100010})");
@@ -116,7 +127,7 @@ ScriptedResponse pan115(const RecordedRequest& r) {
 }
 
 ScriptedResponse pan123(const RecordedRequest& r) {
-  const std::string id = parameter(r.target, "shareKey");
+  const std::string id = state_of(parameter(r.target, "shareKey"));
   if (id == "http403") return json(R"({"code":403,"message":"forbidden"})", 403);
   if (id == "missing") return json(R"({"code":5103,"message":"分享页面不存在","data":null})");
   if (id == "expired") return json(R"({"code":5104,"message":"分享已失效","data":null})");
@@ -125,7 +136,7 @@ ScriptedResponse pan123(const RecordedRequest& r) {
 }
 
 ScriptedResponse tianyi(const RecordedRequest& r) {
-  const std::string id = parameter(r.target, "shareCode");
+  const std::string id = state_of(parameter(r.target, "shareCode"));
   const auto state = [](const char* code) {
     return json(std::string(R"({"res_code":")") + code + R"(","res_message":"x"})");
   };
@@ -140,7 +151,7 @@ ScriptedResponse tianyi(const RecordedRequest& r) {
 }
 
 ScriptedResponse lanzou(const RecordedRequest& r) {
-  const std::string id = r.target.substr(1, r.target.find('?') - 1);
+  const std::string id = state_of(r.target.substr(1, r.target.find('?') - 1));
   if (id == "offsite") {
     ScriptedResponse moved;
     moved.status = 302;
@@ -163,9 +174,22 @@ ScriptedResponse lanzou(const RecordedRequest& r) {
 
 }  // namespace
 
-ServicesStandIn::ServicesStandIn()
-    : server_([](const RecordedRequest& r) {
+ServicesStandIn::ServicesStandIn(std::optional<ServicesThrottle> throttle)
+    : throttle_(std::make_shared<Throttle>()),
+      server_([throttle, seen = throttle_](const RecordedRequest& r) {
         const std::string host = header(r, "Host");
+        if (throttle && host == throttle->host) {
+          // Requests of the second before this one, this one included, beyond the limit: 429.
+          std::lock_guard lock(seen->mutex);
+          const auto now = std::chrono::steady_clock::now();
+          seen->times.push_back(now);
+          while (!seen->times.empty() && now - seen->times.front() >= std::chrono::seconds(1))
+            seen->times.pop_front();
+          if (static_cast<int>(seen->times.size()) > throttle->per_second) {
+            ++seen->throttled;
+            return json("{}", 429);
+          }
+        }
         if (host == "drive-h.quark.cn") return quark(r);
         if (host == "api.aliyundrive.com") return aliyun(r);
         if (host == "webapi.115.com") return pan115(r);
@@ -173,6 +197,11 @@ ServicesStandIn::ServicesStandIn()
         if (host == "cloud.189.cn") return tianyi(r);
         return lanzou(r);
       }) {}
+
+int ServicesStandIn::throttled() const {
+  std::lock_guard lock(throttle_->mutex);
+  return throttle_->throttled;
+}
 
 std::vector<std::string> ServicesStandIn::connect_to() const {
   const std::string to = ":443:127.0.0.1:" + std::to_string(server_.port());

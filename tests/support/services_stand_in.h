@@ -11,8 +11,14 @@
 //   Tianyi   public, needcode, notfound, expiredshare, audit, waiting, bare (0 without shareId)
 //   Lanzou   public, needcode, cancelled, missing, expired, other, offsite (a redirect to
 //            example.com), mirror (a redirect to the same share on abc.lanzn.com)
+// An ID may end in "Q" and digits, which it ignores: "publicQ17" is a public share of its own.
 #pragma once
 
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,14 +29,28 @@
 namespace quorvex::test {
 
 #ifndef _WIN32
+// One host that throttles: beyond `per_second` requests within a second, HTTP 429.
+struct ServicesThrottle {
+  std::string host;
+  int per_second = 5;
+};
+
 class ServicesStandIn {
  public:
-  ServicesStandIn();
+  explicit ServicesStandIn(std::optional<ServicesThrottle> throttle = std::nullopt);
   // The connect-to entries that send every service host a module may ask here.
   std::vector<std::string> connect_to() const;
   std::vector<RecordedRequest> requests() const { return server_.requests(); }
+  // Requests the throttle turned away.
+  int throttled() const;
 
  private:
+  struct Throttle {
+    std::mutex mutex;
+    std::deque<std::chrono::steady_clock::time_point> times;
+    int throttled = 0;
+  };
+  std::shared_ptr<Throttle> throttle_;
   TestHttpsServer server_;
 };
 #endif
