@@ -18,8 +18,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
-  quorvex::MainWindow w(quorvex::WindowPlaces{QDir::tempPath(), QDir::tempPath(), QString()},
-                        quorvex::DesktopActions{});
+  quorvex::MainWindow w(
+      quorvex::WindowPlaces{QDir::tempPath(), QDir::tempPath(), QString(), QString()},
+      quorvex::DesktopActions{});
   w.show();
   auto* list = w.findChild<QTreeView*>(QString::fromUtf8("超级列表框1"));
 
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
   beat.start();
   heart.start(1);
   load_clock.start();
-  w.reset_run_state();
+  w.app().reset_run_state();
   while (w.model()->rowCount() != lines) QApplication::processEvents(QEventLoop::AllEvents, 5);
   const qint64 load_ms = load_clock.elapsed();
   const qint64 load_block = longest;

@@ -2,6 +2,7 @@
 
 #include "base/gbk_literals.h"
 #include "base/text_ops.h"
+#include "model/share_services.h"
 #include "model/share_url.h"
 
 namespace quorvex {
@@ -18,11 +19,26 @@ bool is_share_code(std::string_view code) {
 }  // namespace
 
 std::string with_share_code(const std::string& url, std::string_view code) {
-  if (!is_share_code(code) || query_parameter(url, "pwd")) return url;
+  // The parameter each service's share page takes its code from; Aliyun's, Tianyi's and Lanzou's
+  // pages take none, and are opened as they are.
+  std::string_view name = "pwd";
+  if (const std::optional<ServiceLink> link = service_link_of_url(url)) {
+    switch (link->service) {
+      case ShareService::quark:
+      case ShareService::pan123:
+        break;
+      case ShareService::pan115:
+        name = "password";
+        break;
+      default:
+        return url;
+    }
+  }
+  if (!is_share_code(code) || query_parameter(url, name)) return url;
   // The code goes before a fragment, which the service's pages read for themselves.
   const std::size_t hash = url.find('#');
   std::string out = url.substr(0, hash);
-  out.append(out.find('?') == std::string::npos ? "?pwd=" : "&pwd=").append(code);
+  out.append(out.find('?') == std::string::npos ? "?" : "&").append(name).append("=").append(code);
   if (hash != std::string::npos) out.append(url, hash);
   return out;
 }

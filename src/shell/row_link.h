@@ -18,8 +18,9 @@ struct RowLinkActions {
   std::function<void(const std::string& url)> refused;
 };
 
-// The share address with `code` as its pwd parameter, when the code is one (four letters or
-// digits) and the address carries none yet.
+// The share address with `code` as its pwd parameter (115's: password), when the code is one
+// (four letters or digits) and the address carries none yet; an Aliyun, Tianyi or Lanzou
+// address, whose pages take no code from their address, as it is.
 std::string with_share_code(const std::string& url, std::string_view code);
 
 // Acts on row `selected`: the code of column 2 (or, when empty, what follows "码：" in the next

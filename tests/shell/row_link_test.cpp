@@ -44,6 +44,14 @@ TEST(OpenRowLink, TheCodeIsAddedOnceAndOnlyWhenItIsOne) {
             "https://pan.baidu.com/s/1a?from=x&pwd=ab12");
   EXPECT_EQ(with_share_code("https://pan.baidu.com/s/1a#list", "ab12"),
             "https://pan.baidu.com/s/1a?pwd=ab12#list");
+  // Each service's page by its own parameter; a page that takes none is opened as it is.
+  EXPECT_EQ(with_share_code("https://pan.quark.cn/s/q1#/list", "ab12"),
+            "https://pan.quark.cn/s/q1?pwd=ab12#/list");
+  EXPECT_EQ(with_share_code("https://115.com/s/sw1", "ab12"),
+            "https://115.com/s/sw1?password=ab12");
+  EXPECT_EQ(with_share_code("https://115.com/s/sw1?password=k9k9", "ab12"),
+            "https://115.com/s/sw1?password=k9k9");
+  EXPECT_EQ(with_share_code("https://www.alipan.com/s/a1", "ab12"), "https://www.alipan.com/s/a1");
   for (const char* not_a_code : {"", "abc", "abcde", "ab 1", "ab&1"})
     EXPECT_EQ(with_share_code("https://pan.baidu.com/s/1a", not_a_code),
               "https://pan.baidu.com/s/1a");
