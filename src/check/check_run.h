@@ -62,8 +62,7 @@ struct CheckRunConfig {
       fetch_list;
   // Makes the threads of the scheduler and the probes; absent: real threads.
   WorkerGroup::Spawn spawn;
-  // Each service is paced on its own, from these settings; Baidu's pacer also starts from what
-  // recall_pace tells.
+  // Each service is paced on its own, from these settings and what recall_pace tells of it.
   PacerSettings pacer;
   // Told of every change (a start, a verdict, a cool-down, the end), on the thread that made it.
   std::function<void(const RunSnapshot&)> on_progress;
@@ -96,8 +95,10 @@ struct CheckRunConfig {
   // What earlier runs learned of the service's pace and how old it is in seconds, asked when the
   // run is made; nullopt or absent: the run starts slowly. Told, when the run ends, what it
   // learned itself.
-  std::function<std::optional<std::pair<LearnedPace, std::int64_t>>()> recall_pace;
-  std::function<void(const LearnedPace&)> remember_pace;
+  // Each service's own, asked for every service when the run is made and told for each service
+  // the list held shares of.
+  std::function<std::optional<std::pair<LearnedPace, std::int64_t>>(ShareService)> recall_pace;
+  std::function<void(ShareService, const LearnedPace&)> remember_pace;
   // The run's time; absent: the system's steady clock.
   std::shared_ptr<const RunClock> clock;
 };

@@ -10,10 +10,10 @@ namespace {
 
 constexpr int kDefaultThreadLimit = 10;
 
-PacerSettings pace_of(const CheckRunConfig& config) {
+PacerSettings pace_of(const CheckRunConfig& config, ShareService service) {
   PacerSettings settings = config.pacer;
   if (config.recall_pace) {
-    if (const auto learned = config.recall_pace()) {
+    if (const auto learned = config.recall_pace(service)) {
       settings.learned = learned->first;
       settings.learned_age = learned->second;
     }
@@ -27,8 +27,7 @@ CheckRun::State::State(std::shared_ptr<LinkTable> t, CheckRunConfig c)
     : table(std::move(t)),
       config(std::move(c)),
       clock(config.clock ? config.clock : RunClock::system()) {
-  pacers.emplace_back(pace_of(config));
-  while (pacers.size() < kServiceCount) pacers.emplace_back(config.pacer);
+  for (const ShareService service : all_services()) pacers.emplace_back(pace_of(config, service));
 }
 
 RunSnapshot CheckRun::State::snapshot_locked() const {
@@ -187,14 +186,15 @@ void CheckRun::State::run_scheduler(const std::shared_ptr<WorkerGroup>& probes) 
     clock->wait_until(lock, wake, until, [&] { return cancelled.load(); });
   }
   scheduler_active = false;
-  // What Baidu's pacer learned is kept; a list without Baidu's shares taught it nothing.
-  bool only_others = false;
-  for (std::size_t service = 1; service < kServiceCount; ++service)
-    only_others = only_others || chains.present[service];
-  only_others = only_others && !chains.present[service_index(ShareService::baidu)];
-  const LearnedPace learned = pacer().learned(clock->now());
+  // What each pacer learned is kept for its service; a service the run did not ask taught nothing.
+  std::vector<std::pair<ShareService, LearnedPace>> learned;
+  for (std::size_t service = 0; service < kServiceCount; ++service)
+    if (in_play(service))
+      learned.emplace_back(static_cast<ShareService>(service),
+                           pacers[service].learned(clock->now()));
   lock.unlock();
-  if (config.remember_pace && !only_others) config.remember_pace(learned);
+  if (config.remember_pace)
+    for (const auto& [service, pace] : learned) config.remember_pace(service, pace);
   wake.notify_all();
   report();
 }

@@ -110,11 +110,16 @@ class HistoryCommand final : public Command {
     std::fputs(line.c_str(), out);
   }
 
-  // The share ID of a link in any form, or of a bare ID.
+  // The share ID of a link in any form, of any service, or of a bare ID: Baidu's "1…", another
+  // service's as the store keys it ("quark:ID").
   static std::string id_of(const std::string& text) {
     const auto shares = find_shares(text);
     if (!shares.empty()) return shares.front().id;
     if (text.size() > 1 && text[0] == '1' && text.find_first_of(" /:?") == std::string::npos)
+      return text;
+    const std::size_t colon = text.find(':');
+    if (colon != std::string::npos && service_of_code(std::string_view(text).substr(0, colon)) &&
+        colon + 1 < text.size() && text.find_first_of(" /:?", colon + 1) == std::string::npos)
       return text;
     return {};
   }

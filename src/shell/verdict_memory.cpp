@@ -9,8 +9,11 @@ namespace quorvex {
 
 namespace {
 
-// The service whose pace the runs learn: the share host.
-constexpr const char* kPacedService = "pan.baidu.com";
+// The name a service's pace is kept under: Baidu's share host (as runs before the other services
+// kept it), the others' service_code.
+std::string paced_service(ShareService service) {
+  return service == ShareService::baidu ? "pan.baidu.com" : std::string(service_code(service));
+}
 
 }  // namespace
 
@@ -40,14 +43,15 @@ void attach_store(CheckRunConfig& config, std::shared_ptr<VerdictStore> store,
     };
   }
   // What the runs learned of the service's pace is kept whether or not verdicts are recalled.
-  config.recall_pace = [store, now]() -> std::optional<std::pair<LearnedPace, std::int64_t>> {
-    const auto pace = store->pace(kPacedService);
+  config.recall_pace =
+      [store, now](ShareService service) -> std::optional<std::pair<LearnedPace, std::int64_t>> {
+    const auto pace = store->pace(paced_service(service));
     if (!pace) return std::nullopt;
     return std::pair{LearnedPace{pace->ceiling, pace->held, pace->at}, now() - pace->at};
   };
-  config.remember_pace = [store, now](const LearnedPace& learned) {
+  config.remember_pace = [store, now](ShareService service, const LearnedPace& learned) {
     if (learned.held <= 0 && learned.ceiling <= 0) return;
-    store->record_pace(kPacedService, {learned.ceiling, learned.held, now()});
+    store->record_pace(paced_service(service), {learned.ceiling, learned.held, now()});
   };
   config.remember = [store, now](const std::string& share, RowVerdict verdict, int status,
                                  VerdictSource source) {

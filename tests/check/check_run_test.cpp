@@ -855,9 +855,17 @@ TEST(CheckRun, AThrottlingServicePausesOnlyItsOwnRows) {
     std::lock_guard lock(mutex);
     (is_quark[static_cast<std::size_t>(row)] ? quark_at : baidu_at).push_back(clock->now() - begin);
   };
+  // What each service's pacer learned is kept for that service alone.
+  std::map<quorvex::ShareService, LearnedPace> learned;
+  config.remember_pace = [&](quorvex::ShareService service, const LearnedPace& pace) {
+    learned[service] = pace;
+  };
   const RunSnapshot s = check(list, config);
   EXPECT_EQ(s.cooldowns, 1);
   EXPECT_EQ(s.valid, static_cast<int>(links.size()));
+  ASSERT_EQ(learned.size(), 2u);
+  EXPECT_GT(learned[quorvex::ShareService::quark].ceiling, 0);
+  EXPECT_EQ(learned[quorvex::ShareService::baidu].ceiling, 0);
   ASSERT_EQ(baidu_at.size(), 12u);
   ASSERT_EQ(quark_at.size(), 4u);
   // Every Baidu row was decided while Quark cooled down, and no Quark row before it had.

@@ -716,6 +716,8 @@ TEST(Cli, AForumPostOfEveryServiceIsCheckedAtEachServicesOwnHosts) {
   EXPECT_NE(quark.out.find("invalid  wrong_code"), std::string::npos) << quark.out << quark.err;
   const Result lanzou = run({"history", "--store", store, "abc.lanzn.com/needcode"});
   EXPECT_NE(lanzou.out.find("valid    need_code"), std::string::npos) << lanzou.out << lanzou.err;
+  const Result by_key = run({"history", "--store", store, "115:expired"});
+  EXPECT_NE(by_key.out.find("invalid  expired"), std::string::npos) << by_key.out << by_key.err;
   // A run of some services only leaves the others' rows unchecked, without a request.
   const std::size_t before = others.requests().size();
   const Result baidu_only =
