@@ -71,7 +71,7 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   bool stalled = false;
   bool gave_up = false;
   ServiceFlags gave_up_on{};  // services whose throttling persisted
-  RunSnapshot counts;  // the verdict counts, requests, cool-downs
+  RunSnapshot counts;         // the verdict counts, requests, cool-downs
   // One pacer per service, so that a service that throttles slows only its own rows.
   std::vector<Pacer> pacers;
   Pacer& pacer(ShareService service = ShareService::baidu) {
@@ -148,6 +148,8 @@ struct CheckRun::State : std::enable_shared_from_this<CheckRun::State> {
   // run, and rows whose answers began a cool-down are refunded.
   bool note_answer(int row, const Judgement& judgement, Clock::time_point sent);
   void requeue(int row, Clock::time_point not_before);
+  // A row that met its service's throttling waits its turn again, longer each time it met it.
+  void requeue_throttled(int row);
   // The page's judgement, or the share-list API's when the page said nothing known and the API
   // did; nullopt when the probe is to stop (cancelled, or the row went back in the queue).
   std::optional<Judgement> second_opinion(int row, const std::string& url,

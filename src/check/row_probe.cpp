@@ -130,6 +130,18 @@ void CheckRun::State::requeue(int row, Clock::time_point not_before) {
   report();
 }
 
+void CheckRun::State::requeue_throttled(int row) {
+  // Back in the queue, behind the fresh rows of its service, whose answers tell whether the whole
+  // service throttles; the service's pacer holds its starts while it cools down.
+  int hits;
+  {
+    std::lock_guard lock(mutex);
+    const auto h = throttle_hits.find(row);
+    hits = h == throttle_hits.end() ? 0 : h->second;
+  }
+  requeue(row, clock->now() + backoff(config.probe, std::max(hits, 1)));
+}
+
 std::optional<Judgement> CheckRun::State::second_opinion(int row, const std::string& url,
                                                          const std::string& fetched, Judgement page,
                                                          int& status, Clock::time_point& sent) {
@@ -205,18 +217,9 @@ void CheckRun::State::probe_row(int row) {
         if (!sleep_until(clock->now() + delay) || !wait_for_turn()) return finish_probe(row);
         continue;
       }
-      case Outcome::throttled: {
+      case Outcome::throttled:
         if (give_up) break;
-        // Back in the queue, behind the fresh rows, whose answers tell whether the whole
-        // service throttles; the pacer holds every start while it cools down.
-        int hits;
-        {
-          std::lock_guard lock(mutex);
-          const auto h = throttle_hits.find(row);
-          hits = h == throttle_hits.end() ? 0 : h->second;
-        }
-        return requeue(row, clock->now() + backoff(settings, std::max(hits, 1)));
-      }
+        return requeue_throttled(row);
     }
     // Handed to the store before it is shown: whoever sees a verdict may rely on its record.
     if (config.remember)
@@ -225,7 +228,6 @@ void CheckRun::State::probe_row(int row) {
     return finish_probe(row);
   }
 }
-
 
 void CheckRun::State::probe_service_row(int row, ServiceLink link) {
   const ServiceModule* module = service_module(link.service);
@@ -246,9 +248,9 @@ void CheckRun::State::probe_service_row(int row, ServiceLink link) {
     FetchResult result = counted(
         sent,
         [&] {
-          return config.fetch_service ? config.fetch_service(*module, request, cancelled)
-                                      : fetch_service_request(*module, request, settings,
-                                                              cancelled);
+          return config.fetch_service
+                     ? config.fetch_service(*module, request, cancelled)
+                     : fetch_service_request(*module, request, settings, cancelled);
         },
         service);
     if (cancelled) return finish_probe(row);
@@ -284,15 +286,7 @@ void CheckRun::State::probe_service_row(int row, ServiceLink link) {
       steps = 0;
       continue;
     }
-    if (judgement.outcome == Outcome::throttled && !give_up) {
-      int hits;
-      {
-        std::lock_guard lock(mutex);
-        const auto h = throttle_hits.find(row);
-        hits = h == throttle_hits.end() ? 0 : h->second;
-      }
-      return requeue(row, clock->now() + backoff(settings, std::max(hits, 1)));
-    }
+    if (judgement.outcome == Outcome::throttled && !give_up) return requeue_throttled(row);
     if (config.remember)
       config.remember(service_share_key(link), judgement.verdict, status, judgement.source);
     decide(row, judgement.verdict, true);

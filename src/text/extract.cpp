@@ -27,7 +27,8 @@ constexpr std::string_view kLinkAddressStart = "https://pan.baidu.com/share/link
 constexpr std::size_t npos = std::string_view::npos;
 
 // Words that name the link before it and are no part of a title; they may follow each other
-// ("百度网盘链接", "夸克网盘链接") and end with a colon. Longer words before the words they begin with.
+// ("百度网盘链接", "夸克网盘链接") and end with a colon. Longer words before the words they begin
+// with.
 constexpr std::array<std::string_view, 13> kLinkLabelWords = {
     gbk::kXiaZaiLianJie,
     gbk::kWangPanLianJie,
@@ -402,14 +403,7 @@ class Extractor {
     Found& f = found_[open_];
     if (added) {
       f.address = link_keys_.emplace_back(link.url);
-      f.title_at = titles_.size();
-      const std::string_view own = title_part(before);
-      if (own.empty()) {
-        append_title_above();
-      } else {
-        append_one_cell(titles_, own);
-      }
-      f.title_size = titles_.size() - f.title_at;
+      take_title(f, before);
     } else {
       link_keys_.pop_back();
     }
@@ -435,19 +429,21 @@ class Extractor {
     }
     bool added = false;
     open_ = find_or_add(key, added);
-    if (added) {
-      Found& f = found_[open_];
-      f.title_at = titles_.size();
-      const std::string_view own = title_part(before);
-      if (own.empty()) {
-        append_title_above();
-      } else {
-        append_one_cell(titles_, own);
-      }
-      f.title_size = titles_.size() - f.title_at;
-    }
+    if (added) take_title(found_[open_], before);
     open_has_code_ = !m.code.empty();
     if (open_has_code_ && found_[open_].code.empty()) found_[open_].code = m.code;
+  }
+
+  // A share's title: the text before its first link, else a line above.
+  void take_title(Found& f, std::string_view before) {
+    f.title_at = titles_.size();
+    const std::string_view own = title_part(before);
+    if (own.empty()) {
+      append_title_above();
+    } else {
+      append_one_cell(titles_, own);
+    }
+    f.title_size = titles_.size() - f.title_at;
   }
 
   // A labelled code belongs to the last link before it, unless that one has its code already.
