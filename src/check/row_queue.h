@@ -7,8 +7,8 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "check/share_chains.h"
@@ -16,16 +16,15 @@
 namespace quorvex {
 
 enum RowFlag : std::uint8_t {
-  kStarted = 1,   // a probe has taken the row at least once
-  kQueued = 2,    // waiting in the queue
-  kInFlight = 4,  // a probe has it now
-  kDecided = 8,   // it has its verdict
-  kCounted = 16,  // its verdict is in the counts of the summary
-  kRepeat = 32,   // an earlier row holds the same share: it takes that row's verdict, unfetched
-  kNoShare = 64,  // the row holds no share address: decided when the run starts, never fetched
+  kStarted = 1,    // a probe has taken the row at least once
+  kQueued = 2,     // waiting in the queue
+  kInFlight = 4,   // a probe has it now
+  kDecided = 8,    // it has its verdict
+  kCounted = 16,   // its verdict is in the counts of the summary
+  kRepeat = 32,    // an earlier row holds the same share: it takes that row's verdict, unfetched
+  kNoShare = 64,   // the row holds no share address: decided when the run starts, never fetched
   kSkipped = 128,  // its service is left out of the run: never started unless checked again
 };
-
 
 class RowQueue {
  public:
@@ -90,7 +89,7 @@ class RowQueue {
   std::vector<std::uint8_t> flags_;  // RowFlag bits per row
   std::deque<Queued> queue_;
   bool fresh_open_ = false;
-  int fresh_next_ = 0;  // the first row no probe has taken yet
+  int fresh_next_ = 0;                                 // the first row no probe has taken yet
   std::array<int, kServiceCount> fresh_of_service_{};  // the same for each service's rows
   int started_ = 0;
 };

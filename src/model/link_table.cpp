@@ -208,8 +208,9 @@ void LinkTable::sort_rows(std::vector<int>& rows, int column, bool descending) c
     const auto ia = static_cast<std::size_t>(a), ib = static_cast<std::size_t>(b);
     if (in_parts && has[ia] != has[ib]) return has[ia] < has[ib] ? -1 : 1;
     if (in_parts && prefixes[ia] != prefixes[ib])
-      return std::string(prefixes[ia]).append(keys[ia]).compare(
-          std::string(prefixes[ib]).append(keys[ib]));
+      return std::string(prefixes[ia])
+          .append(keys[ia])
+          .compare(std::string(prefixes[ib]).append(keys[ib]));
     return keys[ia].compare(keys[ib]);
   };
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
