@@ -38,33 +38,7 @@ bool RowQueue::fresh_left(ShareService service) {
   return next < total();
 }
 
-std::deque<RowQueue::Queued>::iterator RowQueue::due(Clock::time_point now) {
-  const bool fresh = fresh_left();
-  auto find = [&](bool after_fresh) {
-    return std::find_if(queue_.begin(), queue_.end(), [&](const Queued& q) {
-      return q.after_fresh == after_fresh && q.not_before <= now;
-    });
-  };
-  const auto first = find(false);
-  if (first != queue_.end() || fresh) return first;
-  return find(true);
-}
-
 bool RowQueue::has_work() { return !queue_.empty() || fresh_left(); }
-
-bool RowQueue::has_due_work(Clock::time_point now) {
-  return due(now) != queue_.end() || fresh_left();
-}
-
-RowQueue::Taken RowQueue::take(Clock::time_point now) {
-  if (const auto it = due(now); it != queue_.end()) {
-    const int row = it->row;
-    queue_.erase(it);
-    return taken(row);
-  }
-  fresh_left();
-  return taken(fresh_next_++);
-}
 
 std::optional<RowQueue::Taken> RowQueue::take(Clock::time_point now, const ServiceFlags& ready) {
   const auto is_ready = [&](int row) { return ready[service_index(chains_->service_of(row))]; };

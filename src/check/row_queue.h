@@ -48,15 +48,13 @@ class RowQueue {
   }
 
   bool has_work();
-  bool has_due_work(Clock::time_point now);
 
   struct Taken {
     int row;
     bool first;  // the row's first start
   };
-  // The next row (has_due_work must have said there is one), marked started and in flight.
-  Taken take(Clock::time_point now);
-  // The next row of a service that is `ready` at `now`, marked so; nullopt when none is due. Each
+  // The next row of a service that is `ready` at `now`, marked started and in flight; nullopt
+  // when none is due. Rows queued ahead of the fresh ones come first, then the fresh ones. Each
   // service's rows keep their order, and a row queued behind the fresh ones waits only for the
   // fresh rows of its own service: a service that must wait holds up no other.
   std::optional<Taken> take(Clock::time_point now, const ServiceFlags& ready);
@@ -80,7 +78,6 @@ class RowQueue {
   };
   // Moves the fresh cursor past rows taken otherwise; whether a fresh row is left.
   bool fresh_left();
-  std::deque<Queued>::iterator due(Clock::time_point now);
   // Moves the service's fresh cursor to its next fresh row; whether there is one.
   bool fresh_left(ShareService service);
   Taken taken(int row);
