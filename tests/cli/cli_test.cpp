@@ -657,7 +657,6 @@ TEST(Cli, EveryLinkFormOfAForumPostEndsWithItsVerdict) {
   EXPECT_EQ(stand_in.service.list_requests_for("need-y"), 0);
 }
 
-#ifndef _WIN32
 TEST(Cli, AForumPostOfEveryServiceIsCheckedAtEachServicesOwnHosts) {
   // One post, every service: extraction finds each share once with its title and code, the run
   // asks each service's own hosts, the rows say their service, and the store keeps each share
@@ -726,7 +725,6 @@ TEST(Cli, AForumPostOfEveryServiceIsCheckedAtEachServicesOwnHosts) {
   EXPECT_NE(baidu_only.out.find(R"("unchecked":6)"), std::string::npos) << baidu_only.out;
   EXPECT_EQ(run({"check", "--services", "baidu,dropbox", "-"}, post).code, 2);
 }
-#endif
 
 TEST(Cli, VerdictsAreKeptAndReusedUntilTheyAreTooOld) {
   StandIn stand_in;

@@ -1,12 +1,15 @@
-// The stand-in share service for the Windows build's tests: each ShareService is one of the
-// native stand-in's (tests/support/stand_in_main.cpp), made and asked over a control connection
-// to QUORVEX_TEST_CONTROL_PORT; tests/windows/with_stand_in.sh starts the stand-in and says where.
+// The stand-ins for the Windows build's tests: each ShareService and each ServicesStandIn is one
+// of the native stand-in's (tests/support/stand_in_main.cpp), made and asked over a control
+// connection to QUORVEX_TEST_CONTROL_PORT; tests/windows/with_stand_in.sh starts the stand-in and
+// says where.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
+#include "services_stand_in.h"
 #include "share_service.h"
 
 namespace quorvex::test {
@@ -63,21 +66,28 @@ RecordedRequest parsed(std::string raw) {
 
 }  // namespace
 
-void ShareService::receive_more() const {
+RemoteStandIn::RemoteStandIn(const std::string& first)
+    : control_(static_cast<std::uintptr_t>(connect_to_control())) {
+  made_ = ask(first);
+}
+
+RemoteStandIn::~RemoteStandIn() { ::closesocket(static_cast<SOCKET>(control_)); }
+
+void RemoteStandIn::receive_more() const {
   char buf[65536];
   const int got = ::recv(static_cast<SOCKET>(control_), buf, sizeof buf, 0);
   if (got <= 0) throw std::runtime_error("the stand-in service went away");
   pending_.append(buf, static_cast<std::size_t>(got));
 }
 
-std::string ShareService::read_bytes(std::size_t n) const {
+std::string RemoteStandIn::read_bytes(std::size_t n) const {
   while (pending_.size() < n) receive_more();
   std::string out = pending_.substr(0, n);
   pending_.erase(0, n);
   return out;
 }
 
-std::string ShareService::read_line() const {
+std::string RemoteStandIn::read_line() const {
   std::size_t end;
   while ((end = pending_.find('\n')) == std::string::npos) receive_more();
   std::string line = pending_.substr(0, end);
@@ -85,7 +95,7 @@ std::string ShareService::read_line() const {
   return line;
 }
 
-std::string ShareService::ask(const std::string& line) const {
+std::string RemoteStandIn::ask(const std::string& line) const {
   const std::string text = line + "\n";
   if (::send(static_cast<SOCKET>(control_), text.data(), static_cast<int>(text.size()), 0) !=
       static_cast<int>(text.size()))
@@ -93,26 +103,7 @@ std::string ShareService::ask(const std::string& line) const {
   return read_line();
 }
 
-ShareService::ShareService(Throttle throttle, ServerCert cert)
-    : control_(static_cast<std::uintptr_t>(connect_to_control())) {
-  connect_to_ = ask("new " + std::to_string(throttle.per_second) + " " +
-                    std::to_string(throttle.penalty.count()) + " " +
-                    (cert == ServerCert::self_signed ? "self_signed" : "trusted"));
-}
-
-ShareService::~ShareService() { ::closesocket(static_cast<SOCKET>(control_)); }
-
-std::string ShareService::connect_to() const { return connect_to_; }
-
-int ShareService::requests_for(std::string_view id) const {
-  return std::stoi(ask("requests_for " + std::string(id)));
-}
-
-int ShareService::peak_concurrency() const { return std::stoi(ask("peak")); }
-
-int ShareService::throttled_answers() const { return std::stoi(ask("throttled")); }
-
-std::vector<RecordedRequest> ShareService::requests() const {
+std::vector<RecordedRequest> RemoteStandIn::requests() const {
   const int count = std::stoi(ask("requests"));
   std::vector<RecordedRequest> out;
   for (int i = 0; i < count; ++i) {
@@ -121,6 +112,42 @@ std::vector<RecordedRequest> ShareService::requests() const {
   }
   return out;
 }
+
+ShareService::ShareService(Throttle throttle, ServerCert cert)
+    : remote_("new " + std::to_string(throttle.per_second) + " " +
+              std::to_string(throttle.penalty.count()) + " " +
+              (cert == ServerCert::self_signed ? "self_signed" : "trusted")) {}
+
+std::string ShareService::connect_to() const { return remote_.made(); }
+
+int ShareService::requests_for(std::string_view id) const {
+  return std::stoi(remote_.ask("requests_for " + std::string(id)));
+}
+
+int ShareService::peak_concurrency() const { return std::stoi(remote_.ask("peak")); }
+
+int ShareService::throttled_answers() const { return std::stoi(remote_.ask("throttled")); }
+
+std::vector<RecordedRequest> ShareService::requests() const { return remote_.requests(); }
+
+ServicesStandIn::ServicesStandIn(std::optional<ServicesThrottle> throttle)
+    : remote_(throttle ? "services " + throttle->host + " " + std::to_string(throttle->per_second)
+                       : std::string("services")) {}
+
+std::vector<std::string> ServicesStandIn::connect_to() const {
+  std::vector<std::string> entries;
+  const std::string& all = remote_.made();
+  for (std::size_t from = 0; from < all.size();) {
+    const std::size_t comma = std::min(all.find(',', from), all.size());
+    entries.push_back(all.substr(from, comma - from));
+    from = comma + 1;
+  }
+  return entries;
+}
+
+std::vector<RecordedRequest> ServicesStandIn::requests() const { return remote_.requests(); }
+
+int ServicesStandIn::throttled() const { return std::stoi(remote_.ask("throttled")); }
 
 const std::string& test_ca_file() {
   static const std::string file = environment("QUORVEX_TEST_CA_FILE");

@@ -198,6 +198,8 @@ ServicesStandIn::ServicesStandIn(std::optional<ServicesThrottle> throttle)
         return lanzou(r);
       }) {}
 
+std::vector<RecordedRequest> ServicesStandIn::requests() const { return server_.requests(); }
+
 int ServicesStandIn::throttled() const {
   std::lock_guard lock(throttle_->mutex);
   return throttle_->throttled;

@@ -22,13 +22,15 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#include "recorded_request.h"
+#ifdef _WIN32
+#include "remote_stand_in.h"
+#else
 #include "test_https_server.h"
 #endif
 
 namespace quorvex::test {
 
-#ifndef _WIN32
 // One host that throttles: beyond `per_second` requests within a second, HTTP 429.
 struct ServicesThrottle {
   std::string host;
@@ -40,11 +42,15 @@ class ServicesStandIn {
   explicit ServicesStandIn(std::optional<ServicesThrottle> throttle = std::nullopt);
   // The connect-to entries that send every service host a module may ask here.
   std::vector<std::string> connect_to() const;
-  std::vector<RecordedRequest> requests() const { return server_.requests(); }
+  std::vector<RecordedRequest> requests() const;
   // Requests the throttle turned away.
   int throttled() const;
 
  private:
+#ifdef _WIN32
+  // Under Wine, one of the native stand-in program's (remote_share_service.cpp).
+  RemoteStandIn remote_;
+#else
   struct Throttle {
     std::mutex mutex;
     std::deque<std::chrono::steady_clock::time_point> times;
@@ -52,7 +58,7 @@ class ServicesStandIn {
   };
   std::shared_ptr<Throttle> throttle_;
   TestHttpsServer server_;
-};
 #endif
+};
 
 }  // namespace quorvex::test

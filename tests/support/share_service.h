@@ -39,7 +39,9 @@
 
 #include "recorded_request.h"
 #include "test_ca.h"
-#ifndef _WIN32
+#ifdef _WIN32
+#include "remote_stand_in.h"
+#else
 #include "test_https_server.h"
 #endif
 
@@ -76,19 +78,8 @@ class ShareService {
  private:
 #ifdef _WIN32
   // The Windows build's tests run under Wine, the service natively beside them: each instance is
-  // one of the native stand-in's, made and asked through a control connection.
-  std::string ask(const std::string& line) const;
-  std::string read_line() const;
-  std::string read_bytes(std::size_t n) const;
-  void receive_more() const;
-  std::uintptr_t control_ = ~std::uintptr_t{0};
-  std::string connect_to_;
-  mutable std::string pending_;
-
- public:
-  ~ShareService();
-  ShareService(const ShareService&) = delete;
-  ShareService& operator=(const ShareService&) = delete;
+  // one of the native stand-in's.
+  RemoteStandIn remote_;
 #else
   ScriptedResponse answer(const RecordedRequest& request);
   ScriptedResponse answer_list(const RecordedRequest& request, bool throttled);

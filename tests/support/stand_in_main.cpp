@@ -6,8 +6,10 @@
 //   stand_in_share_service
 //
 // Each control connection is one service of its own, for a test in another process: the first
-// line "new PER_SECOND PENALTY_MS trusted|self_signed" makes it and is answered with its
-// connect-to value; then "requests_for ID", "peak" and "throttled" are answered with a number,
+// line "new PER_SECOND PENALTY_MS trusted|self_signed" makes a Baidu stand-in and is answered with
+// its connect-to value; "services [HOST PER_SECOND]" makes one of the other services' (HOST
+// throttled) and is answered with its connect-to entries, comma-separated. Then "requests_for
+// ID", "peak" and "throttled" (Baidu's) or "throttled" (the others') are answered with a number,
 // and "requests" with the count, then each request's size on a line of its own and its bytes.
 // The service ends with the connection.
 #include <sys/socket.h>
@@ -16,10 +18,12 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "support/loopback.h"
+#include "support/services_stand_in.h"
 #include "support/share_service.h"
 #include "support/test_ca.h"
 
@@ -47,15 +51,35 @@ bool read_line(int fd, std::string& line) {
   return false;
 }
 
+// The count, then each request's size on a line of its own and its bytes.
+std::string requests_answer(const std::vector<quorvex::test::RecordedRequest>& requests) {
+  std::string answer = std::to_string(requests.size()) + "\n";
+  for (const auto& r : requests) answer += std::to_string(r.raw.size()) + "\n" + r.raw;
+  return answer;
+}
+
 void serve_control(int fd) {
   std::string line;
   std::unique_ptr<ShareService> service;
+  std::unique_ptr<quorvex::test::ServicesStandIn> services;
   while (read_line(fd, line)) {
     std::istringstream words(line);
     std::string command;
     words >> command;
     std::string answer;
-    if (command == "new" && !service) {
+    if (command == "services" && !service && !services) {
+      std::optional<quorvex::test::ServicesThrottle> throttle;
+      quorvex::test::ServicesThrottle wanted;
+      if (words >> wanted.host >> wanted.per_second) throttle = wanted;
+      services = std::make_unique<quorvex::test::ServicesStandIn>(throttle);
+      for (const std::string& entry : services->connect_to())
+        answer += (answer.empty() ? "" : ",") + entry;
+      answer += "\n";
+    } else if (services && command == "throttled") {
+      answer = std::to_string(services->throttled()) + "\n";
+    } else if (services && command == "requests") {
+      answer = requests_answer(services->requests());
+    } else if (command == "new" && !service && !services) {
       int per_second = 0;
       long penalty_ms = 0;
       std::string cert;
@@ -76,15 +100,14 @@ void serve_control(int fd) {
     } else if (command == "throttled") {
       answer = std::to_string(service->throttled_answers()) + "\n";
     } else if (command == "requests") {
-      const auto requests = service->requests();
-      answer = std::to_string(requests.size()) + "\n";
-      for (const auto& r : requests) answer += std::to_string(r.raw.size()) + "\n" + r.raw;
+      answer = requests_answer(service->requests());
     } else {
       break;
     }
     if (!send_all(fd, answer)) break;
   }
   service.reset();
+  services.reset();
   ::close(fd);
 }
 
