@@ -33,7 +33,17 @@ std::string_view share_link_rest(std::string_view piece) {
 LinkParts share_link_parts(std::string_view piece) {
   if (const std::optional<TextSpan> span = service_link_span(piece))
     return {"https://", piece.substr(span->begin, span->end - span->begin)};
-  return {share_link_prefix, share_link_rest(piece)};
+  const std::string_view rest = share_link_rest(piece);
+  // "https://pan" and the rest may read as another service's link where the piece did not (its
+  // "pan" ended a longer word there): the address is then that link, so that an address read
+  // again is the address it was made from.
+  const char* const begin = piece.data();
+  if (!rest.empty() && rest.data() >= begin + 3 && rest.data() <= begin + piece.size()) {
+    const std::string_view from_label(rest.data() - 3, rest.size() + 3);
+    if (const std::optional<TextSpan> span = service_link_span(from_label))
+      return {"https://", from_label.substr(span->begin, span->end - span->begin)};
+  }
+  return {share_link_prefix, rest};
 }
 
 std::string rebuild_share_url(std::string_view text) {

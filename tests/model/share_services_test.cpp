@@ -100,6 +100,13 @@ TEST(ShareServices, APieceWithAnotherServicesLinkIsThatLinkAsFound) {
   EXPECT_EQ(address("t xpan/s/1abc"), "https://pan/s/1abc");  // the "pan" rule without a host
   EXPECT_EQ(address("t pan.baidu.com/s/1x?from=pan.quark.cn/s/abc"),
             "https://pan.baidu.com/s/1x?from=pan.quark.cn/s/abc");
+  // An address read again is the address it was made from, even where "https://pan" makes a host
+  // of what was a longer word in the piece.
+  for (const char* line : {"t <.Ipan.quark.cnn.lanzn.com/s<b>", "t <.Xpan/x.lanzn.com/s/a<",
+                           "t 1abc", "t pan.quark.cn/s/q1", "t a.pan.baidu.com/s/1x"}) {
+    const std::string once = address(line);
+    EXPECT_EQ(share_url_of_row(once, ""), once) << line;
+  }
   // The address names the share of its service, whatever its spelling or mirror.
   for (const char* url : {"https://pan.quark.cn/s/abc", "https://pan.quark.cn/s/abc?pwd=ab12",
                           "https://PAN.QUARK.CN/s/abc#/list/share"}) {
