@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
                                                   Qt::SmoothTransformation);
     const int x = ((n - 1) % columns) * scale_w, y = ((n - 1) / columns) * (scale_h + 18);
     painter.drawText(QRect(x, y, scale_w, 18), Qt::AlignCenter,
-                     QStringLiteral("%1  %2").arg(n).arg(theme_name(n)));
+                     QStringLiteral("%1  %2").arg(n).arg(QString::fromUtf8(theme_name(n))));
     painter.drawImage(x, y + 18, shot);
   }
   painter.end();

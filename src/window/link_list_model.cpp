@@ -9,7 +9,7 @@
 
 #include "app/layout.h"
 #include "app/messages.h"
-#include "model/share_url.h"
+#include "app/row_cells.h"
 #include "window/gbk_qstring.h"
 
 namespace quorvex {
@@ -44,41 +44,7 @@ int LinkListModel::columnCount(const QModelIndex& parent) const {
 
 namespace {
 
-// Green, red and amber: dark shades on light lists, light ones on dark lists.
-QColor verdict_colour(Verdict verdict, bool dark_background) {
-  switch (verdict) {
-    case Verdict::valid:
-      return dark_background ? QColor(0x7e, 0xe2, 0xa0) : QColor(0x1a, 0x7f, 0x37);
-    case Verdict::invalid:
-      return dark_background ? QColor(0xff, 0x8a, 0x80) : QColor(0xc6, 0x28, 0x28);
-    case Verdict::unknown:
-      return dark_background ? QColor(0xff, 0xc4, 0x6b) : QColor(0xa3, 0x52, 0x00);
-    case Verdict::none:
-      break;
-  }
-  return {};
-}
-
-// The reason, after the share's service when that is not Baidu (whose shares are the list's
-// usual ones).
-QString reason_text(const RowVerdict& verdict, std::optional<ShareService> service) {
-  const std::string_view label = reason_label(verdict.reason);
-  QString text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()));
-  if (verdict.cached && !text.isEmpty()) text += QString::fromUtf8(msg::kStoredMark);
-  if (service && *service != ShareService::baidu) {
-    const QString name = QString::fromUtf8(msg::kServiceNames[service_index(*service)]);
-    text = text.isEmpty() ? name : name + QString::fromUtf8(msg::kServiceSeparator) + text;
-  }
-  return text;
-}
-
-// The service of the share a row holds; nullopt when it holds none.
-std::optional<ShareService> row_service(const LinkTable& table, int row) {
-  const std::string url =
-      share_url_of_row(table.cell(row, kColumnLink), table.cell(row, kColumnName));
-  if (!is_share_url(url)) return std::nullopt;
-  return service_of_url(url);
-}
+QColor qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
 }  // namespace
 
@@ -90,42 +56,20 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const {
   const bool status = index.column() == kColumnStatus || reason;
   switch (role) {
     case Qt::DisplayRole:
-      if (reason) return reason_text(table_->verdict(row), row_service(*table_, row));
+      if (reason)
+        return QString::fromStdString(reason_text(table_->verdict(row), row_service(*table_, row)));
       return from_gbk(table_->cell(row, index.column()));
     case Qt::ToolTipRole:
       if (status) {
-        const RowVerdict verdict = table_->verdict(row);
-        const std::optional<ShareService> service = row_service(*table_, row);
-        // Named for the other services' shares, as in the reason column.
-        const QString service_name =
-            service && *service != ShareService::baidu
-                ? QString::fromUtf8(msg::kServiceNames[service_index(*service)])
-                : QString();
-        if (verdict.reason == Reason::none)
-          return service_name.isEmpty() ? QVariant() : service_name;
-        QString tip =
-            QString::fromUtf8(reason_label(verdict.reason).data(),
-                              static_cast<qsizetype>(reason_label(verdict.reason).size()));
-        if (!service_name.isEmpty())
-          tip = service_name + QString::fromUtf8(msg::kServiceSeparator) + tip;
-        if (verdict.cached) tip += QString::fromUtf8(msg::kFromStore);
-        if (last_checked_) {
-          const std::string when = last_checked_(row);
-          if (!when.empty())
-            tip += QString::fromUtf8(msg::kLastChecked) + QString::fromStdString(when);
-        }
-        return tip;
+        const std::string tip = status_tip(table_->verdict(row), row_service(*table_, row),
+                                           last_checked_ ? last_checked_(row) : std::string());
+        return tip.empty() ? QVariant() : QString::fromStdString(tip);
       }
       return from_gbk(table_->cell(row, index.column()));
     case Qt::ForegroundRole:
-      if (status) {
-        const RowVerdict verdict = table_->verdict(row);
-        QColor colour = verdict_colour(verdict.verdict, dark_background_);
-        // A verdict from the store is drawn paler (darker on dark lists): known, not fetched now.
-        if (colour.isValid() && verdict.cached)
-          colour = dark_background_ ? colour.darker(140) : colour.lighter(160);
-        if (colour.isValid()) return colour;
-      }
+      if (status)
+        if (const auto colour = verdict_colour(table_->verdict(row), dark_background_))
+          return qcolor(*colour);
       return {};
     case Qt::FontRole:
       if (index.column() == kColumnStatus && table_->verdict(row).verdict != Verdict::none) {
