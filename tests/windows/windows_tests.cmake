@@ -27,3 +27,13 @@ add_test(NAME quorvex_cli_exe_check
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/cli_check.sh ${QUORVEX_STAND_IN}
           ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex-cli>)
 set_tests_properties(quorvex_cli_exe_check PROPERTIES LABELS cli TIMEOUT 300)
+
+# The Win32 window, made and driven under Wine (with its null display: scripts/windows.sh).
+add_executable(quorvex_win32_tests win32/main_frame_test.cpp
+  ${PROJECT_SOURCE_DIR}/packaging/windows/quorvex-window.rc)
+target_link_libraries(quorvex_win32_tests PRIVATE quorvex_win32 quorvex_test_support GTest::gtest_main)
+target_include_directories(quorvex_win32_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+add_test(NAME quorvex_win32_tests
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/with_stand_in.sh ${QUORVEX_STAND_IN}
+          ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex_win32_tests>)
+set_tests_properties(quorvex_win32_tests PROPERTIES LABELS win32 TIMEOUT 600)
