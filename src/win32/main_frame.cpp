@@ -354,6 +354,7 @@ void MainFrame::lay_out() {
   ReleaseDC(credit_, dc);
   const MainLayout l = main_layout(logical(client.right), logical(client.bottom),
                                    logical(credit.cx) + 2, logical(credit.cy) + 2, hint_shown_);
+  hint_rect_ = l.hint;
   if (hint_shown_) {
     const int button_width = 80;
     set_place(hint_text_,
@@ -555,9 +556,8 @@ void MainFrame::paint(HDC dc) {
     DeleteObject(pen);
   }
   if (hint_shown_) {
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    RECT bar{0, 0, client.right, px(kHintHeight)};
+    RECT bar{px(hint_rect_.x), px(hint_rect_.y), px(hint_rect_.x + hint_rect_.width),
+             px(hint_rect_.y + hint_rect_.height)};
     FillRect(dc, &bar, hint_brush_);
   }
 }
@@ -841,13 +841,17 @@ LRESULT MainFrame::draw_list(NMLVCUSTOMDRAW* draw) {
       draw->clrTextBk = draw->nmcd.dwItemSpec % 2 ? alternate_ : surface_;
       return CDRF_NOTIFYSUBITEMDRAW;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
-      const int row = table_row(static_cast<int>(draw->nmcd.dwItemSpec));
-      draw->clrText = text_colour_;
-      draw->clrTextBk = draw->nmcd.dwItemSpec % 2 ? alternate_ : surface_;
+      const int item = static_cast<int>(draw->nmcd.dwItemSpec);
+      const int row = table_row(item);
+      // Selected rows in the theme's selection colours, not the system's.
+      const bool selected = ListView_GetItemState(list_, item, LVIS_SELECTED) != 0;
+      draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
+      draw->clrText = selected ? selection_text_ : text_colour_;
+      draw->clrTextBk = selected ? selection_ : item % 2 ? alternate_ : surface_;
       HFONT font = list_font_;
       if (row >= 0 && (draw->iSubItem == kColumnStatus || draw->iSubItem == kReasonColumn)) {
         const RowVerdict verdict = table_->verdict(row);
-        if (const auto c = verdict_colour(verdict, dark_)) draw->clrText = colour(*c);
+        if (const auto c = verdict_colour(verdict, dark_ || selected)) draw->clrText = colour(*c);
         if (draw->iSubItem == kColumnStatus && verdict.verdict != Verdict::none) font = bold_font_;
       }
       SelectObject(draw->nmcd.hdc, font);
@@ -892,8 +896,8 @@ void MainFrame::rows_changed() {
     order_.rows = rows;
     order_.generation = table_->generation();
     use_order_ = false;
+    clear_selection(static_cast<std::size_t>(ListView_GetSelectedCount(list_)));
     rows_ = filter_ != VerdictFilter::all ? 0 : rows;
-    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemCountEx(list_, rows_, 0);
     InvalidateRect(list_, nullptr, TRUE);
     if (ordered()) request_order(true);
@@ -994,6 +998,19 @@ void MainFrame::start_order_job() {
   });
 }
 
+void MainFrame::clear_selection(std::size_t selected) {
+  // Row by row while few are selected: the list's "every item" walks all of a million.
+  if (selected > 1000) {
+    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    return;
+  }
+  for (int i = ListView_GetNextItem(list_, -1, LVNI_SELECTED); i >= 0;
+       i = ListView_GetNextItem(list_, -1, LVNI_SELECTED))
+    ListView_SetItemState(list_, i, 0, LVIS_SELECTED);
+  if (const int focused = ListView_GetNextItem(list_, -1, LVNI_FOCUSED); focused >= 0)
+    ListView_SetItemState(list_, focused, 0, LVIS_FOCUSED);
+}
+
 void MainFrame::apply_order(RowOrder made) {
   // Made from rows replaced since: the refresh that tells of the new rows asks for another.
   if (made.generation != table_->generation() || made.rows != table_->row_count()) return;
@@ -1004,10 +1021,10 @@ void MainFrame::apply_order(RowOrder made) {
        i = ListView_GetNextItem(list_, i, LVNI_SELECTED))
     selected.push_back(table_row(i));
   const int focused = table_row(ListView_GetNextItem(list_, -1, LVNI_FOCUSED));
+  clear_selection(selected.size());
   order_ = std::move(made);
   use_order_ = !identity;
   rows_ = identity ? order_.rows : static_cast<int>(order_.order.size());
-  ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemCountEx(list_, rows_, LVSICF_NOSCROLL);
   for (const int r : selected)
     if (const int v = view_row(r); v >= 0)
@@ -1110,6 +1127,8 @@ void MainFrame::show_theme(int n, const std::string& caption) {
     window_brush_ = CreateSolidBrush(window_colour_);
     surface_brush_ = CreateSolidBrush(surface_);
     hint_brush_ = CreateSolidBrush(kHintBackground);
+    if (status_bar_)
+      SendMessageW(status_bar_, SB_SETBKCOLOR, 0, static_cast<LPARAM>(window_colour_));
     if (list_) {
       ListView_SetBkColor(list_, surface_);
       ListView_SetTextBkColor(list_, surface_);

@@ -136,6 +136,8 @@ class MainFrame : public MainView {
   void request_order(bool now);
   void start_order_job();
   void apply_order(RowOrder made);
+  // Takes away the selection and the focus (`selected`: how many rows are selected).
+  void clear_selection(std::size_t selected);
   int view_row(int table_row) const;
   void show_sort_mark();
 
@@ -164,6 +166,7 @@ class MainFrame : public MainView {
       selection_, selection_text_;
   HBRUSH window_brush_ = nullptr, surface_brush_ = nullptr, hint_brush_ = nullptr;
   Rect group_rect_;  // where the group's frame is drawn
+  Rect hint_rect_;   // and the hint line's background
   bool hint_shown_ = false;
   bool showing_settings_ = false;  // a setting shown is not reported back
   bool laying_out_columns_ = false;
