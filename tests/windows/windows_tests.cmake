@@ -37,3 +37,7 @@ add_test(NAME quorvex_win32_tests
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/windows/with_stand_in.sh ${QUORVEX_STAND_IN}
           ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex_win32_tests>)
 set_tests_properties(quorvex_win32_tests PROPERTIES LABELS win32 TIMEOUT 600)
+# The program itself answers without making a window.
+add_test(NAME quorvex_exe_version COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvex> --version)
+set_tests_properties(quorvex_exe_version PROPERTIES LABELS win32
+  PASS_REGULAR_EXPRESSION "^quorvex ${PROJECT_VERSION}\r?\n$")
