@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "app/messages.h"
 #include "base/platform.h"
@@ -150,18 +151,43 @@ HWND find_process_window(DWORD process, int limit_ms) {
   return nullptr;
 }
 
+namespace {
+
+// The box a timed_message_box call is showing on this thread, found by its caption when its
+// time is up.
+thread_local const std::wstring* timed_caption = nullptr;
+
+BOOL CALLBACK end_timed_box(HWND hwnd, LPARAM) {
+  wchar_t kind[16] = L"";
+  GetClassNameW(hwnd, kind, 16);
+  if (std::wcscmp(kind, L"#32770") != 0 || !timed_caption) return TRUE;
+  wchar_t text[512] = L"";
+  GetWindowTextW(hwnd, text, 512);
+  if (*timed_caption != text) return TRUE;
+  EndDialog(hwnd, kTimedOut);
+  return FALSE;
+}
+
+void CALLBACK time_up(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  EnumThreadWindows(GetCurrentThreadId(), end_timed_box, 0);
+}
+
+}  // namespace
+
 int timed_message_box(const std::string& text, UINT flags, const std::string& caption, HWND owner,
                       int timeout_ms) {
   if (!owner) owner = find_process_window(GetCurrentProcessId(), 1000);
   const std::wstring wide_text = w(text), wide_caption = w(caption);
-  // Not in the import libraries, though user32 has had it since Windows XP.
-  using TimeoutBox = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT, WORD, DWORD);
-  const auto box = reinterpret_cast<TimeoutBox>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "MessageBoxTimeoutW")));
-  const int answer = box && timeout_ms > 0
-                         ? box(owner, wide_text.c_str(), wide_caption.c_str(), flags, 0,
-                               static_cast<DWORD>(timeout_ms))
-                         : MessageBoxW(owner, wide_text.c_str(), wide_caption.c_str(), flags);
+  // user32's MessageBoxTimeout does this on Windows, but Wine's ignores the time-out; a timer of
+  // the thread, which the box's own message loop runs, ends the box the same way everywhere.
+  const std::wstring* outer = timed_caption;
+  timed_caption = &wide_caption;
+  const UINT_PTR timer =
+      timeout_ms > 0 ? SetTimer(nullptr, 0, static_cast<UINT>(timeout_ms), time_up) : 0;
+  const int answer = MessageBoxW(owner, wide_text.c_str(), wide_caption.c_str(), flags);
+  if (timer) KillTimer(nullptr, timer);
+  timed_caption = outer;
   return answer - 1;
 }
 

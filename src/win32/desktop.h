@@ -35,9 +35,11 @@ struct Desktop {
   static Desktop standard();
 };
 
-// A message box that closes itself after timeout_ms, as user32's MessageBoxTimeout shows it;
-// without an owner it takes the process's visible top-level window. The button that closed it
-// minus one, or 31999 after the time-out.
+// The answer of a message box that closed itself, as user32's MessageBoxTimeout gives it.
+inline constexpr int kTimedOut = 32000;
+// A message box that closes itself after timeout_ms (0: only the user closes it); without an
+// owner it takes the process's visible top-level window. The button that closed it minus one,
+// or kTimedOut - 1 after the time-out.
 int timed_message_box(const std::string& text, UINT flags, const std::string& caption, HWND owner,
                       int timeout_ms);
 // The first visible top-level window of the process, looked for until limit_ms have passed

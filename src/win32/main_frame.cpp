@@ -288,7 +288,8 @@ void MainFrame::create_controls() {
   SendMessageW(credit_, WM_SETFONT, reinterpret_cast<WPARAM>(group_font_), FALSE);
 
   status_bar_ =
-      make(STATUSCLASSNAMEW, L"", CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, kStatusBarId);
+      make(STATUSCLASSNAMEW, L"", CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | SBARS_TOOLTIPS,
+           kStatusBarId);
   SetWindowSubclass(status_bar_, status_proc, 1, reinterpret_cast<DWORD_PTR>(this));
   progress_ = make(PROGRESS_CLASSW, L"", 0, kProgressId, status_bar_);
   ShowWindow(progress_, SW_HIDE);
@@ -629,6 +630,11 @@ bool MainFrame::pre_translate(const MSG& m) {
     return false;
   if (vk == VK_ESCAPE && !ctrl) {
     app_->stop_check_run();
+    return true;
+  }
+  // Ctrl+A selects every row, as list views elsewhere do.
+  if (ctrl && vk == 'A' && focus == list_) {
+    ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED);
     return true;
   }
   const auto entries = list_menu_entries();

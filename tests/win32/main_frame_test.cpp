@@ -402,5 +402,22 @@ TEST_F(MainFrameTest, AWiderWindowShowsTheReasonAndKeepsTheGroupAtTheRightEdge) 
   EXPECT_FALSE(IsWindowVisible(frame->control(kHintButtonId)));
 }
 
+TEST_F(MainFrameTest, NoticesCloseThemselvesAndFiltersReadAsTheDialogsWantThem) {
+  auto frame = make();
+  // Not clicked, the notice closes after its time-out with the platform's answer, less one.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(
+      timed_message_box("排版完成,请点击刷新列表", MB_ICONINFORMATION, "提示", frame->hwnd(), 300),
+      31999);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 250ms);
+  // Without an owner the box takes the program's visible window.
+  EXPECT_EQ(find_process_window(GetCurrentProcessId(), 1000), frame->hwnd());
+
+  EXPECT_EQ(dialog_filter("文本文件 (*.txt);;所有文件 (*)"),
+            std::wstring(L"文本文件 (*.txt)\0*.txt\0所有文件 (*)\0*.*\0\0", 33));
+  EXPECT_EQ(dialog_filter("Pictures (*.png *.jpg)"),
+            std::wstring(L"Pictures (*.png *.jpg)\0*.png;*.jpg\0\0", 36));
+}
+
 }  // namespace
 }  // namespace quorvex::win32
