@@ -411,6 +411,10 @@ LRESULT CALLBACK MainFrame::window_proc(HWND hwnd, UINT message, WPARAM wparam, 
 }
 
 LRESULT MainFrame::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  // While the frame goes, the presenter is gone before the window: what the window still hears
+  // (its controls' last notices) is the system's alone.
+  if (!app_ && message != WM_DESTROY && message != WM_NCDESTROY)
+    return DefWindowProcW(hwnd_, message, wparam, lparam);
   switch (message) {
     case WM_TIMER:
       if (wparam == kRefreshTimer) {
@@ -693,6 +697,7 @@ void MainFrame::show_list_menu(POINT at) {
 LRESULT CALLBACK MainFrame::list_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                       UINT_PTR, DWORD_PTR data) {
   auto* frame = reinterpret_cast<MainFrame*>(data);
+  if (!frame->app_) return DefSubclassProc(hwnd, message, wparam, lparam);
   switch (message) {
     case WM_DROPFILES: {
       const auto drop = reinterpret_cast<HDROP>(wparam);
