@@ -87,8 +87,15 @@ start_wine() {
   wineserver -p >/dev/null 2>&1 </dev/null || { echo "wineserver does not start" >&2; exit 1; }
   timeout 300 wine wineboot -i >/dev/null 2>&1 </dev/null || true
   # The window's tests make windows with no display: Wine's null graphics driver draws them into
-  # memory, as a hidden desktop would.
+  # memory, as a hidden desktop would. The prefix's desktop process, started by the boot without
+  # a display, has no driver at all, and windows are made through it: the server is started
+  # again once the driver is named, and the services and the desktop with it, outputs closed as
+  # above (the desktop lives on, with the null driver, and would hold a test's pipe).
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null || true
+  wineserver -k >/dev/null 2>&1 </dev/null || true
+  wineserver -w >/dev/null 2>&1 </dev/null || true
+  wineserver -p >/dev/null 2>&1 </dev/null || { echo "wineserver does not start" >&2; exit 1; }
+  timeout 300 wine wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 run_tests() {

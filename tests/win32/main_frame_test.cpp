@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <thread>
 
 #include "app/layout.h"
@@ -82,7 +83,8 @@ class MainFrameTest : public ::testing::Test {
       runs.probe.retry_delay = 20ms;
     }
     auto frame = std::make_unique<MainFrame>(places(), desktop(), std::move(runs));
-    EXPECT_NE(frame->hwnd(), nullptr);
+    if (!frame->hwnd())
+      throw std::runtime_error("no window could be made: has Wine a graphics driver here?");
     ShowWindow(frame->hwnd(), SW_SHOWNORMAL);
     SetForegroundWindow(frame->hwnd());
     pump(*frame, 100ms);
