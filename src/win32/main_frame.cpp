@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <uxtheme.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -273,9 +274,12 @@ void MainFrame::create_controls() {
     const GroupControl& c = kGroupControls[i];
     const std::wstring caption = w(c.caption);
     HWND h;
-    if (i == kSingleColumnBox)
+    if (i == kSingleColumnBox) {
       h = make(L"BUTTON", caption, WS_TABSTOP | BS_AUTOCHECKBOX, kGroupBase + i);
-    else if (i == kThreadsLabel)
+      // A check box in the system's visual style draws its caption in the style's colour, black
+      // on a dark theme's group; drawn plainly it takes the theme's from WM_CTLCOLORSTATIC.
+      SetWindowTheme(h, L"", L"");
+    } else if (i == kThreadsLabel)
       h = make(L"STATIC", caption, SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, kGroupBase + i);
     else if (i == kThreadsField)
       h = make(L"EDIT", caption, WS_TABSTOP | ES_AUTOHSCROLL | WS_BORDER, kGroupBase + i);
